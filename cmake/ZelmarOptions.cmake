@@ -1,0 +1,47 @@
+# Compiler settings shared by every target of the project.
+
+add_library(zelmar_options INTERFACE)
+target_compile_options(zelmar_options INTERFACE -Wall -Wextra)
+# GCC 12 reports out-of-bounds copies inside libstdc++'s vector and string
+# inserts that cannot happen (GCC bugs 105329, 107852). Real out-of-bounds
+# accesses are caught by the AddressSanitizer build instead.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+  target_compile_options(zelmar_options INTERFACE
+    -Wno-array-bounds -Wno-stringop-overread -Wno-stringop-overflow)
+endif()
+if(ZELMAR_WERROR)
+  target_compile_options(zelmar_options INTERFACE -Werror)
+endif()
+
+if(ZELMAR_SANITIZE)
+  target_compile_options(zelmar_options INTERFACE
+    -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_link_options(zelmar_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+if(WIN32)
+  # Unicode Win32 APIs everywhere, and no min/max macros from <windows.h>.
+  target_compile_definitions(zelmar_options INTERFACE
+    UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0A00)
+  # A static runtime, so the executables need no MinGW DLLs beside them.
+  target_link_options(zelmar_options INTERFACE -static -static-libgcc -static-libstdc++)
+endif()
+
+# zelmar_module(NAME folder SOURCES ... [LINUX ...] [WINDOWS ...] DEPS ...)
+# One static library per subsystem folder; platform backends are listed apart
+# so the choice between them is made here and nowhere else.
+function(zelmar_module name)
+  cmake_parse_arguments(M "" "" "SOURCES;LINUX;WINDOWS;DEPS;LINUX_DEPS;WINDOWS_DEPS" ${ARGN})
+  set(sources ${M_SOURCES})
+  set(deps ${M_DEPS})
+  if(WIN32)
+    list(APPEND sources ${M_WINDOWS})
+    list(APPEND deps ${M_WINDOWS_DEPS})
+  else()
+    list(APPEND sources ${M_LINUX})
+    list(APPEND deps ${M_LINUX_DEPS})
+  endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC zelmar_options ${deps})
+endfunction()

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds every configuration and runs every test:
+#   1. Linux (GCC), 2. Linux with ASan and UBSan, 3. Windows (MinGW-w64)
+#   under Wine in a private prefix, with an Xvfb display for window tests.
+# Exits non-zero when any build or test fails. Warnings are errors here.
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash scripts/setup.sh || exit 1
+
+jobs=$(nproc)
+summary=()
+status=0
+passed_total=0
+failed_total=0
+
+run_build() { # preset
+  local preset=$1
+  echo "==> configure and build: $preset"
+  cmake --preset "$preset" -DZELMAR_WERROR=ON >/dev/null || return 1
+  cmake --build --preset "$preset" -j "$jobs" || return 1
+}
+
+run_ctest() { # preset
+  local preset=$1 log
+  log=$(mktemp)
+  echo "==> test: $preset"
+  ctest --preset "$preset" 2>&1 | tee "$log" | grep -v -E '^ +Start |^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed'
+  local rc=${PIPESTATUS[0]}
+  local line
+  line=$(grep -E 'tests passed' "$log" | tail -n 1)
+  summary+=("$preset (CTest): ${line:-no result}")
+  if [[ $line =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    failed_total=$((failed_total + BASH_REMATCH[1]))
+    passed_total=$((passed_total + BASH_REMATCH[2] - BASH_REMATCH[1]))
+  else
+    failed_total=$((failed_total + 1))
+  fi
+  rm -f "$log"
+  return "$rc"
+}
+
+gtest_totals() { # results folder: counts test cases from GoogleTest's XML reports
+  python3 - "$1" <<'PY'
+import glob, sys, xml.etree.ElementTree as ET
+tests = failures = skipped = 0
+for path in glob.glob(sys.argv[1] + "/*.xml"):
+    root = ET.parse(path).getroot()
+    tests += int(root.get("tests", 0))
+    failures += int(root.get("failures", 0)) + int(root.get("errors", 0))
+    skipped += int(root.get("disabled", 0)) + int(root.get("skipped", 0))
+print(f"{tests - failures - skipped} test cases passed, {failures} failed")
+PY
+}
+
+start_wine() {
+  export WINEPREFIX="$root/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "==> creating the Wine prefix"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+  fi
+  # One server for the whole run: each later start of a program is fast.
+  wineserver -p
+  # Start Wine's own services now, detached from any pipe: started by the
+  # first test, they would inherit its output pipe and CTest would wait on
+  # it for as long as the server lives.
+  wineboot </dev/null >/dev/null 2>&1
+  local display=99
+  while [ -e "/tmp/.X${display}-lock" ]; do display=$((display + 1)); done
+  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$display"
+}
+
+stop_wine() {
+  wineserver -k 2>/dev/null || true
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null || true
+}
+
+# 1. Linux
+if run_build linux; then run_ctest linux || status=1; else status=1; summary+=("linux: BUILD FAILED"); fi
+
+# 2. Linux with sanitizers
+if run_build linux-asan; then
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    run_ctest linux-asan || status=1
+else
+  status=1; summary+=("linux-asan: BUILD FAILED")
+fi
+
+# 3. Windows under Wine
+if run_build windows; then
+  rm -rf build/windows/test-results
+  start_wine
+  trap stop_wine EXIT
+  run_ctest windows || status=1
+  stop_wine
+  trap - EXIT
+  summary+=("windows (GoogleTest cases): $(gtest_totals build/windows/test-results)")
+else
+  status=1; summary+=("windows: BUILD FAILED")
+fi
+
+echo
+echo "==> summary"
+for line in "${summary[@]}"; do echo "  $line"; done
+[ "$status" -ne 0 ] && [ "$failed_total" -eq 0 ] && failed_total=1 # a build failed
+echo "total: $passed_total passed, $failed_total failed"
+exit "$status"
