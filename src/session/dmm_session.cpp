@@ -1,0 +1,211 @@
+#include "session/dmm_session.h"
+
+#include "core/diagnostic_log.h"
+#include "session/session_time_format.h"
+#include "storage/file_io.h"
+
+#include <nlohmann/json.hpp>
+
+namespace zelmar {
+
+namespace {
+
+void sessionLog(const std::string& text)
+{
+    log::write(log::Module::session, text);
+}
+
+// The side file's deleted count; 0 when it cannot be read or is negative.
+int readDeletedCount(const std::filesystem::path& metaPath)
+{
+    auto bytes = readWholeFile(metaPath);
+    if (!bytes)
+        return 0;
+    const auto json = nlohmann::json::parse(*bytes, nullptr, false);
+    if (json.is_discarded() || !json.is_object())
+        return 0;
+    const auto it = json.find("deletedCount");
+    if (it == json.end() || !it->is_number_integer())
+        return 0;
+    const auto value = it->get<std::int64_t>();
+    return value < 0 ? 0 : static_cast<int>(std::min<std::int64_t>(value, INT32_MAX));
+}
+
+void cleanUpStaleMeta(const std::filesystem::path& metaPath)
+{
+    if (!JournalWriter::exists(metaPath))
+        return;
+    if (auto removed = removeFileIfExists(metaPath); !removed) {
+        sessionLog("清除殘留側檔失敗：" + removed.error().text());
+        return;
+    }
+    log::writeRaw("[DMMSession] 已清除殘留的緩衝檔側檔（無需恢復）\r\n");
+}
+
+} // namespace
+
+std::filesystem::path DMMSession::journalPath(const std::filesystem::path& dataDirectory)
+{
+    return dataDirectory / "temp" / "current.jsonl";
+}
+
+std::filesystem::path DMMSession::metaPath(const std::filesystem::path& dataDirectory)
+{
+    return dataDirectory / "temp" / "current.meta.json";
+}
+
+DMMSession::DMMSession(std::unique_ptr<DMMDevicePort> port, const std::filesystem::path& dataDirectory,
+    int pollPeriodMs, int recordLimit, PollingTiming timing)
+    : engine_(std::move(port), pollPeriodMs, timing)
+    , store_(recordLimit, journalPath(dataDirectory), metaPath(dataDirectory))
+{
+    std::error_code ec;
+    std::filesystem::create_directories(dataDirectory / "temp", ec);
+}
+
+std::optional<Reading> DMMSession::record(int index) const
+{
+    if (index < 0 || index >= recordCount())
+        return std::nullopt;
+    return store_.records()[static_cast<std::size_t>(index)];
+}
+
+SampleOutcome DMMSession::startRecording(double now)
+{
+    if (isRecording_)
+        return SampleOutcome::notRecording();
+    isRecording_ = true;
+    sessionLog("開始記錄（目前 " + std::to_string(recordCount()) + " 筆）");
+    return sample(now);
+}
+
+SampleOutcome DMMSession::sample(double now)
+{
+    if (!isRecording_)
+        return SampleOutcome::notRecording();
+    const auto latest = latestReading(now);
+    if (!latest)
+        return SampleOutcome::skipped();
+    // Stamped with the sample time on the grid, not the meter's answer time.
+    const Reading reading(now, latest->function().code(), latest->rangeIndex(), latest->text(), latest->flags(),
+        latest->barGraph());
+    const auto count = store_.append(reading);
+    if (!count) {
+        isRecording_ = false;
+        return SampleOutcome::skipped();
+    }
+    if (*count < store_.recordLimit())
+        return SampleOutcome{SampleOutcome::Kind::appended, reading, *count};
+    isRecording_ = false;
+    sessionLog("已達 " + std::to_string(store_.recordLimit()) + " 筆上限，自動停止記錄");
+    return SampleOutcome{SampleOutcome::Kind::appendedAndStopped, reading, *count};
+}
+
+void DMMSession::stopRecording()
+{
+    if (!isRecording_)
+        return;
+    isRecording_ = false;
+    sessionLog("停止記錄（保留 " + std::to_string(recordCount()) + " 筆）");
+}
+
+void DMMSession::loadRecords(std::vector<Reading> records, int deletedCount)
+{
+    if (isRecording_) {
+        isRecording_ = false;
+        log::writeRaw("[DMMSession] 開檔載入時仍在記錄中：已先停止記錄\r\n");
+    }
+    const std::size_t loaded = records.size();
+    store_.replace(std::move(records), deletedCount);
+    sessionLog("開檔載入 " + std::to_string(loaded) + " 筆（刪除筆數 " + std::to_string(store_.deletedCount())
+        + "），緩衝檔已重寫");
+}
+
+std::vector<JournalRecord> DMMSession::journalRecords() const
+{
+    std::vector<JournalRecord> out;
+    out.reserve(store_.records().size());
+    for (const Reading& r : store_.records())
+        out.push_back(JournalRecord::from(r));
+    return out;
+}
+
+std::vector<Reading> DMMSession::readings(std::span<const JournalRecord> records)
+{
+    std::vector<Reading> out;
+    out.reserve(records.size());
+    for (const JournalRecord& r : records) {
+        // Range indexes beyond int are not meaningful; they keep their sign.
+        const int range = r.r > INT32_MAX ? INT32_MAX : (r.r < INT32_MIN ? INT32_MIN : static_cast<int>(r.r));
+        out.emplace_back(r.t, r.f, range, r.x, DmmFlags{}, 0);
+    }
+    return out;
+}
+
+std::optional<RecoveryInfo> DMMSession::pendingRecovery(const std::filesystem::path& dataDirectory)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(dataDirectory / "temp", ec);
+    const auto journal = journalPath(dataDirectory);
+    const auto meta = metaPath(dataDirectory);
+    if (!JournalReplayer::hasContent(journal)) {
+        cleanUpStaleMeta(meta);
+        return std::nullopt;
+    }
+    auto replayed = JournalReplayer::replay(journal);
+    if (replayed.records.empty()) {
+        cleanUpStaleMeta(meta);
+        return std::nullopt;
+    }
+    RecoveryInfo info;
+    info.records = readings(replayed.records);
+    info.wasTruncated = replayed.wasTruncated;
+    info.droppedLineCount = replayed.droppedLineCount;
+    info.deletedCount = readDeletedCount(meta);
+    return info;
+}
+
+void DMMSession::adoptRecovery(RecoveryInfo info)
+{
+    const std::size_t count = info.records.size();
+    store_.adopt(std::move(info.records), info.deletedCount);
+    sessionLog("已恢復 " + std::to_string(count) + " 筆記錄（刪除筆數 " + std::to_string(info.deletedCount) + "）"
+        + (info.wasTruncated ? "（尾端損毀已截斷）" : ""));
+}
+
+void DMMSession::discardRecovery()
+{
+    store_.reset();
+    log::writeRaw("[DMMSession] 已放棄恢復並刪除緩衝檔\r\n");
+}
+
+void DMMSession::shutdownDiscardingJournal()
+{
+    stopPolling();
+    store_.reset();
+    store_.closeJournal();
+}
+
+void DMMSession::shutdownKeepingJournal()
+{
+    stopPolling();
+    store_.closeJournal();
+}
+
+std::expected<void, StorageError> DMMSession::exportCSV(const std::filesystem::path& destination,
+    const CsvExporter::Row& header, const std::string& overloadText,
+    const std::function<std::string(DmmFunction)>& functionName) const
+{
+    std::vector<CsvExporter::Row> rows;
+    rows.reserve(store_.records().size());
+    for (const Reading& r : store_.records()) {
+        rows.push_back({SessionTimeFormat::date(r.timestamp()), SessionTimeFormat::time(r.timestamp()),
+            functionName(r.function()), r.value() ? r.text() : overloadText, r.unit()});
+    }
+    if (auto written = CsvExporter::exportFile(header, rows, destination); !written)
+        return written;
+    sessionLog("已匯出 CSV " + std::to_string(rows.size()) + " 列：" + pathText(destination));
+    return {};
+}
+
+} // namespace zelmar

@@ -1,0 +1,121 @@
+#pragma once
+
+// DMMSession: the one object through which the application reaches the
+// meter, the records and the journal. It owns the polling engine and the
+// record store, keeps the recording flag, lays out the journal files under
+// the data directory, and at start-up answers whether an earlier run left a
+// journal to recover. Everything but the engine's callbacks runs on the UI
+// thread (or the command-line logger's main thread).
+//
+// Files under the data directory:
+//   temp/current.jsonl       the journal
+//   temp/current.meta.json   {"deletedCount":N}
+
+#include "core/dmm_function.h"
+#include "session/polling_engine.h"
+#include "session/record_store.h"
+#include "storage/csv_exporter.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace zelmar {
+
+struct SampleOutcome {
+    enum class Kind { appended, appendedAndStopped, skipped, notRecording };
+
+    Kind kind = Kind::notRecording;
+    std::optional<Reading> reading; // for the two appended kinds
+    int totalCount = 0;
+
+    static SampleOutcome skipped() { return {Kind::skipped, std::nullopt, 0}; }
+    static SampleOutcome notRecording() { return {Kind::notRecording, std::nullopt, 0}; }
+};
+
+struct RecoveryInfo {
+    std::vector<Reading> records;
+    bool wasTruncated = false;
+    int droppedLineCount = 0;
+    int deletedCount = 0;
+};
+
+class DMMSession {
+public:
+    static constexpr int applicationPollPeriodMs = 500;
+    static constexpr int applicationRecordLimit = 600'000;
+    static constexpr double freshnessFactor = 1.5;
+    static constexpr double stopTimeoutSeconds = 3.0;
+
+    DMMSession(std::unique_ptr<DMMDevicePort> port, const std::filesystem::path& dataDirectory,
+        int pollPeriodMs = applicationPollPeriodMs, int recordLimit = applicationRecordLimit,
+        PollingTiming timing = {});
+
+    // The engine.
+    void start() { engine_.start(); }
+    void stopPolling() { engine_.stop(stopTimeoutSeconds); }
+    [[nodiscard]] SessionConnectionState connectionState() const { return engine_.state(); }
+    [[nodiscard]] std::optional<Reading> latestReading(double now) const
+    {
+        return engine_.latestReading(now, freshnessFactor);
+    }
+    void setOnReading(std::function<void(const Reading&)> callback) { engine_.setOnReading(std::move(callback)); }
+    void setOnConnectionChanged(std::function<void(const SessionConnectionState&)> callback)
+    {
+        engine_.setOnConnectionChanged(std::move(callback));
+    }
+
+    // The store.
+    [[nodiscard]] const std::vector<Reading>& records() const noexcept { return store_.records(); }
+    [[nodiscard]] int recordCount() const noexcept { return static_cast<int>(store_.records().size()); }
+    [[nodiscard]] int recordLimit() const noexcept { return store_.recordLimit(); }
+    [[nodiscard]] int deletedCount() const noexcept { return store_.deletedCount(); }
+    [[nodiscard]] bool journalFailed() const noexcept { return store_.journalFailed(); }
+    [[nodiscard]] std::optional<Reading> record(int index) const;
+    void setOnJournalFailure(std::function<void(const std::string&)> callback)
+    {
+        store_.setOnJournalFailure(std::move(callback));
+    }
+    int deleteRecords(std::span<const int> indexes) { return store_.remove(indexes); }
+    int clearRecords() { return store_.clearAll(); }
+
+    // Recording.
+    [[nodiscard]] bool isRecording() const noexcept { return isRecording_; }
+    SampleOutcome startRecording(double now);
+    SampleOutcome sample(double now);
+    void stopRecording();
+
+    // Data sets.
+    void newDataSet() { store_.reset(); }
+    void loadRecords(std::vector<Reading> records, int deletedCount);
+    [[nodiscard]] std::vector<JournalRecord> journalRecords() const;
+    [[nodiscard]] static std::vector<Reading> readings(std::span<const JournalRecord> records);
+
+    // Recovery.
+    [[nodiscard]] static std::optional<RecoveryInfo> pendingRecovery(const std::filesystem::path& dataDirectory);
+    void adoptRecovery(RecoveryInfo info);
+    void discardRecovery();
+
+    // Shutdown.
+    void shutdownDiscardingJournal();
+    void shutdownKeepingJournal();
+
+    // Rows of date, time, function name, value text (or the overload text)
+    // and unit, written as CSV.
+    [[nodiscard]] std::expected<void, StorageError> exportCSV(const std::filesystem::path& destination,
+        const CsvExporter::Row& header, const std::string& overloadText,
+        const std::function<std::string(DmmFunction)>& functionName) const;
+
+    [[nodiscard]] static std::filesystem::path journalPath(const std::filesystem::path& dataDirectory);
+    [[nodiscard]] static std::filesystem::path metaPath(const std::filesystem::path& dataDirectory);
+
+private:
+    PollingEngine engine_;
+    RecordStore store_;
+    bool isRecording_ = false;
+};
+
+} // namespace zelmar

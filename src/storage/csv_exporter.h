@@ -1,0 +1,25 @@
+#pragma once
+
+// CSV for spreadsheets: UTF-8 with a byte-order mark, comma-separated, CR LF
+// after every line (the last included). A field holding a comma, a quotation
+// mark, CR or LF is quoted with its quotation marks doubled; any other field
+// is written as it is. The file is replaced atomically: nothing is ever
+// written partially.
+
+#include "storage/storage_error.h"
+
+#include <expected>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace zelmar::CsvExporter {
+
+using Row = std::vector<std::string>;
+
+[[nodiscard]] std::string encode(const Row& header, const std::vector<Row>& rows);
+
+[[nodiscard]] std::expected<void, StorageError> exportFile(
+    const Row& header, const std::vector<Row>& rows, const std::filesystem::path& destination);
+
+} // namespace zelmar::CsvExporter

@@ -1,0 +1,165 @@
+#include "storage/journal.h"
+#include "storage/timestamp.h"
+
+#include <cmath>
+
+namespace zelmar {
+
+namespace {
+
+std::expected<void, StorageError> trimDamagedTail(const std::filesystem::path& path)
+{
+    auto bytes = readWholeFile(path);
+    if (!bytes)
+        return {};
+    const auto replayed = JournalReplayer::replayBytes(*bytes);
+    if (replayed.keptLength == bytes->size())
+        return {};
+    return writeFileAtomically(path, std::string_view(*bytes).substr(0, replayed.keptLength), temporaryPathFor(path));
+}
+
+} // namespace
+
+std::expected<JournalWriter, StorageError> JournalWriter::create(std::filesystem::path fileURL)
+{
+    JournalWriter writer(std::move(fileURL));
+    std::error_code ec;
+    std::filesystem::create_directories(writer.fileURL_.parent_path(), ec);
+    if (!exists(writer.fileURL_)) {
+        if (!createFileIfMissing(writer.fileURL_))
+            return std::unexpected(StorageError::cannotCreateFile(pathText(writer.fileURL_)));
+    } else if (auto trimmed = trimDamagedTail(writer.fileURL_); !trimmed) {
+        return std::unexpected(trimmed.error());
+    }
+    if (auto opened = writer.reopen(false); !opened)
+        return std::unexpected(opened.error());
+    return writer;
+}
+
+std::expected<void, StorageError> JournalWriter::reopen(bool createIfMissing)
+{
+    if (createIfMissing) {
+        std::error_code ec;
+        std::filesystem::create_directories(fileURL_.parent_path(), ec);
+        if (!createFileIfMissing(fileURL_))
+            return std::unexpected(StorageError::cannotCreateFile(pathText(fileURL_)));
+    }
+    auto handle = AppendFile::open(fileURL_);
+    if (!handle)
+        return std::unexpected(handle.error());
+    handle_ = std::move(*handle);
+    return {};
+}
+
+std::expected<void, StorageError> JournalWriter::append(const JournalRecord& record)
+{
+    if (record.v && !std::isfinite(*record.v))
+        return std::unexpected(StorageError::encoding("v 不是有限數值"));
+    std::string line;
+    line.reserve(96);
+    const int offset = LocalTimeZone::currentOffsetSeconds();
+    if (!appendCanonicalLine(line, record, offset)) {
+        auto general = generalLine(record, offset);
+        if (!general)
+            return std::unexpected(StorageError::encoding("t 不是有限數值"));
+        line = std::move(*general);
+    }
+    if (!handle_.isOpen()) {
+        if (auto opened = reopen(true); !opened)
+            return opened;
+    }
+    return handle_.append(line);
+}
+
+std::string JournalWriter::encode(std::span<const JournalRecord> records, int offsetSeconds)
+{
+    std::string buffer;
+    buffer.reserve(records.size() * 80);
+    for (const JournalRecord& record : records) {
+        if (appendCanonicalLine(buffer, record, offsetSeconds))
+            continue;
+        // Out of the canonical range: the general encoder for this record.
+        if (auto general = generalLine(record, offsetSeconds))
+            buffer += *general;
+    }
+    return buffer;
+}
+
+std::expected<void, StorageError> JournalWriter::rewrite(std::span<const JournalRecord> records)
+{
+    if (auto closed = handle_.close(); !closed)
+        return closed;
+    handle_ = AppendFile();
+    const std::string bytes = encode(records, LocalTimeZone::currentOffsetSeconds());
+    std::error_code ec;
+    std::filesystem::create_directories(fileURL_.parent_path(), ec);
+    if (auto written = writeFileAtomically(fileURL_, bytes, temporaryPathFor(fileURL_)); !written)
+        return written;
+    return reopen(false);
+}
+
+std::expected<void, StorageError> JournalWriter::close()
+{
+    return handle_.close();
+}
+
+std::expected<void, StorageError> JournalWriter::discard()
+{
+    if (auto closed = handle_.close(); !closed)
+        return closed;
+    return removeFileIfExists(fileURL_);
+}
+
+bool JournalWriter::exists(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
+}
+
+bool JournalReplayer::hasContent(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    return !ec && size > 0;
+}
+
+JournalReplayer::ReplayResult JournalReplayer::replay(const std::filesystem::path& path)
+{
+    auto bytes = readWholeFile(path);
+    if (!bytes)
+        return {};
+    BytesResult result = replayBytes(*bytes);
+    return ReplayResult{std::move(result.records), result.droppedLineCount > 0, result.droppedLineCount};
+}
+
+JournalReplayer::BytesResult JournalReplayer::replayBytes(std::string_view bytes)
+{
+    BytesResult result;
+    bool failed = false;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        const std::size_t end = bytes.find('\n', start);
+        if (end == std::string_view::npos) {
+            ++result.droppedLineCount; // a last line without its LF is never parsed
+            break;
+        }
+        const std::string_view line = bytes.substr(start, end - start);
+        start = end + 1;
+        if (failed) {
+            ++result.droppedLineCount;
+            continue;
+        }
+        if (line.empty())
+            continue;
+        if (auto record = parseJournalLine(line)) {
+            result.records.push_back(std::move(*record));
+            result.keptLength = start;
+        } else {
+            ++result.droppedLineCount;
+            failed = true;
+        }
+    }
+    return result;
+}
+
+} // namespace zelmar

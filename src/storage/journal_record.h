@@ -1,0 +1,66 @@
+#pragma once
+
+// JournalRecord: the compact record form of the journal and of the records
+// array of a measurement file. One record is one JSON object:
+//
+//   {"t":"2024-05-01T13:45:12+08:00","f":2,"r":1,"x":"12.345","v":12.345,"u":"V"}
+//
+// t  time, local civil time with offset, whole seconds
+// f  function code byte (0..255)
+// r  range index
+// x  display text
+// v  numeric value; absent (or null) when the reading has none
+// u  unit text
+//
+// The canonical line has exactly this layout: members in this order, no
+// spaces, strings escaped byte by byte (see appendJsonString), `v` left out
+// when absent or not finite, then LF. Readers accept any JSON object with
+// these members, in any order, with whitespace, null `v` and other members.
+
+#include "core/reading.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelmar {
+
+struct JournalRecord {
+    double t = 0;
+    std::uint8_t f = 0;
+    std::int64_t r = 0;
+    std::string x;
+    std::optional<double> v;
+    std::string u;
+
+    [[nodiscard]] static JournalRecord from(const Reading& reading);
+
+    friend bool operator==(const JournalRecord&, const JournalRecord&) = default;
+};
+
+// Appends `"` + the escaped UTF-8 bytes + `"`.
+void appendJsonString(std::string& out, std::string_view text);
+
+// Appends the shortest decimal text that reads back to the same double; a
+// whole value keeps ".0", magnitudes below 1e-4 or from 1e16 on use an
+// exponent ("1e-05", "1.5e+20").
+void appendJsonNumber(std::string& out, double value);
+
+// Appends the canonical line with its LF, or returns false (appending
+// nothing) when the timestamp has no canonical text.
+[[nodiscard]] bool appendCanonicalLine(std::string& out, const JournalRecord& record, int offsetSeconds);
+
+// The general encoder's line for one record, with its LF: valid JSON with
+// the general timestamp text. None when `t` or `v` is not finite.
+[[nodiscard]] std::optional<std::string> generalLine(const JournalRecord& record, int offsetSeconds);
+
+// Parses one line (without its LF): the fast parser for the canonical shape
+// first, then the general JSON decoder. None when the line is not accepted.
+[[nodiscard]] std::optional<JournalRecord> parseJournalLine(std::string_view line);
+
+// The fast parser alone (for tests and benchmarks).
+[[nodiscard]] std::optional<JournalRecord> parseJournalLineFast(std::string_view line);
+
+} // namespace zelmar

@@ -1,0 +1,162 @@
+#include "storage/settings.h"
+#include "storage/file_io.h"
+#include "storage/timestamp.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+
+namespace zelmar {
+
+namespace {
+
+constexpr const char* kFolderName = "ZelmarDMM5174K";
+
+void createFolder(const std::filesystem::path& folder)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+}
+
+template <typename T>
+void take(const nlohmann::json& object, const char* key, T& member)
+{
+    const auto it = object.find(key);
+    if (it == object.end())
+        return;
+    if constexpr (std::is_same_v<T, bool>) {
+        if (it->is_boolean())
+            member = it->get<bool>();
+    } else if constexpr (std::is_same_v<T, int>) {
+        if (it->is_number_integer() && it->get<std::int64_t>() >= INT32_MIN && it->get<std::int64_t>() <= INT32_MAX)
+            member = it->get<int>();
+    } else {
+        if (it->is_string())
+            member = it->get<std::string>();
+    }
+}
+
+std::optional<WindowPlacement> placementFrom(const nlohmann::json& object)
+{
+    const auto it = object.find("windowPlacement");
+    if (it == object.end() || !it->is_object())
+        return std::nullopt;
+    const nlohmann::json& p = *it;
+    for (const char* key : {"x", "y", "width", "height"}) {
+        const auto member = p.find(key);
+        if (member == p.end() || !member->is_number_integer())
+            return std::nullopt;
+    }
+    const auto maximized = p.find("isMaximized");
+    if (maximized == p.end() || !maximized->is_boolean())
+        return std::nullopt;
+    WindowPlacement placement;
+    placement.x = p["x"].get<int>();
+    placement.y = p["y"].get<int>();
+    placement.width = p["width"].get<int>();
+    placement.height = p["height"].get<int>();
+    placement.isMaximized = maximized->get<bool>();
+    return placement;
+}
+
+} // namespace
+
+PathProvider::PathProvider(std::optional<std::filesystem::path> overrideDirectory)
+    : base_(resolve(overrideDirectory, std::getenv("LOCALAPPDATA"), platformUserDataDirectory()))
+{
+}
+
+std::filesystem::path PathProvider::resolve(const std::optional<std::filesystem::path>& overrideDirectory,
+    const char* localAppData, const std::filesystem::path& platformUserData)
+{
+    if (overrideDirectory && !overrideDirectory->empty())
+        return *overrideDirectory;
+    if (localAppData != nullptr && *localAppData != '\0')
+        return std::filesystem::path(localAppData) / kFolderName;
+    return platformUserData / kFolderName;
+}
+
+std::filesystem::path PathProvider::settingsPath() const
+{
+    createFolder(base_);
+    return base_ / "settings.json";
+}
+
+std::filesystem::path PathProvider::journalPath() const
+{
+    createFolder(base_ / "temp");
+    return base_ / "temp" / "current.jsonl";
+}
+
+std::filesystem::path PathProvider::journalMetaPath() const
+{
+    createFolder(base_ / "temp");
+    return base_ / "temp" / "current.meta.json";
+}
+
+SettingsStore::SettingsStore(PathProvider paths)
+    : paths_(std::move(paths))
+{
+}
+
+AppSettings SettingsStore::decode(std::string_view text)
+{
+    AppSettings settings;
+    const auto json = nlohmann::json::parse(text, nullptr, false);
+    if (json.is_discarded() || !json.is_object())
+        return settings;
+    take(json, "language", settings.language);
+    take(json, "recordInterval", settings.recordInterval);
+    take(json, "chartVisible", settings.chartVisible);
+    take(json, "alwaysOnTop", settings.alwaysOnTop);
+    take(json, "autoCheckUpdates", settings.autoCheckUpdates);
+    take(json, "lastSaveDirectory", settings.lastSaveDirectory);
+    take(json, "skippedUpdateVersion", settings.skippedUpdateVersion);
+    take(json, "updateManifestURL", settings.updateManifestURL);
+    settings.windowPlacement = placementFrom(json);
+    if (const auto it = json.find("lastUpdateCheck"); it != json.end() && it->is_string())
+        settings.lastUpdateCheck = parseTimestamp(it->get_ref<const std::string&>());
+    return settings;
+}
+
+std::string SettingsStore::encode(const AppSettings& s)
+{
+    nlohmann::json json = nlohmann::json::object(); // std::map keeps the keys sorted
+    json["language"] = s.language;
+    json["recordInterval"] = s.recordInterval;
+    json["chartVisible"] = s.chartVisible;
+    json["alwaysOnTop"] = s.alwaysOnTop;
+    json["autoCheckUpdates"] = s.autoCheckUpdates;
+    if (s.lastSaveDirectory)
+        json["lastSaveDirectory"] = *s.lastSaveDirectory;
+    if (s.windowPlacement) {
+        const WindowPlacement& p = *s.windowPlacement;
+        json["windowPlacement"]
+            = {{"x", p.x}, {"y", p.y}, {"width", p.width}, {"height", p.height}, {"isMaximized", p.isMaximized}};
+    }
+    if (s.lastUpdateCheck) {
+        if (auto text = generalTimestamp(*s.lastUpdateCheck, LocalTimeZone::currentOffsetSeconds()))
+            json["lastUpdateCheck"] = *text;
+    }
+    if (s.skippedUpdateVersion)
+        json["skippedUpdateVersion"] = *s.skippedUpdateVersion;
+    if (s.updateManifestURL)
+        json["updateManifestURL"] = *s.updateManifestURL;
+    return json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
+AppSettings SettingsStore::load() const
+{
+    auto bytes = readWholeFile(paths_.settingsPath());
+    if (!bytes)
+        return {};
+    return decode(*bytes);
+}
+
+std::expected<void, StorageError> SettingsStore::save(const AppSettings& settings) const
+{
+    const auto path = paths_.settingsPath();
+    return writeFileAtomically(path, encode(settings), temporaryPathFor(path));
+}
+
+} // namespace zelmar

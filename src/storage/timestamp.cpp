@@ -1,0 +1,175 @@
+#include "storage/timestamp.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace zelmar {
+
+namespace {
+
+constexpr std::int64_t kSecondsPerDay = 86'400;
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) noexcept
+{
+    std::int64_t q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0)))
+        --q;
+    return q;
+}
+
+void put2(std::string& out, int value)
+{
+    out += static_cast<char>('0' + value / 10);
+    out += static_cast<char>('0' + value % 10);
+}
+
+std::string format(int offsetSeconds, const CivilTime& c)
+{
+    std::string text;
+    text.reserve(25);
+    char year[32];
+    std::snprintf(year, sizeof year, c.year < 0 ? "-%04lld" : "%04lld",
+        static_cast<long long>(c.year < 0 ? -c.year : c.year));
+    text += year;
+    text += '-';
+    put2(text, c.month);
+    text += '-';
+    put2(text, c.day);
+    text += 'T';
+    put2(text, c.hour);
+    text += ':';
+    put2(text, c.minute);
+    text += ':';
+    put2(text, c.second);
+    const int magnitude = offsetSeconds < 0 ? -offsetSeconds : offsetSeconds;
+    text += offsetSeconds < 0 ? '-' : '+';
+    put2(text, magnitude / 3600 % 100);
+    text += ':';
+    put2(text, magnitude / 60 % 60);
+    return text;
+}
+
+bool digitsAt(std::string_view s, std::size_t at, std::size_t count, int& value) noexcept
+{
+    value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (i >= s.size() || s[i] < '0' || s[i] > '9')
+            return false;
+        value = value * 10 + (s[i] - '0');
+    }
+    return true;
+}
+
+struct DateTimeFields {
+    int year, month, day, hour, minute, second;
+};
+
+// YYYY-MM-DDTHH:MM:SS with the field ranges of the fast form; the letter T
+// may be lower case.
+bool parseDateTime(std::string_view s, DateTimeFields& f) noexcept
+{
+    if (s.size() < 19 || s[4] != '-' || s[7] != '-' || (s[10] != 'T' && s[10] != 't') || s[13] != ':' || s[16] != ':')
+        return false;
+    return digitsAt(s, 0, 4, f.year) && digitsAt(s, 5, 2, f.month) && f.month >= 1 && f.month <= 12
+        && digitsAt(s, 8, 2, f.day) && f.day >= 1 && f.day <= 31 && digitsAt(s, 11, 2, f.hour) && f.hour <= 23
+        && digitsAt(s, 14, 2, f.minute) && f.minute <= 59 && digitsAt(s, 17, 2, f.second) && f.second <= 60;
+}
+
+// Z, z or +HH:MM / -HH:MM filling the rest of the text exactly.
+bool parseOffset(std::string_view s, int& offsetSeconds) noexcept
+{
+    if (s.size() == 1 && (s[0] == 'Z' || s[0] == 'z')) {
+        offsetSeconds = 0;
+        return true;
+    }
+    int hours, minutes;
+    if (s.size() != 6 || (s[0] != '+' && s[0] != '-') || s[3] != ':' || !digitsAt(s, 1, 2, hours) || hours > 23
+        || !digitsAt(s, 4, 2, minutes) || minutes > 59)
+        return false;
+    offsetSeconds = (hours * 3600 + minutes * 60) * (s[0] == '-' ? -1 : 1);
+    return true;
+}
+
+double instantOf(const DateTimeFields& f, int offsetSeconds) noexcept
+{
+    return static_cast<double>(daysFromCivil(f.year, f.month, f.day) * kSecondsPerDay + f.hour * 3600
+        + f.minute * 60 + f.second - offsetSeconds);
+}
+
+} // namespace
+
+std::int64_t daysFromCivil(std::int64_t y, int m, int d) noexcept
+{
+    y -= m <= 2;
+    const std::int64_t era = floorDiv(y, 400);
+    const std::int64_t yoe = y - era * 400;
+    const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146'097 + doe - 719'468;
+}
+
+CivilTime civilFromSeconds(std::int64_t seconds) noexcept
+{
+    const std::int64_t days = floorDiv(seconds, kSecondsPerDay);
+    const std::int64_t secondOfDay = seconds - days * kSecondsPerDay;
+    const std::int64_t z = days + 719'468;
+    const std::int64_t era = floorDiv(z, 146'097);
+    const std::int64_t doe = z - era * 146'097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36'524 - doe / 146'096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    const std::int64_t year = yoe + era * 400 + (month <= 2);
+    return {year, month, day, static_cast<int>(secondOfDay / 3600), static_cast<int>(secondOfDay / 60 % 60),
+        static_cast<int>(secondOfDay % 60)};
+}
+
+std::optional<std::string> canonicalTimestamp(double instant, int offsetSeconds)
+{
+    if (!std::isfinite(instant))
+        return std::nullopt;
+    const double whole = std::floor(instant);
+    if (std::fabs(whole) >= 1e14 || offsetSeconds % 60 != 0 || offsetSeconds <= -86'400 || offsetSeconds >= 86'400)
+        return std::nullopt;
+    const auto seconds = static_cast<std::int64_t>(whole);
+    const CivilTime c = civilFromSeconds(seconds + offsetSeconds);
+    if (c.year < 0 || c.year > 9999)
+        return std::nullopt;
+    return format(offsetSeconds, c);
+}
+
+std::optional<std::string> generalTimestamp(double instant, int offsetSeconds)
+{
+    if (!std::isfinite(instant) || std::fabs(instant) >= 9e18)
+        return std::nullopt;
+    const auto seconds = static_cast<std::int64_t>(std::floor(instant));
+    return format(offsetSeconds, civilFromSeconds(seconds + offsetSeconds));
+}
+
+std::optional<double> parseTimestamp(std::string_view s) noexcept
+{
+    DateTimeFields f;
+    int offset = 0;
+    if (!parseDateTime(s, f))
+        return std::nullopt;
+    // Fast form: exactly 20 or 25 bytes.
+    if ((s.size() == 20 || s.size() == 25) && parseOffset(s.substr(19), offset))
+        return instantOf(f, offset);
+    // Internet date-time with fractional seconds: ".digits" before the offset.
+    if (s.size() < 22 || s[19] != '.' || s[10] != 'T')
+        return std::nullopt;
+    std::size_t i = 20;
+    double fraction = 0;
+    double scale = 0.1;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+        fraction += (s[i] - '0') * scale;
+        scale /= 10;
+        ++i;
+    }
+    if (i == 20 || !parseOffset(s.substr(i), offset))
+        return std::nullopt;
+    return instantOf(f, offset) + fraction;
+}
+
+} // namespace zelmar

@@ -1,0 +1,44 @@
+#pragma once
+
+// Timestamp texts shared by the journal, the measurement file and the
+// settings: local civil time with a numeric UTC offset, whole seconds,
+//   2024-05-01T13:45:12+08:00      (a zero offset is +00:00, never Z)
+// and reading them back, in the fast form above (or with Z), else as ISO
+// 8601 internet date-time with fractional seconds (2024-05-01T13:45:12.250Z).
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zelmar {
+
+namespace LocalTimeZone {
+// The machine's current offset from UTC in seconds, east positive.
+[[nodiscard]] int currentOffsetSeconds();
+} // namespace LocalTimeZone
+
+struct CivilTime {
+    std::int64_t year;
+    int month, day, hour, minute, second;
+};
+
+// Days since 1970-01-01 for a proleptic Gregorian date, and back.
+[[nodiscard]] std::int64_t daysFromCivil(std::int64_t year, int month, int day) noexcept;
+[[nodiscard]] CivilTime civilFromSeconds(std::int64_t secondsSinceEpoch) noexcept;
+
+// The 25-character canonical text; none when the instant, offset or year
+// lies outside what the canonical form allows (non-finite, |seconds| >=
+// 1e14, an offset that is not whole minutes or a day or more, a year
+// outside 0..9999).
+[[nodiscard]] std::optional<std::string> canonicalTimestamp(double instant, int offsetSeconds);
+
+// The general encoder's text: the same steps, with the year padded to at
+// least four digits (and a sign when negative) instead of refusing. None
+// only for non-finite instants.
+[[nodiscard]] std::optional<std::string> generalTimestamp(double instant, int offsetSeconds);
+
+// Seconds since 1970 for an accepted text, or none.
+[[nodiscard]] std::optional<double> parseTimestamp(std::string_view text) noexcept;
+
+} // namespace zelmar

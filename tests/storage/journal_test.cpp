@@ -1,0 +1,235 @@
+#include "core/diagnostic_log.h"
+#include "storage/journal.h"
+#include "storage/timestamp.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace zelmar {
+namespace {
+
+using testing::readFile;
+using testing::TempDir;
+using testing::writeFile;
+
+constexpr double k20240501 = 1714542312.0;
+
+JournalRecord record(double t, std::string x, std::optional<double> v, std::uint8_t f = 2, std::string u = "V")
+{
+    return JournalRecord{t, f, 1, std::move(x), v, std::move(u)};
+}
+
+std::string canonical(const JournalRecord& r, int offset = 8 * 3600)
+{
+    std::string line;
+    EXPECT_TRUE(appendCanonicalLine(line, r, offset));
+    return line;
+}
+
+TEST(CanonicalLine, LayoutByteForByte)
+{
+    EXPECT_EQ(canonical(record(k20240501, "12.345", 12.345)),
+        "{\"t\":\"2024-05-01T13:45:12+08:00\",\"f\":2,\"r\":1,\"x\":\"12.345\",\"v\":12.345,\"u\":\"V\"}\n");
+    EXPECT_EQ(canonical(record(k20240501 + 0.9, "OL", std::nullopt, 6, "M\u03A9")),
+        "{\"t\":\"2024-05-01T13:45:12+08:00\",\"f\":6,\"r\":1,\"x\":\"OL\",\"u\":\"M\u03A9\"}\n");
+    JournalRecord negative = record(k20240501, "-1", -1.0, 255);
+    negative.r = -3;
+    EXPECT_EQ(canonical(negative, 0),
+        "{\"t\":\"2024-05-01T05:45:12+00:00\",\"f\":255,\"r\":-3,\"x\":\"-1\",\"v\":-1.0,\"u\":\"V\"}\n");
+    // A non-finite value is left out, like an absent one.
+    EXPECT_EQ(canonical(record(k20240501, "x", NAN)), canonical(record(k20240501, "x", std::nullopt)));
+    EXPECT_EQ(canonical(record(k20240501, "x", INFINITY)), canonical(record(k20240501, "x", std::nullopt)));
+}
+
+TEST(CanonicalLine, EscapingTable)
+{
+    std::string out;
+    appendJsonString(out, std::string("a\"b\\c\td\x01" "e/\x7F\b\f\n\r\x1F", 16) + "電");
+    EXPECT_EQ(out, "\"a\\\"b\\\\c\\td\\u0001e/\x7F\\b\\f\\n\\r\\u001f電\"");
+}
+
+TEST(CanonicalLine, NumbersReadBackExactly)
+{
+    const auto text = [](double v) {
+        std::string s;
+        appendJsonNumber(s, v);
+        return s;
+    };
+    EXPECT_EQ(text(5.0), "5.0");
+    EXPECT_EQ(text(0.0), "0.0");
+    EXPECT_EQ(text(-0.052), "-0.052");
+    EXPECT_EQ(text(12.345), "12.345");
+    EXPECT_EQ(text(100000.0), "100000.0");
+    EXPECT_EQ(text(0.0001), "0.0001");
+    EXPECT_EQ(text(0.00001), "1e-05");
+    EXPECT_EQ(text(1.5e20), "1.5e+20");
+    EXPECT_EQ(text(1e16), "1e+16");
+    EXPECT_EQ(text(1234567890123456.0), "1234567890123456.0");
+    EXPECT_EQ(text(0.1 + 0.2), "0.30000000000000004");
+    for (double v : {1.0 / 3, 6.02214076e23, 1.7976931348623157e308, 5e-324, -123.456e-7}) {
+        const auto line = canonical(record(0, "v", v));
+        const auto parsed = parseJournalLineFast(std::string_view(line).substr(0, line.size() - 1));
+        ASSERT_TRUE(parsed) << line;
+        EXPECT_EQ(parsed->v, v) << line;
+    }
+}
+
+TEST(ParseLine, AcceptsTheGeneralShapes)
+{
+    const auto parse = [](std::string_view s) { return parseJournalLine(s); };
+    const auto base = parse(R"({"t":"2024-05-01T13:45:12+08:00","f":2,"r":1,"x":"12.345","v":12.345,"u":"V"})");
+    ASSERT_TRUE(base);
+    EXPECT_EQ(*base, record(k20240501, "12.345", 12.345));
+
+    const auto nullV = parse(R"({"t":"2024-05-01T13:45:12+08:00","f":2,"r":1,"x":"OL","v":null,"u":"V"})");
+    ASSERT_TRUE(nullV);
+    EXPECT_FALSE(nullV->v);
+    EXPECT_TRUE(parse(R"({"t":"2024-05-01T13:45:12+08:00","f":2,"r":1,"x":"OL","u":"V"})"));
+    EXPECT_TRUE(parse(R"({"u":"V","x":"a","r":1,"f":2,"t":"2024-05-01T05:45:12Z","extra":[1,2]})"));
+    EXPECT_TRUE(parse(R"( { "t" : "2024-05-01T05:45:12.125Z", "f":2, "r":-1, "x":"a\"b", "u":"\u00b0C" } )"));
+    EXPECT_EQ(parse(R"({"t":"2024-05-01T05:45:12Z","f":2,"r":1,"x":"a\u0001","u":""})")->x, "a\x01");
+    EXPECT_EQ(parse(R"({"t":"2024-05-01T00:15:12-05:30","f":2,"r":1,"x":"","u":""})")->t, k20240501);
+
+    EXPECT_FALSE(parse(R"({"t":"2024-05-01T13:45:12+08:00","f":256,"r":1,"x":"","u":""})"));
+    EXPECT_FALSE(parse(R"({"t":"2024-05-01T13:45:12+08:00","f":-1,"r":1,"x":"","u":""})"));
+    EXPECT_FALSE(parse(R"({"t":"2024-05-01 13:45:12+08:00","f":2,"r":1,"x":"","u":""})"));
+    EXPECT_FALSE(parse(R"({"t":"2024-05-01T13:45:12+08:00","f":2.5,"r":1,"x":"","u":""})"));
+    EXPECT_FALSE(parse(R"({"t":"2024-05-01T13:45:12+08:00","f":2,"r":1,"x":"","u":"","v":"1"})"));
+    EXPECT_FALSE(parse(R"({"t":"2024-05-01T13:45:12+08:00","f":2,"r":1,"x":""})"));
+    EXPECT_FALSE(parse(R"([1,2])"));
+    EXPECT_FALSE(parse(R"({"t":"2024-05-01T13:45:12+08:00","f":2,"r":1,"x":"","u":"")"));
+    // The fast parser takes only the canonical shape.
+    EXPECT_FALSE(parseJournalLineFast(R"({"t":"2024-05-01T13:45:12+08:00","f":2,"r":1,"x":"","v":null,"u":""})"));
+    EXPECT_FALSE(parseJournalLineFast(R"({"t":"2024-05-01T13:45:12+08:00", "f":2,"r":1,"x":"","u":""})"));
+    EXPECT_FALSE(parseJournalLineFast(R"({"t":"2024-05-01T13:45:12+08:00","f":2,"f":2,"r":1,"x":"","u":""})"));
+}
+
+const std::string L1 = R"({"t":"2024-05-01T13:45:12+08:00","f":2,"r":1,"x":"1","v":1.0,"u":"V"})" "\n";
+const std::string L2 = R"({"t":"2024-05-01T13:45:13+08:00","f":2,"r":1,"x":"2","v":2.0,"u":"V"})" "\n";
+const std::string L3 = R"({"t":"2024-05-01T13:45:14+08:00","f":2,"r":1,"x":"3","v":3.0,"u":"V"})" "\n";
+const std::string Bad = R"({"t":"2024-05-01T13:45:14+08:00","f":256,"r":1,"x":"3","u":"V"})" "\n";
+
+TEST(Replay, DamageKeepsWhatCameBefore)
+{
+    auto r = JournalReplayer::replayBytes("");
+    EXPECT_TRUE(r.records.empty());
+    EXPECT_EQ(r.droppedLineCount, 0);
+
+    r = JournalReplayer::replayBytes(L1 + L2 + L3.substr(0, 20));
+    EXPECT_EQ(r.records.size(), 2u);
+    EXPECT_EQ(r.droppedLineCount, 1);
+    EXPECT_EQ(r.keptLength, L1.size() + L2.size());
+
+    r = JournalReplayer::replayBytes(L1 + L2 + Bad + L3 + L1);
+    EXPECT_EQ(r.records.size(), 2u);
+    EXPECT_EQ(r.droppedLineCount, 3);
+
+    r = JournalReplayer::replayBytes(L1 + "\n\n" + L2 + "\n");
+    EXPECT_EQ(r.records.size(), 2u);
+    EXPECT_EQ(r.droppedLineCount, 0);
+    EXPECT_EQ(r.keptLength, L1.size() + 2 + L2.size());
+
+    r = JournalReplayer::replayBytes(L1 + Bad + "\n\n");
+    EXPECT_EQ(r.droppedLineCount, 3); // blank lines after damage count
+
+    r = JournalReplayer::replayBytes(L1 + "   ");
+    EXPECT_EQ(r.droppedLineCount, 1); // trailing bytes without LF, even spaces
+
+    // CR is not special: it stays in the line, where JSON takes it as space.
+    r = JournalReplayer::replayBytes(L1.substr(0, L1.size() - 1) + "\r\n");
+    EXPECT_EQ(r.records.size(), 1u);
+    EXPECT_EQ(r.droppedLineCount, 0);
+}
+
+TEST(JournalWriter, CreateTrimsADamagedTail)
+{
+    TempDir dir;
+    const auto path = dir / "temp" / "current.jsonl";
+    writeFile(path, L1 + L2 + Bad + L3 + L1);
+    auto writer = JournalWriter::create(path);
+    ASSERT_TRUE(writer);
+    EXPECT_EQ(readFile(path), L1 + L2);
+
+    writeFile(path, L1 + L2 + "{\"t\":");
+    ASSERT_TRUE(JournalWriter::create(path));
+    EXPECT_EQ(readFile(path), L1 + L2);
+
+    writeFile(path, Bad + L1);
+    ASSERT_TRUE(JournalWriter::create(path));
+    EXPECT_EQ(readFile(path), "");
+
+    writeFile(path, L1 + "\n\n");
+    ASSERT_TRUE(JournalWriter::create(path));
+    EXPECT_EQ(readFile(path), L1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "temp" / "current.jsonl.tmp"));
+}
+
+TEST(JournalWriter, AppendRewriteDiscard)
+{
+    TempDir dir;
+    const auto path = dir / "a" / "b" / "current.jsonl";
+    auto writer = JournalWriter::create(path);
+    ASSERT_TRUE(writer);
+    EXPECT_TRUE(std::filesystem::exists(path));
+    ASSERT_TRUE(writer->append(record(k20240501, "1.5", 1.5)));
+    ASSERT_TRUE(writer->append(record(k20240501 + 1, "OL", std::nullopt)));
+    EXPECT_FALSE(writer->append(record(k20240501, "x", NAN)));
+    auto replayed = JournalReplayer::replay(path);
+    ASSERT_EQ(replayed.records.size(), 2u);
+    EXPECT_EQ(replayed.records[0].v, 1.5);
+    EXPECT_FALSE(replayed.records[1].v);
+    EXPECT_FALSE(replayed.wasTruncated);
+
+    const std::vector<JournalRecord> three{record(1, "a", 1.0), record(2, "b", 2.0), record(3, "c", 3.0)};
+    ASSERT_TRUE(writer->rewrite(three));
+    EXPECT_TRUE(writer->isOpen());
+    ASSERT_TRUE(writer->append(record(4, "d", 4.0)));
+    EXPECT_EQ(JournalReplayer::replay(path).records.size(), 4u);
+    EXPECT_EQ(readFile(path), JournalWriter::encode(three, LocalTimeZone::currentOffsetSeconds())
+            + JournalWriter::encode(std::vector{record(4, "d", 4.0)}, LocalTimeZone::currentOffsetSeconds()));
+
+    ASSERT_TRUE(writer->rewrite({}));
+    EXPECT_EQ(readFile(path), "");
+    EXPECT_TRUE(writer->isOpen());
+    ASSERT_TRUE(writer->close());
+    ASSERT_TRUE(writer->append(record(5, "e", 5.0))); // append reopens
+    ASSERT_TRUE(writer->discard());
+    EXPECT_FALSE(std::filesystem::exists(path));
+    ASSERT_TRUE(writer->append(record(6, "f", 6.0))); // and recreates
+    EXPECT_EQ(JournalReplayer::replay(path).records.size(), 1u);
+}
+
+TEST(JournalWriter, OutOfRangeTimestampsFallBackToTheGeneralEncoder)
+{
+    const std::vector<JournalRecord> records{record(0, "a", 1.0), record(253402300800.0, "far", 2.0)};
+    const std::string bytes = JournalWriter::encode(records, 0);
+    EXPECT_NE(bytes.find("\"10000-01-01T00:00:00+00:00\""), std::string::npos);
+    const auto replayed = JournalReplayer::replayBytes(bytes);
+    EXPECT_EQ(replayed.records.size(), 1u); // the reader accepts four-digit years only
+}
+
+TEST(JournalReplayer, HasContent)
+{
+    TempDir dir;
+    EXPECT_FALSE(JournalReplayer::hasContent(dir / "missing"));
+    writeFile(dir / "empty", "");
+    EXPECT_FALSE(JournalReplayer::hasContent(dir / "empty"));
+    writeFile(dir / "one", "x");
+    EXPECT_TRUE(JournalReplayer::hasContent(dir / "one"));
+    EXPECT_TRUE(JournalReplayer::replay(dir / "missing").records.empty());
+}
+
+TEST(JournalReplayer, NoLimitOfItsOwn)
+{
+    std::vector<JournalRecord> many;
+    for (int i = 0; i < 600'001; ++i)
+        many.push_back(record(k20240501 + i, "1.000", 1.0));
+    const auto replayed = JournalReplayer::replayBytes(JournalWriter::encode(many, 3600));
+    EXPECT_EQ(replayed.records.size(), 600'001u);
+    EXPECT_EQ(replayed.records.back().t, k20240501 + 600'000);
+}
+
+} // namespace
+} // namespace zelmar
