@@ -148,9 +148,11 @@ TEST(JournalWriter, CreateTrimsADamagedTail)
     TempDir dir;
     const auto path = dir / "temp" / "current.jsonl";
     writeFile(path, L1 + L2 + Bad + L3 + L1);
-    auto writer = JournalWriter::create(path);
-    ASSERT_TRUE(writer);
-    EXPECT_EQ(readFile(path), L1 + L2);
+    {
+        auto writer = JournalWriter::create(path);
+        ASSERT_TRUE(writer);
+        EXPECT_EQ(readFile(path), L1 + L2);
+    }
 
     writeFile(path, L1 + L2 + "{\"t\":");
     ASSERT_TRUE(JournalWriter::create(path));

@@ -1,0 +1,131 @@
+// Storage costs at the record limit: 600,000 records rewritten, replayed
+// and exported, one append with its flush, and the memory of the records.
+
+#include "session/dmm_session.h"
+#include "session/session_time_format.h"
+#include "storage/csv_exporter.h"
+#include "storage/journal.h"
+#include "storage/timestamp.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace zelmar {
+namespace {
+
+constexpr int kRecords = 600'000;
+
+std::vector<Reading> readings()
+{
+    std::vector<Reading> out;
+    out.reserve(kRecords);
+    for (int i = 0; i < kRecords; ++i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%7.3f", 12.0 + (i % 1000) / 1000.0);
+        out.emplace_back(1.7e9 + i, i % 7 == 0 ? 6 : 2, 1, i % 97 == 0 ? "  OL   " : text, DmmFlags{}, 0);
+    }
+    return out;
+}
+
+std::vector<JournalRecord> records()
+{
+    std::vector<JournalRecord> out;
+    out.reserve(kRecords);
+    for (const Reading& r : readings())
+        out.push_back(JournalRecord::from(r));
+    return out;
+}
+
+std::filesystem::path benchDir()
+{
+    auto dir = std::filesystem::temp_directory_path() / "zelmar-bench";
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+void BM_JournalRewrite600k(benchmark::State& state)
+{
+    const auto all = records();
+    const auto path = benchDir() / "rewrite.jsonl";
+    auto writer = JournalWriter::create(path);
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        if (!writer->rewrite(all))
+            state.SkipWithError("rewrite failed");
+        bytes = std::filesystem::file_size(path);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes) * state.iterations());
+    state.counters["file_MB"] = static_cast<double>(bytes) / 1e6;
+}
+BENCHMARK(BM_JournalRewrite600k)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_JournalReplay600k(benchmark::State& state)
+{
+    const auto path = benchDir() / "replay.jsonl";
+    {
+        auto writer = JournalWriter::create(path);
+        (void)writer->rewrite(records());
+    }
+    const auto bytes = std::filesystem::file_size(path);
+    for (auto _ : state) {
+        auto result = JournalReplayer::replay(path);
+        if (result.records.size() != kRecords)
+            state.SkipWithError("replay lost records");
+        benchmark::DoNotOptimize(result);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes) * state.iterations());
+}
+BENCHMARK(BM_JournalReplay600k)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_JournalAppendWithFlush(benchmark::State& state)
+{
+    const auto path = benchDir() / "append.jsonl";
+    std::filesystem::remove(path);
+    auto writer = JournalWriter::create(path);
+    const JournalRecord record = JournalRecord::from(Reading(1.7e9, 2, 1, "12.345", {}, 0));
+    for (auto _ : state) {
+        if (!writer->append(record))
+            state.SkipWithError("append failed");
+    }
+}
+BENCHMARK(BM_JournalAppendWithFlush)->Unit(benchmark::kMicrosecond);
+
+void BM_CsvExport600k(benchmark::State& state)
+{
+    const auto all = readings();
+    const auto path = benchDir() / "export.csv";
+    for (auto _ : state) {
+        std::vector<CsvExporter::Row> rows;
+        rows.reserve(all.size());
+        for (const Reading& r : all)
+            rows.push_back({SessionTimeFormat::date(r.timestamp()), SessionTimeFormat::time(r.timestamp()),
+                "DC V", r.value() ? r.text() : "OL", r.unit()});
+        if (!CsvExporter::exportFile({"Date", "Time", "Function", "Value", "Unit"}, rows, path))
+            state.SkipWithError("export failed");
+    }
+    state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
+}
+BENCHMARK(BM_CsvExport600k)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Bytes held per stored reading: the object itself plus any heap its texts
+// need (short texts fit inside the strings).
+void BM_RecordStoreMemoryPerReading(benchmark::State& state)
+{
+    for (auto _ : state) {
+        const auto all = readings();
+        std::size_t heap = 0;
+        for (const Reading& r : all) {
+            if (r.text().capacity() > 15)
+                heap += r.text().capacity() + 1;
+            if (r.unit().capacity() > 15)
+                heap += r.unit().capacity() + 1;
+        }
+        state.counters["bytes_per_reading"] = static_cast<double>(sizeof(Reading) * all.capacity() + heap) / all.size();
+    }
+}
+BENCHMARK(BM_RecordStoreMemoryPerReading)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+} // namespace zelmar
