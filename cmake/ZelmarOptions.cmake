@@ -45,3 +45,17 @@ function(zelmar_module name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC zelmar_options ${deps})
 endfunction()
+
+# zelmar_version_resource(target description)
+# Gives a Windows executable a version resource made from the project
+# version, which the program reads back at start-up as its own version.
+function(zelmar_version_resource target description)
+  if(NOT WIN32)
+    return()
+  endif()
+  set(ZELMAR_RC_NAME ${target})
+  set(ZELMAR_RC_DESCRIPTION ${description})
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
