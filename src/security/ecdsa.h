@@ -1,0 +1,53 @@
+#pragma once
+
+// ECDSA P-256 with SHA-256, SHA-256, and the wiping of key material, as the
+// rest of the system uses them: byte vectors in, values or CryptoError out.
+// Verification never fails: every problem is the answer false.
+
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace zelmar {
+
+using ByteVector = std::vector<std::uint8_t>;
+
+struct CryptoError {
+    std::string operation;
+    int code = 0;
+    std::int32_t ntStatus = 0;
+    std::optional<std::string> detail;
+
+    // CryptoError(sign: BAD_ARGUMENT(2), NTSTATUS=0x0, 簽章金鑰不可用)
+    [[nodiscard]] std::string text() const;
+};
+
+struct KeyPair {
+    ByteVector privateKey; // 104-byte private blob
+    ByteVector publicKey;  // 72-byte public blob
+};
+
+namespace EcdsaP256 {
+
+[[nodiscard]] std::expected<KeyPair, CryptoError> generateKeyPair();
+[[nodiscard]] std::expected<ByteVector, CryptoError> sign(std::span<const std::uint8_t> message,
+    std::span<const std::uint8_t> privateKey);
+[[nodiscard]] bool verify(std::span<const std::uint8_t> message, std::span<const std::uint8_t> signature,
+    std::span<const std::uint8_t> publicKey);
+[[nodiscard]] std::expected<ByteVector, CryptoError> publicKey(std::span<const std::uint8_t> privateKey);
+[[nodiscard]] std::expected<ByteVector, CryptoError> sha256(std::span<const std::uint8_t> data);
+[[nodiscard]] std::expected<std::string, CryptoError> sha256Hex(std::span<const std::uint8_t> data);
+
+} // namespace EcdsaP256
+
+namespace SecureMemory {
+// Overwrites every byte with zero (the vector keeps its size).
+void zero(ByteVector& bytes);
+} // namespace SecureMemory
+
+[[nodiscard]] std::string_view cryptoCodeName(int code) noexcept;
+
+} // namespace zelmar
