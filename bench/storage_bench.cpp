@@ -6,6 +6,9 @@
 #include "storage/csv_exporter.h"
 #include "storage/journal.h"
 #include "storage/timestamp.h"
+#include "storage/signed_envelope.h"
+#include "storage/zmd_file.h"
+#include "storage/file_io.h"
 
 #include <benchmark/benchmark.h>
 
@@ -126,6 +129,71 @@ void BM_RecordStoreMemoryPerReading(benchmark::State& state)
     }
 }
 BENCHMARK(BM_RecordStoreMemoryPerReading)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+} // namespace zelmar
+
+// The floor for .zmd save and open: reading the file and hashing it once.
+namespace zelmar {
+namespace {
+
+ZmdDocument fullDocument()
+{
+    ZmdDocument doc{"DMM-5174K", "ZELMAR DMM-5174K bench", 1.7e9, 0, records()};
+    return doc;
+}
+
+void BM_ZmdSave600k(benchmark::State& state)
+{
+    const ZmdDocument doc = fullDocument();
+    const auto path = benchDir() / "bench.zmd";
+    for (auto _ : state) {
+        if (!ZmdFile::save(doc, path, ZmdSignatureService::shared()))
+            state.SkipWithError("save failed");
+    }
+    state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
+}
+BENCHMARK(BM_ZmdSave600k)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ZmdOpen600k(benchmark::State& state)
+{
+    const auto path = benchDir() / "bench-open.zmd";
+    (void)ZmdFile::save(fullDocument(), path, ZmdSignatureService::shared());
+    for (auto _ : state) {
+        auto opened = ZmdFile::open(path, "DMM-5174K", ZmdSignatureService::shared());
+        if (!opened || opened->records.size() != kRecords)
+            state.SkipWithError("open failed");
+    }
+}
+BENCHMARK(BM_ZmdOpen600k)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ZmdFloorReadAndHash600k(benchmark::State& state)
+{
+    const auto path = benchDir() / "bench-open.zmd";
+    (void)ZmdFile::save(fullDocument(), path, ZmdSignatureService::shared());
+    for (auto _ : state) {
+        auto bytes = readWholeFile(path);
+        benchmark::DoNotOptimize(EcdsaP256::sha256(asBytes(*bytes)));
+    }
+}
+BENCHMARK(BM_ZmdFloorReadAndHash600k)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The header peek of a 100 MiB file, without reading its records.
+void BM_ZmdHeaderPeek100MiB(benchmark::State& state)
+{
+    std::string payload = "{\"format\":\"ZELMAR-ZMD\",\"formatVersion\":1,\"records\":[";
+    const std::string line = "{\"t\":\"2024-05-01T13:45:12+08:00\",\"f\":2,\"r\":1,\"x\":\"12.345\",\"v\":12.345,\"u\":\"V\"},";
+    while (payload.size() < 104'000'000)
+        payload += line;
+    payload += "1]}";
+    const std::string document = "{\"payload\":" + payload + ",\"signature\":{}}";
+    auto envelope = SignedJSONEnvelope::parse(document);
+    if (!envelope)
+        state.SkipWithError("no layout");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(envelope->peekHeader());
+}
+BENCHMARK(BM_ZmdHeaderPeek100MiB)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace zelmar

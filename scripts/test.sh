@@ -81,6 +81,12 @@ stop_wine() {
   wait 2>/dev/null || true
 }
 
+# The Linux and Windows runs leave signatures and .zmd files here for each
+# other: each build must verify and open what the other one made.
+export ZELMAR_CROSS_DIR="$root/build/cross"
+rm -rf "$ZELMAR_CROSS_DIR"
+mkdir -p "$ZELMAR_CROSS_DIR"
+
 # 1. Linux
 if run_build linux; then run_ctest linux || status=1; else status=1; summary+=("linux: BUILD FAILED"); fi
 
@@ -97,10 +103,19 @@ if run_build windows; then
   rm -rf build/windows/test-results
   start_wine
   trap stop_wine EXIT
-  run_ctest windows || status=1
+  ZELMAR_CROSS_REQUIRE=1 run_ctest windows || status=1
   stop_wine
   trap - EXIT
   summary+=("windows (GoogleTest cases): $(gtest_totals build/windows/test-results)")
+
+  # 4. What the Windows run made, checked by the Linux build.
+  echo "==> cross-build check: Linux verifies and opens what Windows made"
+  if ZELMAR_CROSS_REQUIRE=1 build/linux/tests/security/security_tests --gtest_filter='CrossBackend.*' \
+     && ZELMAR_CROSS_REQUIRE=1 build/linux/tests/storage/storage_tests --gtest_filter='ZmdFile.FilesOfTheOtherBuildOpen'; then
+    summary+=("cross-build (Linux reads Windows output): passed"); passed_total=$((passed_total + 1))
+  else
+    summary+=("cross-build (Linux reads Windows output): FAILED"); failed_total=$((failed_total + 1)); status=1
+  fi
 else
   status=1; summary+=("windows: BUILD FAILED")
 fi

@@ -9,11 +9,18 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zelmar {
 
 using ByteVector = std::vector<std::uint8_t>;
+
+// The bytes of a text, for hashing and signing.
+[[nodiscard]] inline std::span<const std::uint8_t> asBytes(std::string_view text) noexcept
+{
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
 
 struct CryptoError {
     std::string operation;

@@ -20,10 +20,23 @@ std::string pathText(const std::filesystem::path& path)
 
 std::expected<std::string, StorageError> readWholeFile(const std::filesystem::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         return std::unexpected(StorageError::fileSystem(pathText(path), "無法讀取檔案"));
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::streamoff size = in.tellg();
+    std::string bytes;
+    if (size > 0) {
+        // One read of the whole file: big journals and .zmd files are common.
+        bytes.resize(static_cast<std::size_t>(size));
+        in.seekg(0);
+        in.read(bytes.data(), size);
+        bytes.resize(static_cast<std::size_t>(in.gcount()));
+    }
+    // Files whose size is not known up front (pipes, /proc) are read on.
+    if (size <= 0 || in.gcount() == size) {
+        in.clear();
+        bytes.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
     if (in.bad())
         return std::unexpected(StorageError::fileSystem(pathText(path), "無法讀取檔案"));
     return bytes;

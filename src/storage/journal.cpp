@@ -1,6 +1,7 @@
 #include "storage/journal.h"
 #include "storage/timestamp.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zelmar {
@@ -135,6 +136,7 @@ JournalReplayer::ReplayResult JournalReplayer::replay(const std::filesystem::pat
 JournalReplayer::BytesResult JournalReplayer::replayBytes(std::string_view bytes)
 {
     BytesResult result;
+    result.records.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')));
     bool failed = false;
     std::size_t start = 0;
     while (start < bytes.size()) {

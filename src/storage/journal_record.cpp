@@ -49,24 +49,25 @@ void appendJsonNumber(std::string& out, double value)
     char buffer[40];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
     std::string_view sci(buffer, static_cast<std::size_t>(result.ptr - buffer));
-    const bool negative = sci.front() == '-';
-    if (negative)
+    if (sci.front() == '-') {
+        out += '-';
         sci.remove_prefix(1);
+    }
     const auto e = sci.find('e');
     int exponent = 0;
     std::from_chars(sci.data() + e + 1 + (sci[e + 1] == '+'), sci.data() + sci.size(), exponent);
-    std::string digits;
+    char digitBuffer[24];
+    std::size_t count = 0;
     for (const char c : sci.substr(0, e))
         if (c != '.')
-            digits += c;
+            digitBuffer[count++] = c;
+    const std::string_view digits(digitBuffer, count);
 
-    if (negative)
-        out += '-';
     if (value != 0 && (exponent < -4 || exponent >= 16)) {
         out += digits[0];
         if (digits.size() > 1) {
             out += '.';
-            out.append(digits, 1);
+            out.append(digits.substr(1));
         }
         char exp[16];
         std::snprintf(exp, sizeof exp, "e%c%02d", exponent < 0 ? '-' : '+', exponent < 0 ? -exponent : exponent);
@@ -76,18 +77,18 @@ void appendJsonNumber(std::string& out, double value)
     if (exponent < 0) {
         out += "0.";
         out.append(static_cast<std::size_t>(-exponent - 1), '0');
-        out += digits;
+        out.append(digits);
         return;
     }
     const auto integerDigits = static_cast<std::size_t>(exponent) + 1;
     if (digits.size() <= integerDigits) {
-        out += digits;
+        out.append(digits);
         out.append(integerDigits - digits.size(), '0');
         out += ".0";
     } else {
-        out.append(digits, 0, integerDigits);
+        out.append(digits.substr(0, integerDigits));
         out += '.';
-        out.append(digits, integerDigits);
+        out.append(digits.substr(integerDigits));
     }
 }
 
@@ -104,11 +105,12 @@ void appendInteger(std::string& out, std::int64_t value)
 
 bool appendCanonicalLine(std::string& out, const JournalRecord& record, int offsetSeconds)
 {
-    const auto timestamp = canonicalTimestamp(record.t, offsetSeconds);
-    if (!timestamp)
-        return false;
+    const std::size_t start = out.size();
     out += "{\"t\":\"";
-    out += *timestamp;
+    if (!appendCanonicalTimestamp(out, record.t, offsetSeconds)) {
+        out.resize(start);
+        return false;
+    }
     out += "\",\"f\":";
     appendInteger(out, record.f);
     out += ",\"r\":";
@@ -179,7 +181,10 @@ bool fastInteger(std::string_view line, std::size_t& i, Int& out) noexcept
 bool fastNumber(std::string_view line, std::size_t& i, double& out) noexcept
 {
     const std::size_t start = i;
-    while (i < line.size() && std::strchr("0123456789+-.eE", line[i]) != nullptr && line[i] != '\0')
+    const auto numberByte = [](char c) {
+        return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E';
+    };
+    while (i < line.size() && numberByte(line[i]))
         ++i;
     if (i == start)
         return false;
@@ -253,11 +258,16 @@ std::optional<JournalRecord> parseJournalLineFast(std::string_view line)
             return std::nullopt;
         const char key = line[i + 1];
         i += 4;
-        const char* keys = "tfrxvu";
-        const char* found = std::strchr(keys, key);
-        if (found == nullptr || key == '\0')
-            return std::nullopt;
-        const unsigned bit = 1u << (found - keys);
+        unsigned bit;
+        switch (key) {
+        case 't': bit = 1u << 0; break;
+        case 'f': bit = 1u << 1; break;
+        case 'r': bit = 1u << 2; break;
+        case 'x': bit = 1u << 3; break;
+        case 'v': bit = 1u << 4; break;
+        case 'u': bit = 1u << 5; break;
+        default: return std::nullopt;
+        }
         if ((seen & bit) != 0)
             return std::nullopt;
         seen |= bit;

@@ -1,7 +1,8 @@
 #include "storage/timestamp.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace zelmar {
 
@@ -23,14 +24,19 @@ void put2(std::string& out, int value)
     out += static_cast<char>('0' + value % 10);
 }
 
-std::string format(int offsetSeconds, const CivilTime& c)
+void format(std::string& text, int offsetSeconds, const CivilTime& c)
 {
-    std::string text;
-    text.reserve(25);
-    char year[32];
-    std::snprintf(year, sizeof year, c.year < 0 ? "-%04lld" : "%04lld",
-        static_cast<long long>(c.year < 0 ? -c.year : c.year));
-    text += year;
+    // Built by hand: this runs once per record when 600,000 are saved.
+    std::int64_t year = c.year;
+    if (year < 0) {
+        text += '-';
+        year = -year;
+    }
+    char digits[24];
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, year);
+    (void)error;
+    text.append(static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, 4 - (end - digits))), '0');
+    text.append(digits, end);
     text += '-';
     put2(text, c.month);
     text += '-';
@@ -46,7 +52,6 @@ std::string format(int offsetSeconds, const CivilTime& c)
     put2(text, magnitude / 3600 % 100);
     text += ':';
     put2(text, magnitude / 60 % 60);
-    return text;
 }
 
 bool digitsAt(std::string_view s, std::size_t at, std::size_t count, int& value) noexcept
@@ -125,18 +130,26 @@ CivilTime civilFromSeconds(std::int64_t seconds) noexcept
         static_cast<int>(secondOfDay % 60)};
 }
 
-std::optional<std::string> canonicalTimestamp(double instant, int offsetSeconds)
+bool appendCanonicalTimestamp(std::string& out, double instant, int offsetSeconds)
 {
     if (!std::isfinite(instant))
-        return std::nullopt;
+        return false;
     const double whole = std::floor(instant);
     if (std::fabs(whole) >= 1e14 || offsetSeconds % 60 != 0 || offsetSeconds <= -86'400 || offsetSeconds >= 86'400)
-        return std::nullopt;
-    const auto seconds = static_cast<std::int64_t>(whole);
-    const CivilTime c = civilFromSeconds(seconds + offsetSeconds);
+        return false;
+    const CivilTime c = civilFromSeconds(static_cast<std::int64_t>(whole) + offsetSeconds);
     if (c.year < 0 || c.year > 9999)
+        return false;
+    format(out, offsetSeconds, c);
+    return true;
+}
+
+std::optional<std::string> canonicalTimestamp(double instant, int offsetSeconds)
+{
+    std::string text;
+    if (!appendCanonicalTimestamp(text, instant, offsetSeconds))
         return std::nullopt;
-    return format(offsetSeconds, c);
+    return text;
 }
 
 std::optional<std::string> generalTimestamp(double instant, int offsetSeconds)
@@ -144,7 +157,18 @@ std::optional<std::string> generalTimestamp(double instant, int offsetSeconds)
     if (!std::isfinite(instant) || std::fabs(instant) >= 9e18)
         return std::nullopt;
     const auto seconds = static_cast<std::int64_t>(std::floor(instant));
-    return format(offsetSeconds, civilFromSeconds(seconds + offsetSeconds));
+    std::string text;
+    format(text, offsetSeconds, civilFromSeconds(seconds + offsetSeconds));
+    return text;
+}
+
+std::optional<double> parseTimestampFast(std::string_view s) noexcept
+{
+    DateTimeFields f;
+    int offset = 0;
+    if ((s.size() == 20 || s.size() == 25) && parseDateTime(s, f) && parseOffset(s.substr(19), offset))
+        return instantOf(f, offset);
+    return std::nullopt;
 }
 
 std::optional<double> parseTimestamp(std::string_view s) noexcept

@@ -32,6 +32,8 @@ struct CivilTime {
 // 1e14, an offset that is not whole minutes or a day or more, a year
 // outside 0..9999).
 [[nodiscard]] std::optional<std::string> canonicalTimestamp(double instant, int offsetSeconds);
+// The same, appended to `out`; false (nothing appended) when refused.
+[[nodiscard]] bool appendCanonicalTimestamp(std::string& out, double instant, int offsetSeconds);
 
 // The general encoder's text: the same steps, with the year padded to at
 // least four digits (and a sign when negative) instead of refusing. None
@@ -40,5 +42,7 @@ struct CivilTime {
 
 // Seconds since 1970 for an accepted text, or none.
 [[nodiscard]] std::optional<double> parseTimestamp(std::string_view text) noexcept;
+// The fast form alone: whole seconds with Z or a numeric offset.
+[[nodiscard]] std::optional<double> parseTimestampFast(std::string_view text) noexcept;
 
 } // namespace zelmar

@@ -1,0 +1,144 @@
+#include "storage/json_scan.h"
+
+#include <cstring>
+#include <limits>
+
+namespace zelmar::JsonScan {
+
+bool isSpace(char c) noexcept
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+void skipSpace(std::string_view b, std::size_t& pos, std::size_t end) noexcept
+{
+    while (pos < end && isSpace(b[pos]))
+        ++pos;
+}
+
+bool skipString(std::string_view b, std::size_t& pos, std::size_t end) noexcept
+{
+    if (pos >= end || b[pos] != '"')
+        return false;
+    ++pos;
+    // memchr finds the candidate quote; a backslash before it skips a byte.
+    while (pos < end) {
+        const char* base = b.data();
+        const auto* quote = static_cast<const char*>(std::memchr(base + pos, '"', end - pos));
+        if (quote == nullptr)
+            return false;
+        const auto quoteAt = static_cast<std::size_t>(quote - base);
+        const auto* slash = static_cast<const char*>(std::memchr(base + pos, '\\', quoteAt - pos));
+        if (slash == nullptr) {
+            pos = quoteAt + 1;
+            return true;
+        }
+        pos = static_cast<std::size_t>(slash - base) + 2;
+    }
+    return false;
+}
+
+namespace {
+
+bool skipLiteral(std::string_view b, std::size_t& pos, std::size_t end, std::string_view word) noexcept
+{
+    if (end - pos < word.size() || b.substr(pos, word.size()) != word)
+        return false;
+    pos += word.size();
+    return true;
+}
+
+bool isNumberByte(char c) noexcept
+{
+    return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E';
+}
+
+} // namespace
+
+bool skipValue(std::string_view b, std::size_t& pos, std::size_t end, int level) noexcept
+{
+    skipSpace(b, pos, end);
+    if (pos >= end || level > maximumNesting)
+        return false;
+    const char c = b[pos];
+    if (c == '{' || c == '[') {
+        const char close = c == '{' ? '}' : ']';
+        ++pos;
+        skipSpace(b, pos, end);
+        if (pos < end && b[pos] == close) {
+            ++pos;
+            return true;
+        }
+        for (;;) {
+            if (c == '{') {
+                skipSpace(b, pos, end);
+                if (!skipString(b, pos, end))
+                    return false;
+                skipSpace(b, pos, end);
+                if (pos >= end || b[pos] != ':')
+                    return false;
+                ++pos;
+            }
+            if (!skipValue(b, pos, end, level + 1))
+                return false;
+            skipSpace(b, pos, end);
+            if (pos >= end)
+                return false;
+            if (b[pos] == ',') {
+                ++pos;
+                continue;
+            }
+            if (b[pos] != close)
+                return false;
+            ++pos;
+            return true;
+        }
+    }
+    if (c == '"')
+        return skipString(b, pos, end);
+    if (c == 't')
+        return skipLiteral(b, pos, end, "true");
+    if (c == 'f')
+        return skipLiteral(b, pos, end, "false");
+    if (c == 'n')
+        return skipLiteral(b, pos, end, "null");
+    if (c == '-' || (c >= '0' && c <= '9')) {
+        while (pos < end && isNumberByte(b[pos]))
+            ++pos;
+        return true;
+    }
+    return false;
+}
+
+bool parseInteger(std::string_view text, std::int64_t& value) noexcept
+{
+    std::size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative)
+        ++i;
+    if (i >= text.size())
+        return false;
+    std::uint64_t magnitude = 0;
+    bool saturated = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9')
+            return false;
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        if (magnitude > (std::numeric_limits<std::uint64_t>::max() - digit) / 10)
+            saturated = true;
+        else
+            magnitude = magnitude * 10 + digit;
+    }
+    constexpr auto maximum = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+    if (negative)
+        value = saturated || magnitude > maximum + 1 ? std::numeric_limits<std::int64_t>::min()
+            : magnitude == maximum + 1               ? std::numeric_limits<std::int64_t>::min()
+                                                     : -static_cast<std::int64_t>(magnitude);
+    else
+        value = saturated || magnitude > maximum ? std::numeric_limits<std::int64_t>::max()
+                                                 : static_cast<std::int64_t>(magnitude);
+    return true;
+}
+
+} // namespace zelmar::JsonScan

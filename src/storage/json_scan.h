@@ -1,0 +1,32 @@
+#pragma once
+
+// A byte-level JSON structure scanner: finds where values begin and end
+// without building a document, so that signed bytes can be located exactly
+// and big files classified in one pass. Shared by the signed envelope and
+// the measurement-file scanner. Whitespace is space, TAB, LF and CR.
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace zelmar::JsonScan {
+
+inline constexpr int maximumNesting = 64;
+
+[[nodiscard]] bool isSpace(char c) noexcept;
+void skipSpace(std::string_view bytes, std::size_t& pos, std::size_t end) noexcept;
+
+// Skips one string starting at a quotation mark; a backslash skips the byte
+// after it; the content is not validated. False without a closing quote.
+[[nodiscard]] bool skipString(std::string_view bytes, std::size_t& pos, std::size_t end) noexcept;
+
+// Skips whitespace, then one value at the given nesting level (top-level
+// member values are level 1). False on malformed input, at the end of the
+// bytes, or beyond the nesting limit.
+[[nodiscard]] bool skipValue(std::string_view bytes, std::size_t& pos, std::size_t end, int level) noexcept;
+
+// An optional '-' and one or more digits, nothing else; magnitudes beyond
+// 64 bits saturate.
+[[nodiscard]] bool parseInteger(std::string_view text, std::int64_t& value) noexcept;
+
+} // namespace zelmar::JsonScan

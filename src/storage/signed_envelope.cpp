@@ -1,0 +1,207 @@
+#include "storage/signed_envelope.h"
+
+#include "core/text_encoding.h"
+#include "storage/base64.h"
+#include "storage/journal_record.h"
+#include "storage/json_scan.h"
+
+#include <nlohmann/json.hpp>
+
+namespace zelmar {
+
+namespace {
+
+using JsonScan::skipSpace;
+using JsonScan::skipString;
+using JsonScan::skipValue;
+
+// Reads `"key"` at pos (raw bytes, escapes not decoded) and the colon
+// after it; pos ends at the start of the value.
+bool readKey(std::string_view b, std::size_t& pos, std::size_t end, std::string_view& key)
+{
+    skipSpace(b, pos, end);
+    const std::size_t start = pos;
+    if (!skipString(b, pos, end))
+        return false;
+    key = b.substr(start + 1, pos - start - 2);
+    skipSpace(b, pos, end);
+    if (pos >= end || b[pos] != ':')
+        return false;
+    ++pos;
+    skipSpace(b, pos, end);
+    return true;
+}
+
+SignedJSONEnvelope::PeekValue classify(std::string_view value)
+{
+    using Kind = SignedJSONEnvelope::PeekValue::Kind;
+    SignedJSONEnvelope::PeekValue result;
+    if (value.empty())
+        return result;
+    if (value.front() == '"') {
+        const std::string_view content = value.substr(1, value.size() - 2);
+        if (content.find('\\') == std::string_view::npos) {
+            result.kind = Kind::string;
+            result.text = text::utf16ToUtf8(text::utf8ToUtf16(content)); // invalid sequences replaced
+            return result;
+        }
+        const auto decoded = nlohmann::json::parse(value, nullptr, false);
+        if (!decoded.is_discarded() && decoded.is_string()) {
+            result.kind = Kind::string;
+            result.text = decoded.get<std::string>();
+        }
+        return result;
+    }
+    if (JsonScan::parseInteger(value, result.integer))
+        result.kind = Kind::integer;
+    return result;
+}
+
+} // namespace
+
+std::expected<std::string, SignedJSONEnvelope::SealError> SignedJSONEnvelope::seal(std::string_view payload,
+    const ZmdSigner& signer, std::int64_t limit)
+{
+    auto signature = signer.sign(asBytes(payload));
+    if (!signature)
+        return std::unexpected(SealError(signature.error()));
+    const std::string prefix = "{\"payload\":";
+    std::string suffix = ",\n\"signature\":{\"alg\":\"ES256\",\"keyId\":";
+    appendJsonString(suffix, signer.keyId());
+    suffix += ",\"value\":\"" + Base64::encode(*signature) + "\"}}\n";
+    const auto total = static_cast<std::int64_t>(prefix.size() + payload.size() + suffix.size());
+    if (total > limit)
+        return std::unexpected(SealError(TooLarge{total, limit}));
+    std::string document;
+    document.reserve(static_cast<std::size_t>(total));
+    document += prefix;
+    document += payload;
+    document += suffix;
+    return document;
+}
+
+std::optional<SignedJSONEnvelope> SignedJSONEnvelope::parse(std::string bytes)
+{
+    const std::string_view b = bytes;
+    const std::size_t end = b.size();
+    std::size_t pos = b.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    skipSpace(b, pos, end);
+    if (pos >= end || b[pos] != '{')
+        return std::nullopt;
+    ++pos;
+    std::optional<Range> payload, signature;
+    for (;;) {
+        std::string_view key;
+        if (!readKey(b, pos, end, key))
+            return std::nullopt; // also the empty object
+        const std::size_t valueStart = pos;
+        if (!skipValue(b, pos, end, 1))
+            return std::nullopt;
+        const Range range{valueStart, pos};
+        if (key == "payload") {
+            if (payload)
+                return std::nullopt;
+            payload = range;
+        } else if (key == "signature") {
+            if (signature)
+                return std::nullopt;
+            signature = range;
+        }
+        skipSpace(b, pos, end);
+        if (pos >= end)
+            return std::nullopt;
+        if (b[pos] == ',') {
+            ++pos;
+            continue;
+        }
+        if (b[pos] != '}')
+            return std::nullopt;
+        ++pos;
+        break;
+    }
+    skipSpace(b, pos, end);
+    if (pos != end || !payload || !signature || b[payload->begin] != '{' || b[signature->begin] != '{')
+        return std::nullopt;
+    return SignedJSONEnvelope(std::move(bytes), Layout{*payload, *signature});
+}
+
+std::string_view SignedJSONEnvelope::payloadView() const noexcept
+{
+    return std::string_view(bytes_).substr(layout_.payload.begin, layout_.payload.end - layout_.payload.begin);
+}
+
+SignedJSONEnvelope::HeaderPeek SignedJSONEnvelope::peekHeader() const
+{
+    HeaderPeek peek;
+    const std::string_view b = bytes_;
+    const std::size_t end = layout_.payload.end;
+    std::size_t pos = layout_.payload.begin;
+    if (pos >= end || b[pos] != '{')
+        return peek;
+    ++pos;
+    skipSpace(b, pos, end);
+    if (pos < end && b[pos] == '}') {
+        ++pos;
+        skipSpace(b, pos, end);
+        peek.reachedEnd = pos == end;
+        return peek;
+    }
+    for (;;) {
+        std::string_view key;
+        if (!readKey(b, pos, end, key))
+            return peek;
+        const std::size_t valueStart = pos;
+        if (!skipValue(b, pos, end, 2))
+            return peek;
+        const std::string_view value = b.substr(valueStart, pos - valueStart);
+        if (key == "format" && !peek.format)
+            peek.format = classify(value);
+        else if (key == "formatVersion" && !peek.formatVersion)
+            peek.formatVersion = classify(value);
+        if (peek.format && peek.formatVersion)
+            return peek;
+        skipSpace(b, pos, end);
+        if (pos >= end)
+            return peek;
+        if (b[pos] == ',') {
+            ++pos;
+            continue;
+        }
+        if (b[pos] != '}')
+            return peek;
+        ++pos;
+        skipSpace(b, pos, end);
+        peek.reachedEnd = pos == end;
+        return peek;
+    }
+}
+
+std::optional<SignedJSONEnvelope::SignatureParts> SignedJSONEnvelope::signatureParts() const
+{
+    const std::string_view text
+        = std::string_view(bytes_).substr(layout_.signature.begin, layout_.signature.end - layout_.signature.begin);
+    const auto json = nlohmann::json::parse(text, nullptr, false);
+    if (json.is_discarded() || !json.is_object())
+        return std::nullopt;
+    const auto alg = json.find("alg");
+    const auto keyId = json.find("keyId");
+    const auto value = json.find("value");
+    if (alg == json.end() || !alg->is_string() || keyId == json.end() || !keyId->is_string() || value == json.end()
+        || !value->is_string())
+        return std::nullopt;
+    auto decoded = Base64::decode(value->get_ref<const std::string&>());
+    if (!decoded)
+        return std::nullopt;
+    return SignatureParts{alg->get<std::string>(), keyId->get<std::string>(), std::move(*decoded)};
+}
+
+bool SignedJSONEnvelope::verify(const ZmdVerifier& verifier) const
+{
+    const auto parts = signatureParts();
+    if (!parts || parts->alg != "ES256")
+        return false;
+    const std::string_view payload = payloadView();
+    return verifier.verify(asBytes(payload), parts->value, parts->keyId);
+}
+
+} // namespace zelmar

@@ -1,0 +1,78 @@
+#pragma once
+
+// The signed JSON envelope of measurement files and update manifests:
+//
+//   {"payload":<payload bytes>,
+//   "signature":{"alg":"ES256","keyId":"ZMD-4","value":"<88 Base64 chars>"}}
+//
+// (LF after the comma and at the end). The signature covers exactly the
+// payload bytes as they stand in the file; a reader finds their range with
+// a byte-level scanner and verifies them without re-serializing anything.
+
+#include "security/signature_service.h"
+
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace zelmar {
+
+class SignedJSONEnvelope {
+public:
+    struct Range {
+        std::size_t begin = 0;
+        std::size_t end = 0;
+        friend bool operator==(const Range&, const Range&) = default;
+    };
+    struct Layout {
+        Range payload;
+        Range signature;
+    };
+    struct SignatureParts {
+        std::string alg;
+        std::string keyId;
+        ByteVector value;
+    };
+    struct PeekValue {
+        enum class Kind { string, integer, other };
+        Kind kind = Kind::other;
+        std::string text;
+        std::int64_t integer = 0;
+    };
+    struct HeaderPeek {
+        std::optional<PeekValue> format;
+        std::optional<PeekValue> formatVersion;
+        bool reachedEnd = false;
+    };
+    struct TooLarge {
+        std::int64_t total;
+        std::int64_t limit;
+    };
+    using SealError = std::variant<CryptoError, TooLarge>;
+
+    [[nodiscard]] static std::expected<std::string, SealError> seal(std::string_view payload, const ZmdSigner& signer,
+        std::int64_t limit);
+    [[nodiscard]] static std::optional<SignedJSONEnvelope> parse(std::string bytes);
+
+    [[nodiscard]] const std::string& bytes() const noexcept { return bytes_; }
+    [[nodiscard]] const Layout& layout() const noexcept { return layout_; }
+    [[nodiscard]] std::string_view payloadView() const noexcept;
+    [[nodiscard]] std::string payloadBytes() const { return std::string(payloadView()); }
+    [[nodiscard]] HeaderPeek peekHeader() const;
+    [[nodiscard]] std::optional<SignatureParts> signatureParts() const;
+    [[nodiscard]] bool verify(const ZmdVerifier& verifier) const;
+
+private:
+    SignedJSONEnvelope(std::string bytes, Layout layout)
+        : bytes_(std::move(bytes))
+        , layout_(layout)
+    {
+    }
+
+    std::string bytes_;
+    Layout layout_;
+};
+
+} // namespace zelmar

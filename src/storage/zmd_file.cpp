@@ -1,0 +1,308 @@
+#include "storage/zmd_file.h"
+
+#include "storage/file_io.h"
+#include "storage/json_scan.h"
+#include "storage/signed_envelope.h"
+#include "storage/timestamp.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+
+namespace zelmar {
+
+namespace {
+
+using JsonScan::skipSpace;
+using JsonScan::skipString;
+using JsonScan::skipValue;
+
+std::optional<std::string> jsonString(std::string_view raw)
+{
+    if (raw.empty() || raw.front() != '"')
+        return std::nullopt;
+    if (raw.find('\\') == std::string_view::npos)
+        return std::string(raw.substr(1, raw.size() - 2));
+    const auto decoded = nlohmann::json::parse(raw, nullptr, false);
+    if (decoded.is_discarded() || !decoded.is_string())
+        return std::nullopt;
+    return decoded.get<std::string>();
+}
+
+bool scanRecords(std::string_view b, std::size_t& pos, std::size_t end, std::size_t limit,
+    ZmdScanner::ParsedPayload& out)
+{
+    if (pos >= end || b[pos] != '[')
+        return false;
+    ++pos;
+    out.records.reserve(std::min(limit, (end - pos) / 40));
+    skipSpace(b, pos, end);
+    if (pos < end && b[pos] == ']') {
+        ++pos;
+        return true;
+    }
+    for (;;) {
+        skipSpace(b, pos, end);
+        const std::size_t start = pos;
+        ++out.actualRecordCount;
+        const bool decode = out.actualRecordCount <= limit;
+        // A canonical record ends at its first '}': the fast parser accepts
+        // that candidate only when it is the whole element (its strings hold
+        // no backslash, so a '}' inside one leaves it unterminated). Anything
+        // else is measured with the value scanner and decoded in general.
+        const std::size_t close = decode ? b.find('}', start) : std::string_view::npos;
+        std::optional<JournalRecord> record;
+        if (close != std::string_view::npos && close < end)
+            record = parseJournalLineFast(b.substr(start, close + 1 - start));
+        if (record) {
+            pos = close + 1;
+        } else {
+            if (!skipValue(b, pos, end, 2))
+                return false;
+            if (decode)
+                record = parseJournalLine(b.substr(start, pos - start));
+        }
+        if (decode) {
+            if (!record || (record->v && !std::isfinite(*record->v)))
+                return false;
+            out.records.push_back(std::move(*record));
+        } else {
+            out.overLimit = true;
+        }
+        skipSpace(b, pos, end);
+        if (pos >= end)
+            return false;
+        if (b[pos] == ',') {
+            ++pos;
+            continue;
+        }
+        if (b[pos] != ']')
+            return false;
+        ++pos;
+        return true;
+    }
+}
+
+} // namespace
+
+std::string ZmdError::description() const
+{
+    switch (kind) {
+    case Kind::unsupportedVersion:
+        return "ZmdError.unsupportedVersion(" + std::to_string(version) + ")";
+    case Kind::modelMismatch:
+        return "ZmdError.modelMismatch(" + text + ")";
+    case Kind::io:
+        return "ZmdError.io(" + text + ")";
+    case Kind::notZmd:
+        return "ZmdError.notZmd";
+    case Kind::tampered:
+        return "ZmdError.tampered";
+    }
+    return {};
+}
+
+std::string describe(const ZmdSaveError& error)
+{
+    if (const auto* zmd = std::get_if<ZmdError>(&error))
+        return zmd->description();
+    return std::get<CryptoError>(error).text();
+}
+
+std::optional<ZmdScanner::ParsedPayload> ZmdScanner::scan(std::string_view b, std::size_t recordLimit)
+{
+    ParsedPayload out;
+    const std::size_t end = b.size();
+    std::size_t pos = 0;
+    if (end == 0 || b[0] != '{')
+        return std::nullopt;
+    ++pos;
+    std::optional<std::string> format, model, software;
+    std::optional<std::int64_t> version, recordCount, deletedCount;
+    std::optional<double> savedAt;
+    bool haveRecords = false;
+    skipSpace(b, pos, end);
+    if (pos < end && b[pos] == '}')
+        return std::nullopt; // nothing of what is required
+    for (;;) {
+        skipSpace(b, pos, end);
+        const std::size_t keyStart = pos;
+        if (!skipString(b, pos, end))
+            return std::nullopt;
+        const std::string_view key = b.substr(keyStart + 1, pos - keyStart - 2);
+        skipSpace(b, pos, end);
+        if (pos >= end || b[pos] != ':')
+            return std::nullopt;
+        ++pos;
+        skipSpace(b, pos, end);
+        const std::size_t valueStart = pos;
+        if (key == "records") {
+            if (haveRecords || !scanRecords(b, pos, end, recordLimit, out))
+                return std::nullopt;
+            haveRecords = true;
+        } else {
+            if (!skipValue(b, pos, end, 2))
+                return std::nullopt;
+            const std::string_view raw = b.substr(valueStart, pos - valueStart);
+            const auto takeString = [&](std::optional<std::string>& slot) {
+                if (slot)
+                    return false;
+                slot = jsonString(raw);
+                return slot.has_value();
+            };
+            const auto takeInteger = [&](std::optional<std::int64_t>& slot) {
+                std::int64_t value = 0;
+                if (slot || !JsonScan::parseInteger(raw, value))
+                    return false;
+                slot = value;
+                return true;
+            };
+            bool ok = true;
+            if (key == "format")
+                ok = takeString(format);
+            else if (key == "formatVersion")
+                ok = takeInteger(version);
+            else if (key == "model")
+                ok = takeString(model);
+            else if (key == "software")
+                ok = takeString(software);
+            else if (key == "recordCount")
+                ok = takeInteger(recordCount);
+            else if (key == "deletedCount")
+                ok = takeInteger(deletedCount);
+            else if (key == "savedAt") {
+                std::optional<std::string> text;
+                ok = !savedAt && takeString(text) && (savedAt = parseTimestampFast(*text)).has_value();
+            }
+            if (!ok)
+                return std::nullopt;
+        }
+        skipSpace(b, pos, end);
+        if (pos >= end)
+            return std::nullopt;
+        if (b[pos] == ',') {
+            ++pos;
+            continue;
+        }
+        if (b[pos] != '}')
+            return std::nullopt;
+        ++pos;
+        break;
+    }
+    skipSpace(b, pos, end);
+    if (pos != end || !format || *format != ZmdFile::formatMagic || !version || *version != ZmdFile::formatVersion
+        || !model || !software || !savedAt || !recordCount || *recordCount < 0 || !deletedCount || *deletedCount < 0
+        || !haveRecords)
+        return std::nullopt;
+    out.model = std::move(*model);
+    out.software = std::move(*software);
+    out.savedAt = *savedAt;
+    out.declaredRecordCount = *recordCount;
+    out.deletedCount = *deletedCount;
+    return out;
+}
+
+namespace ZmdFile {
+
+std::expected<std::string, ZmdSaveError> encode(const ZmdDocument& document, const ZmdSigner& signer,
+    std::int64_t byteLimit)
+{
+    const int offset = LocalTimeZone::currentOffsetSeconds();
+    if (document.records.size() > mostRecords)
+        return std::unexpected(ZmdError::io("記錄筆數 " + std::to_string(document.records.size()) + " 超過 .zmd 上限 "
+            + std::to_string(mostRecords)));
+    if (document.deletedCount < 0)
+        return std::unexpected(ZmdError::io("deletedCount 不可為負值（" + std::to_string(document.deletedCount) + "）"));
+    const auto savedAt = canonicalTimestamp(document.savedAt, offset);
+    if (!savedAt)
+        return std::unexpected(ZmdError::io("savedAt 時間無法以 ISO-8601 表示"));
+
+    std::string payload;
+    payload.reserve(document.records.size() * 80 + 512);
+    payload += "{\"format\":\"ZELMAR-ZMD\",\"formatVersion\":1,\n\"model\":";
+    appendJsonString(payload, document.model);
+    payload += ",\n\"software\":";
+    appendJsonString(payload, document.software);
+    payload += ",\n\"savedAt\":\"" + *savedAt + "\",\n\"recordCount\":" + std::to_string(document.records.size())
+        + ",\n\"deletedCount\":" + std::to_string(document.deletedCount) + ",\n\"records\":[";
+    for (std::size_t i = 0; i < document.records.size(); ++i) {
+        payload += i == 0 ? "\n" : ",\n";
+        if (!appendCanonicalLine(payload, document.records[i], offset))
+            return std::unexpected(ZmdError::io("記錄時間無法以 ISO-8601 表示"));
+        payload.pop_back(); // the line's LF
+    }
+    payload += "\n]}";
+
+    auto sealed = SignedJSONEnvelope::seal(payload, signer, byteLimit);
+    if (!sealed) {
+        if (const auto* tooLarge = std::get_if<SignedJSONEnvelope::TooLarge>(&sealed.error()))
+            return std::unexpected(ZmdError::io("檔案大小 " + std::to_string(tooLarge->total) + " 位元組超過 .zmd 上限 "
+                + std::to_string(tooLarge->limit)));
+        return std::unexpected(std::get<CryptoError>(sealed.error()));
+    }
+    return std::move(*sealed);
+}
+
+std::expected<void, ZmdSaveError> save(const ZmdDocument& document, const std::filesystem::path& destination,
+    const ZmdSigner& signer)
+{
+    auto bytes = encode(document, signer);
+    if (!bytes)
+        return std::unexpected(bytes.error());
+    if (auto written = writeFileAtomically(destination, *bytes, temporaryPathFor(destination)); !written)
+        return std::unexpected(ZmdError::io(written.error().detail.empty() ? written.error().text()
+                                                                           : written.error().detail));
+    return {};
+}
+
+std::expected<ZmdDocument, ZmdError> decode(std::string bytes, std::string_view expectedModel,
+    const ZmdVerifier& verifier, std::int64_t byteLimit, std::size_t recordLimit)
+{
+    using Kind = SignedJSONEnvelope::PeekValue::Kind;
+    if (static_cast<std::int64_t>(bytes.size()) > byteLimit)
+        return std::unexpected(ZmdError::notZmd());
+    auto envelope = SignedJSONEnvelope::parse(std::move(bytes));
+    if (!envelope)
+        return std::unexpected(ZmdError::notZmd());
+    const auto peek = envelope->peekHeader();
+    if (!peek.format) {
+        if (peek.reachedEnd)
+            return std::unexpected(ZmdError::notZmd());
+    } else if (peek.format->kind != Kind::string || peek.format->text != formatMagic) {
+        return std::unexpected(ZmdError::notZmd());
+    }
+    if (peek.formatVersion && peek.formatVersion->kind == Kind::integer && peek.formatVersion->integer >= 2)
+        return std::unexpected(ZmdError::unsupportedVersion(peek.formatVersion->integer));
+    if (!envelope->verify(verifier))
+        return std::unexpected(ZmdError::tampered());
+    auto parsed = ZmdScanner::scan(envelope->payloadView(), recordLimit);
+    if (!parsed)
+        return std::unexpected(ZmdError::notZmd());
+    if (parsed->declaredRecordCount != static_cast<std::int64_t>(parsed->actualRecordCount))
+        return std::unexpected(ZmdError::tampered());
+    if (parsed->model != expectedModel)
+        return std::unexpected(ZmdError::modelMismatch(parsed->model));
+    if (parsed->overLimit)
+        return std::unexpected(ZmdError::notZmd());
+    return ZmdDocument{std::move(parsed->model), std::move(parsed->software), parsed->savedAt, parsed->deletedCount,
+        std::move(parsed->records)};
+}
+
+std::expected<ZmdDocument, ZmdError> open(const std::filesystem::path& path, std::string_view expectedModel,
+    const ZmdVerifier& verifier)
+{
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec)
+        return std::unexpected(ZmdError::io(ec.message()));
+    if (size > static_cast<std::uintmax_t>(largestFile))
+        return std::unexpected(ZmdError::notZmd());
+    auto bytes = readWholeFile(path);
+    if (!bytes)
+        return std::unexpected(ZmdError::io(bytes.error().detail));
+    return decode(std::move(*bytes), expectedModel, verifier);
+}
+
+} // namespace ZmdFile
+
+} // namespace zelmar

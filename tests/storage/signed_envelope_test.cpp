@@ -1,0 +1,175 @@
+#include "security/signature_service.h"
+#include "storage/base64.h"
+#include "storage/signed_envelope.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace zelmar {
+namespace {
+
+using Kind = SignedJSONEnvelope::PeekValue::Kind;
+
+const ZmdSignatureService& service()
+{
+    return ZmdSignatureService::shared();
+}
+
+std::string sealed(std::string_view payload)
+{
+    auto document = SignedJSONEnvelope::seal(payload, service(), 1 << 30);
+    EXPECT_TRUE(document);
+    return document.value_or("");
+}
+
+SignedJSONEnvelope::HeaderPeek peek(std::string_view payload)
+{
+    auto envelope = SignedJSONEnvelope::parse("{\"payload\":" + std::string(payload) + ",\"signature\":{}}");
+    EXPECT_TRUE(envelope) << payload;
+    return envelope ? envelope->peekHeader() : SignedJSONEnvelope::HeaderPeek{};
+}
+
+TEST(SignedJSONEnvelope, SealLayoutByteForByte)
+{
+    const std::string payload = "{\"a\":1,\n\"b\":[true,null]}";
+    const std::string document = sealed(payload);
+    ASSERT_TRUE(document.starts_with("{\"payload\":" + payload + ",\n\"signature\":{\"alg\":\"ES256\",\"keyId\":\"ZMD-4\",\"value\":\""));
+    ASSERT_TRUE(document.ends_with("==\"}}\n"));
+    const auto valueAt = document.find("\"value\":\"") + 9;
+    EXPECT_EQ(document.size() - valueAt, 88u + 4u);
+
+    auto envelope = SignedJSONEnvelope::parse(document);
+    ASSERT_TRUE(envelope);
+    EXPECT_EQ(envelope->payloadBytes(), payload);
+    EXPECT_TRUE(envelope->verify(service()));
+    const auto parts = envelope->signatureParts();
+    ASSERT_TRUE(parts);
+    EXPECT_EQ(parts->alg, "ES256");
+    EXPECT_EQ(parts->keyId, "ZMD-4");
+    EXPECT_EQ(parts->value.size(), 64u);
+}
+
+TEST(SignedJSONEnvelope, TheSignatureCoversExactlyThePayload)
+{
+    const std::string document = sealed("{\"v\":12.345}");
+    std::string changed = document;
+    changed[changed.find("12.345") + 3] = '4';
+    EXPECT_FALSE(SignedJSONEnvelope::parse(changed)->verify(service()));
+
+    std::string spaced = document;
+    spaced.insert(spaced.find("\"signature\":") + 12, "  \n ");
+    EXPECT_TRUE(SignedJSONEnvelope::parse(spaced)->verify(service()));
+
+    std::string lowerAlg = document;
+    lowerAlg.replace(lowerAlg.find("ES256"), 5, "es256");
+    EXPECT_FALSE(SignedJSONEnvelope::parse(lowerAlg)->verify(service()));
+
+    std::string shortValue = document;
+    shortValue.erase(shortValue.find("==\"") - 1, 1);
+    EXPECT_FALSE(SignedJSONEnvelope::parse(shortValue)->signatureParts());
+    EXPECT_FALSE(SignedJSONEnvelope::parse(shortValue)->verify(service()));
+    std::string brokenValue = document;
+    brokenValue.insert(brokenValue.find("\"value\":\"") + 20, "\\n");
+    EXPECT_FALSE(SignedJSONEnvelope::parse(brokenValue)->verify(service()));
+}
+
+TEST(SignedJSONEnvelope, LayoutRules)
+{
+    const std::string sig = "{\"alg\":\"ES256\"}";
+    EXPECT_TRUE(SignedJSONEnvelope::parse("\xEF\xBB\xBF\n\n {\"payload\":{},\"signature\":" + sig + "}\r\n"));
+    EXPECT_FALSE(SignedJSONEnvelope::parse("{\"payload\":{},\"signature\":" + sig + "} x"));
+    const auto reversed = SignedJSONEnvelope::parse("{\"signature\":" + sig + ",\"payload\":{\"a\":1},\"note\":1}");
+    ASSERT_TRUE(reversed);
+    EXPECT_EQ(reversed->payloadBytes(), "{\"a\":1}");
+    EXPECT_FALSE(SignedJSONEnvelope::parse("{\"payload\":{},\"payload\":{},\"signature\":" + sig + "}"));
+    EXPECT_FALSE(SignedJSONEnvelope::parse("{\"payload\":{}}"));
+    EXPECT_FALSE(SignedJSONEnvelope::parse("{\"payload\":[],\"signature\":" + sig + "}"));
+    EXPECT_FALSE(SignedJSONEnvelope::parse("{}"));
+    EXPECT_FALSE(SignedJSONEnvelope::parse(""));
+    EXPECT_FALSE(SignedJSONEnvelope::parse("{\"payload\":{\"a\":tru},\"signature\":{}}"));
+    EXPECT_FALSE(SignedJSONEnvelope::parse("{\"payload\":{\"a\":\"x},\"signature\":{}}"));
+
+    // Level 1 is the payload itself: 63 arrays inside it reach level 64.
+    const auto nested = [](int arrays) {
+        return "{\"payload\":{\"a\":" + std::string(arrays, '[') + std::string(arrays, ']') + "},\"signature\":{}}";
+    };
+    EXPECT_TRUE(SignedJSONEnvelope::parse(nested(63)));
+    EXPECT_FALSE(SignedJSONEnvelope::parse(nested(64)));
+}
+
+TEST(SignedJSONEnvelope, HeaderPeek)
+{
+    auto p = peek("{\"formatVersion\":2,\"format\":\"X\",\"rest\":[1,2,3]}");
+    ASSERT_TRUE(p.format && p.formatVersion);
+    EXPECT_EQ(p.format->kind, Kind::string);
+    EXPECT_EQ(p.format->text, "X");
+    EXPECT_EQ(p.formatVersion->kind, Kind::integer);
+    EXPECT_EQ(p.formatVersion->integer, 2);
+    EXPECT_FALSE(p.reachedEnd);
+
+    p = peek("{\"format\":\"X\"}");
+    EXPECT_TRUE(p.format);
+    EXPECT_FALSE(p.formatVersion);
+    EXPECT_TRUE(p.reachedEnd);
+    EXPECT_EQ(peek("{\"formatVersion\":\"2\"}").formatVersion->kind, Kind::string);
+    EXPECT_EQ(peek("{\"formatVersion\":2.0}").formatVersion->kind, Kind::other);
+    EXPECT_EQ(peek("{\"formatVersion\":-99999999999999999999}").formatVersion->integer, INT64_MIN);
+    EXPECT_EQ(peek("{\"formatVersion\":99999999999999999999}").formatVersion->integer, INT64_MAX);
+    EXPECT_EQ(peek("{\"format\":\"\\u0041B\"}").format->text, "AB");
+    EXPECT_EQ(peek("{\"format\":\"A\",\"format\":\"B\"}").format->text, "A");
+    EXPECT_TRUE(peek("{ }").reachedEnd);
+}
+
+TEST(SignedJSONEnvelope, TooLargeCarriesTheExactTotal)
+{
+    const std::string document = sealed("{}");
+    const auto total = static_cast<std::int64_t>(document.size());
+    auto refused = SignedJSONEnvelope::seal("{}", service(), total - 1);
+    ASSERT_FALSE(refused);
+    const auto* tooLarge = std::get_if<SignedJSONEnvelope::TooLarge>(&refused.error());
+    ASSERT_TRUE(tooLarge);
+    EXPECT_EQ(tooLarge->total, total);
+    EXPECT_EQ(tooLarge->limit, total - 1);
+    EXPECT_TRUE(SignedJSONEnvelope::seal("{}", service(), total));
+}
+
+TEST(Base64, StrictStandardForm)
+{
+    const std::vector<std::uint8_t> bytes{0xFB, 0xFF, 0x00, 0x41};
+    EXPECT_EQ(Base64::encode(bytes), "+/8AQQ==");
+    EXPECT_EQ(Base64::decode("+/8AQQ=="), bytes);
+    EXPECT_EQ(Base64::encode({}), "");
+    EXPECT_EQ(Base64::decode(""), std::vector<std::uint8_t>{});
+    for (const char* bad : {"+/8AQQ", "+/8AQQ=", "+/8A QQ==", "+/8AQR==", "-_8AQQ==", "+/8A\nQQ==", "QQ=A", "Q===",
+             "=QQQ"})
+        EXPECT_FALSE(Base64::decode(bad)) << bad;
+}
+
+TEST(SignedJSONEnvelope, RandomDocumentsNeverCrash)
+{
+    const std::string valid = sealed("{\"format\":\"ZELMAR-ZMD\",\"formatVersion\":1,\"x\":[{\"a\":\"\\\"\"},-1.5e3]}");
+    std::mt19937 rng(42);
+    for (int i = 0; i < 30'000; ++i) {
+        std::string b = valid;
+        const int edits = 1 + static_cast<int>(rng() % 4);
+        for (int k = 0; k < edits; ++k) {
+            const auto at = rng() % b.size();
+            switch (rng() % 3) {
+            case 0: b[at] = "{}[]\",:\\ tfn0-"[rng() % 14]; break;
+            case 1: b.erase(at, 1 + rng() % 8); break;
+            default: b.resize(at); break;
+            }
+            if (b.empty())
+                break;
+        }
+        b.shrink_to_fit();
+        if (auto envelope = SignedJSONEnvelope::parse(b)) {
+            (void)envelope->peekHeader();
+            (void)envelope->signatureParts();
+        }
+    }
+}
+
+} // namespace
+} // namespace zelmar

@@ -1,0 +1,228 @@
+#include "storage/signed_envelope.h"
+#include "storage/timestamp.h"
+#include "storage/zmd_file.h"
+#include "support/fixtures.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <random>
+
+namespace zelmar {
+namespace {
+
+using testing::TempDir;
+using Kind = ZmdError::Kind;
+
+const ZmdSignatureService& service()
+{
+    return ZmdSignatureService::shared();
+}
+
+ZmdDocument document(std::size_t records = 3)
+{
+    ZmdDocument doc{"DMM-5174K", "ZELMAR DMM-5174K 1.0.0", 1714542312.75, 2, {}};
+    for (std::size_t i = 0; i < records; ++i)
+        doc.records.push_back(JournalRecord{1714542300.0 + static_cast<double>(i) + 0.5, static_cast<std::uint8_t>(i % 31),
+            static_cast<std::int64_t>(i % 10), i % 5 == 4 ? "OL" : "12.345",
+            i % 5 == 4 ? std::nullopt : std::optional<double>(12.345), "V"});
+    return doc;
+}
+
+std::string encoded(const ZmdDocument& doc)
+{
+    auto bytes = ZmdFile::encode(doc, service());
+    EXPECT_TRUE(bytes) << (bytes ? "" : describe(bytes.error()));
+    return bytes.value_or("");
+}
+
+std::expected<ZmdDocument, ZmdError> decode(std::string bytes)
+{
+    return ZmdFile::decode(std::move(bytes), "DMM-5174K", service());
+}
+
+// A document signed with the real key after its payload was edited.
+std::string resigned(const std::string& file, const std::function<void(std::string&)>& edit)
+{
+    auto envelope = SignedJSONEnvelope::parse(file);
+    std::string payload = envelope->payloadBytes();
+    edit(payload);
+    return *SignedJSONEnvelope::seal(payload, service(), ZmdFile::largestFile);
+}
+
+TEST(ZmdFile, PayloadLayoutByteForByte)
+{
+    ZmdDocument doc = document(0);
+    doc.records.push_back({0, 2, 1, "1.5", 1.5, "V"});
+    doc.records.push_back({1, 6, 4, "OL", std::nullopt, "M\u03A9"});
+    const std::string file = encoded(doc);
+    const auto envelope = SignedJSONEnvelope::parse(file);
+    ASSERT_TRUE(envelope);
+    const int offset = LocalTimeZone::currentOffsetSeconds();
+    const std::string expected = "{\"format\":\"ZELMAR-ZMD\",\"formatVersion\":1,\n\"model\":\"DMM-5174K\",\n"
+                                 "\"software\":\"ZELMAR DMM-5174K 1.0.0\",\n\"savedAt\":\""
+        + *canonicalTimestamp(doc.savedAt, offset) + "\",\n\"recordCount\":2,\n\"deletedCount\":2,\n\"records\":[\n"
+        + "{\"t\":\"" + *canonicalTimestamp(0, offset) + "\",\"f\":2,\"r\":1,\"x\":\"1.5\",\"v\":1.5,\"u\":\"V\"},\n"
+        + "{\"t\":\"" + *canonicalTimestamp(1, offset) + "\",\"f\":6,\"r\":4,\"x\":\"OL\",\"u\":\"M\u03A9\"}\n]}";
+    EXPECT_EQ(envelope->payloadBytes(), expected);
+    EXPECT_TRUE(encoded(document(0)).find("\"records\":[\n]}") != std::string::npos);
+}
+
+TEST(ZmdFile, SaveAndOpenRoundTrip)
+{
+    TempDir dir;
+    const auto path = dir / "a.zmd";
+    const ZmdDocument doc = document(50);
+    ASSERT_TRUE(ZmdFile::save(doc, path, service()));
+    const auto opened = ZmdFile::open(path, "DMM-5174K", service());
+    ASSERT_TRUE(opened) << opened.error().description();
+    EXPECT_EQ(opened->model, doc.model);
+    EXPECT_EQ(opened->software, doc.software);
+    EXPECT_EQ(opened->deletedCount, 2);
+    EXPECT_EQ(opened->savedAt, 1714542312.0); // whole seconds
+    ASSERT_EQ(opened->records.size(), 50u);
+    for (std::size_t i = 0; i < 50; ++i) {
+        EXPECT_EQ(opened->records[i].t, std::floor(doc.records[i].t));
+        EXPECT_EQ(opened->records[i].x, doc.records[i].x);
+        EXPECT_EQ(opened->records[i].v, doc.records[i].v);
+        EXPECT_EQ(opened->records[i].f, doc.records[i].f);
+    }
+    // An empty recording too.
+    ASSERT_TRUE(ZmdFile::save(document(0), path, service()));
+    EXPECT_TRUE(ZmdFile::open(path, "DMM-5174K", service())->records.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir / "a.zmd.tmp"));
+}
+
+TEST(ZmdFile, RefusalsInTheirOrder)
+{
+    const std::string file = encoded(document());
+    std::string digit = file;
+    digit[digit.find("12.345") + 2] = '9';
+    EXPECT_EQ(decode(digit).error(), ZmdError::tampered());
+
+    EXPECT_EQ(decode(resigned(file, [](std::string& p) { p.replace(p.find("\"recordCount\":3"), 15, "\"recordCount\":4"); }))
+                  .error(),
+        ZmdError::tampered());
+
+    // A newer version is refused before the signature is looked at.
+    std::string v2 = file;
+    v2.replace(v2.find("\"formatVersion\":1"), 17, "\"formatVersion\":2");
+    EXPECT_EQ(decode(v2).error(), ZmdError::unsupportedVersion(2));
+    EXPECT_EQ(decode(resigned(file, [](std::string& p) { p.replace(p.find("\"formatVersion\":1"), 17, "\"formatVersion\":0"); }))
+                  .error(),
+        ZmdError::notZmd());
+
+    EXPECT_EQ(decode(resigned(file, [](std::string& p) { p.replace(p.find("DMM-5174K"), 9, "DMM-9000"); })).error(),
+        ZmdError::modelMismatch("DMM-9000"));
+    const auto extra = decode(resigned(file, [](std::string& p) { p.insert(1, "\"comment\":{\"a\":[1]},"); }));
+    EXPECT_TRUE(extra) << extra.error().description();
+
+    EXPECT_EQ(decode("hello").error(), ZmdError::notZmd());
+    EXPECT_EQ(decode("").error(), ZmdError::notZmd());
+    EXPECT_EQ(decode(*SignedJSONEnvelope::seal("{\"a\":1}", service(), 1000)).error(), ZmdError::notZmd());
+    std::string other = *SignedJSONEnvelope::seal("{\"format\":\"OTHER\"}", service(), 1000);
+    EXPECT_EQ(decode(other).error(), ZmdError::notZmd());
+
+    // Fractional savedAt is refused; fractional record times are accepted.
+    EXPECT_EQ(decode(resigned(file, [](std::string& p) {
+        const auto at = p.find("\"savedAt\":\"") + 30;
+        p.insert(at, ".5");
+    })).error(),
+        ZmdError::notZmd());
+    const auto fractional = decode(resigned(file, [](std::string& p) {
+        const auto at = p.find("{\"t\":\"") + 25;
+        p.insert(at, ".25");
+    }));
+    ASSERT_TRUE(fractional) << fractional.error().description();
+    EXPECT_EQ(fractional->records[0].t, 1714542300.25);
+
+    // Unknown key ids and a missing signature are tampering.
+    std::string unknownKey = file;
+    unknownKey.replace(unknownKey.find("ZMD-4"), 5, "ZMD-9");
+    EXPECT_EQ(decode(unknownKey).error(), ZmdError::tampered());
+}
+
+TEST(ZmdFile, SizeAndRecordLimits)
+{
+    const auto tooMany = ZmdFile::encode(document(600'001), service());
+    ASSERT_FALSE(tooMany);
+    EXPECT_EQ(describe(tooMany.error()), "ZmdError.io(記錄筆數 600001 超過 .zmd 上限 600000)");
+    const auto small = ZmdFile::encode(document(10), service(), 500);
+    ASSERT_FALSE(small);
+    EXPECT_NE(describe(small.error()).find(" 位元組超過 .zmd 上限 500"), std::string::npos);
+    ZmdDocument negative = document(1);
+    negative.deletedCount = -1;
+    EXPECT_EQ(describe(ZmdFile::encode(negative, service()).error()), "ZmdError.io(deletedCount 不可為負值（-1）)");
+    ZmdDocument far = document(1);
+    far.records[0].t = 1e15;
+    EXPECT_EQ(describe(ZmdFile::encode(far, service()).error()), "ZmdError.io(記錄時間無法以 ISO-8601 表示)");
+
+    // A file over the byte limit is not read at all.
+    TempDir dir;
+    const auto big = dir / "big.zmd";
+    {
+        std::ofstream out(big, std::ios::binary);
+        out.seekp(ZmdFile::largestFile);
+        out.put('x');
+    }
+    EXPECT_EQ(ZmdFile::open(big, "DMM-5174K", service()).error(), ZmdError::notZmd());
+    EXPECT_EQ(ZmdFile::open(dir / "missing.zmd", "DMM-5174K", service()).error().kind, Kind::io);
+
+    // More elements than the limit: counted, not decoded, refused.
+    const std::string four = encoded(document(4));
+    EXPECT_EQ(ZmdFile::decode(four, "DMM-5174K", service(), ZmdFile::largestFile, 3).error(), ZmdError::notZmd());
+}
+
+TEST(ZmdFile, NoChangeInsideThePayloadEverOpens)
+{
+    const std::string file = encoded(document(5));
+    const auto envelope = SignedJSONEnvelope::parse(file);
+    const auto payload = envelope->layout().payload;
+    std::mt19937 rng(20261206);
+    int opened = 0;
+    for (int i = 0; i < 10'000; ++i) {
+        std::string b = file;
+        const auto at = rng() % b.size();
+        if (i % 4 == 3) {
+            b.resize(at);
+        } else {
+            const auto old = b[at];
+            while (b[at] == old)
+                b[at] = static_cast<char>(rng());
+        }
+        const auto result = decode(b);
+        if (result) {
+            ++opened;
+            // Only edits outside the payload (whitespace-like spots in the
+            // envelope) may still open, and then with the same records.
+            ASSERT_TRUE(at < payload.begin || at >= payload.end) << "edit at " << at;
+            ASSERT_EQ(result->records.size(), 5u);
+        }
+    }
+    EXPECT_LT(opened, 100);
+}
+
+// Each build saves a file for the other one to open.
+TEST(ZmdFile, FilesOfTheOtherBuildOpen)
+{
+    const auto dir = testing::crossDirectory();
+    if (!dir)
+        GTEST_SKIP() << "no exchange folder (ZELMAR_CROSS_DIR)";
+    ASSERT_TRUE(ZmdFile::save(document(20), *dir / (std::string(testing::buildName()) + "-saved.zmd"), service()));
+    const auto other = *dir / (std::string(testing::otherBuildName()) + "-saved.zmd");
+    if (!std::filesystem::exists(other)) {
+        if (testing::crossFilesRequired())
+            FAIL() << "the other build saved no file";
+        GTEST_SKIP() << "the other build has not run yet";
+    }
+    const auto opened = ZmdFile::open(other, "DMM-5174K", service());
+    ASSERT_TRUE(opened) << opened.error().description();
+    EXPECT_EQ(opened->records.size(), 20u);
+    EXPECT_EQ(opened->records[4].x, "OL");
+}
+
+} // namespace
+} // namespace zelmar
