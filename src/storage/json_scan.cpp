@@ -1,6 +1,5 @@
 #include "storage/json_scan.h"
 
-#include <cstring>
 #include <limits>
 
 namespace zelmar::JsonScan {
@@ -21,19 +20,16 @@ bool skipString(std::string_view b, std::size_t& pos, std::size_t end) noexcept
     if (pos >= end || b[pos] != '"')
         return false;
     ++pos;
-    // memchr finds the candidate quote; a backslash before it skips a byte.
     while (pos < end) {
-        const char* base = b.data();
-        const auto* quote = static_cast<const char*>(std::memchr(base + pos, '"', end - pos));
-        if (quote == nullptr)
-            return false;
-        const auto quoteAt = static_cast<std::size_t>(quote - base);
-        const auto* slash = static_cast<const char*>(std::memchr(base + pos, '\\', quoteAt - pos));
-        if (slash == nullptr) {
-            pos = quoteAt + 1;
+        if (b[pos] == '\\') {
+            pos += 2;
+            continue;
+        }
+        if (b[pos] == '"') {
+            ++pos;
             return true;
         }
-        pos = static_cast<std::size_t>(slash - base) + 2;
+        ++pos;
     }
     return false;
 }
