@@ -44,6 +44,18 @@ void cleanUpStaleMeta(const std::filesystem::path& metaPath)
 
 } // namespace
 
+std::vector<CsvExporter::Row> csvRows(std::span<const Reading> records, const std::string& overloadText,
+    const std::function<std::string(DmmFunction)>& functionName)
+{
+    std::vector<CsvExporter::Row> rows;
+    rows.reserve(records.size());
+    for (const Reading& r : records) {
+        rows.push_back({SessionTimeFormat::date(r.timestamp()), SessionTimeFormat::time(r.timestamp()),
+            functionName(r.function()), r.value() ? r.text() : overloadText, r.unit()});
+    }
+    return rows;
+}
+
 std::filesystem::path DMMSession::journalPath(const std::filesystem::path& dataDirectory)
 {
     return dataDirectory / "temp" / "current.jsonl";
@@ -196,12 +208,7 @@ std::expected<void, StorageError> DMMSession::exportCSV(const std::filesystem::p
     const CsvExporter::Row& header, const std::string& overloadText,
     const std::function<std::string(DmmFunction)>& functionName) const
 {
-    std::vector<CsvExporter::Row> rows;
-    rows.reserve(store_.records().size());
-    for (const Reading& r : store_.records()) {
-        rows.push_back({SessionTimeFormat::date(r.timestamp()), SessionTimeFormat::time(r.timestamp()),
-            functionName(r.function()), r.value() ? r.text() : overloadText, r.unit()});
-    }
+    const auto rows = csvRows(store_.records(), overloadText, functionName);
     if (auto written = CsvExporter::exportFile(header, rows, destination); !written)
         return written;
     sessionLog("已匯出 CSV " + std::to_string(rows.size()) + " 列：" + pathText(destination));

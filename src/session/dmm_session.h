@@ -36,6 +36,12 @@ struct SampleOutcome {
     static SampleOutcome notRecording() { return {Kind::notRecording, std::nullopt, 0}; }
 };
 
+// The CSV rows of records: date, time, function name, value text (or the
+// overload text when there is no value) and unit. The session's export and
+// the command-line export of a file both use these rows.
+[[nodiscard]] std::vector<CsvExporter::Row> csvRows(std::span<const Reading> records, const std::string& overloadText,
+    const std::function<std::string(DmmFunction)>& functionName);
+
 struct RecoveryInfo {
     std::vector<Reading> records;
     bool wasTruncated = false;

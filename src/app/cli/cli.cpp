@@ -1,0 +1,92 @@
+#include "app/cli/cli.h"
+#include "app/version_resource.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace zelmar::cli {
+
+namespace {
+
+const char* const kUsage = "usage: dmm5174k COMMAND [OPTIONS]\n"
+                           "\n"
+                           "commands:\n"
+                           "  log      record from the meter into the journal; save .zmd and CSV when stopped\n"
+                           "  info     show what a .zmd file holds (--json for JSON)\n"
+                           "  verify   check that a .zmd file opens (exit 0) or say why not (exit 3-7)\n"
+                           "  export   write a .zmd file as CSV\n"
+                           "  decode   decode one display report given as hex bytes\n"
+                           "  journal  show what an unrecovered journal holds\n"
+                           "\n"
+                           "dmm5174k COMMAND --help shows the command's options; dmm5174k --version the version.\n";
+
+} // namespace
+
+std::string pick(AppLanguage language, std::string zh, std::string en)
+{
+    return language == AppLanguage::zhTW ? std::move(zh) : std::move(en);
+}
+
+int usageError(Context& context, const std::string& command, const std::string& problem)
+{
+    std::fprintf(context.err, "dmm5174k %s: %s\n(dmm5174k %s --help)\n", command.c_str(), problem.c_str(),
+        command.c_str());
+    return exitUsage;
+}
+
+AppLanguage chooseLanguage(const std::string* requested)
+{
+    if (requested != nullptr) {
+        if (auto language = parseLanguageCode(*requested))
+            return *language;
+    }
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value == nullptr || *value == '\0')
+            continue;
+        return std::strncmp(value, "zh_TW", 5) == 0 || std::strncmp(value, "zh-TW", 5) == 0
+                || std::strncmp(value, "zh_Hant", 7) == 0
+            ? AppLanguage::zhTW
+            : AppLanguage::enUS;
+    }
+    return AppLanguage::enUS;
+}
+
+std::string softwareText(const std::string& version)
+{
+    return "ZELMAR DMM-5174K " + version;
+}
+
+int run(const std::vector<std::string>& args)
+{
+    Context context;
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        std::fputs(kUsage, args.empty() ? stderr : stdout);
+        return args.empty() ? exitUsage : exitOk;
+    }
+    if (args[0] == "--version") {
+        std::printf("dmm5174k %s\n", loadApplicationVersion().c_str());
+        return exitOk;
+    }
+    const std::string command = args[0];
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    // Only `log` needs the version (for the files it saves); reading it
+    // writes a diagnostic line, which the file commands keep off stderr.
+    context.version = command == "log" ? loadApplicationVersion() : std::string();
+    if (command == "log")
+        return runLog(rest, context);
+    if (command == "info")
+        return runInfo(rest, context);
+    if (command == "verify")
+        return runVerify(rest, context);
+    if (command == "export")
+        return runExport(rest, context);
+    if (command == "decode")
+        return runDecode(rest, context);
+    if (command == "journal")
+        return runJournal(rest, context);
+    std::fprintf(stderr, "dmm5174k: unknown command \"%s\"\n\n%s", command.c_str(), kUsage);
+    return exitUsage;
+}
+
+} // namespace zelmar::cli

@@ -1,0 +1,56 @@
+#pragma once
+
+// dmm5174k: the headless logger and file tool. Commands:
+//   log      record from the meter (or the simulator) into the journal, then
+//            save .zmd and CSV on Ctrl-C, SIGTERM, --count or --duration
+//   info     what a .zmd file holds, with statistics per function and unit
+//   verify   whether a .zmd file opens; a distinct exit status per refusal
+//   export   a .zmd file as the same CSV the GUI writes
+//   decode   one display report given as hex bytes
+//   journal  what an unrecovered journal in the data directory holds
+
+#include "localization/localization.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace zelmar::cli {
+
+enum ExitStatus : int {
+    exitOk = 0,
+    exitFailure = 1,
+    exitUsage = 2,
+    exitNotZmd = 3,
+    exitTampered = 4,
+    exitNewerVersion = 5,
+    exitOtherModel = 6,
+    exitFileError = 7,
+    exitLocked = 8,
+    exitJournalPending = 9,
+};
+
+struct Context {
+    std::FILE* out = stdout;
+    std::FILE* err = stderr;
+    AppLanguage language = AppLanguage::enUS;
+    std::string version;
+};
+
+int run(const std::vector<std::string>& args);
+
+int runLog(const std::vector<std::string>& args, Context& context);
+int runInfo(const std::vector<std::string>& args, Context& context);
+int runVerify(const std::vector<std::string>& args, Context& context);
+int runExport(const std::vector<std::string>& args, Context& context);
+int runDecode(const std::vector<std::string>& args, Context& context);
+int runJournal(const std::vector<std::string>& args, Context& context);
+
+// Shared helpers of the commands.
+[[nodiscard]] std::string pick(AppLanguage language, std::string zh, std::string en);
+int usageError(Context& context, const std::string& command, const std::string& problem);
+// The language from --lang, else the settings, else the environment.
+[[nodiscard]] AppLanguage chooseLanguage(const std::string* requested);
+[[nodiscard]] std::string softwareText(const std::string& version);
+
+} // namespace zelmar::cli
