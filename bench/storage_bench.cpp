@@ -197,3 +197,48 @@ BENCHMARK(BM_ZmdHeaderPeek100MiB)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace zelmar
+
+// The file commands of dmm5174k on a 600,000-record file, beside the open.
+#include "app/cli/cli.h"
+
+namespace zelmar {
+namespace {
+
+void runCommand(benchmark::State& state, int (*command)(const std::vector<std::string>&, cli::Context&),
+    std::vector<std::string> args)
+{
+    const auto path = benchDir() / "bench-open.zmd";
+    if (!std::filesystem::exists(path))
+        (void)ZmdFile::save(fullDocument(), path, ZmdSignatureService::shared());
+    std::FILE* sink = std::fopen("/dev/null", "w");
+    cli::Context context;
+    context.out = sink;
+    context.err = sink;
+    args.insert(args.begin(), path.string());
+    for (auto _ : state) {
+        if (command(args, context) != 0)
+            state.SkipWithError("command failed");
+    }
+    std::fclose(sink);
+}
+
+void BM_CliInfo600k(benchmark::State& state)
+{
+    runCommand(state, cli::runInfo, {});
+}
+BENCHMARK(BM_CliInfo600k)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_CliVerify600k(benchmark::State& state)
+{
+    runCommand(state, cli::runVerify, {});
+}
+BENCHMARK(BM_CliVerify600k)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_CliExport600k(benchmark::State& state)
+{
+    runCommand(state, cli::runExport, {"-o", (benchDir() / "cli-export.csv").string()});
+}
+BENCHMARK(BM_CliExport600k)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+} // namespace zelmar
