@@ -143,6 +143,17 @@ std::string wideToUtf8(std::wstring_view wide)
     return utf16ToUtf8(u16);
 }
 
+bool isValidUtf8(std::string_view bytes) noexcept
+{
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto decoded = decodeAt(bytes, i);
+        if (!decoded)
+            return false;
+        i += decoded->length;
+    }
+    return true;
+}
+
 bool isHorizontalSpace(char32_t c) noexcept
 {
     switch (c) {

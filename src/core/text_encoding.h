@@ -16,6 +16,9 @@ namespace zelmar::text {
 [[nodiscard]] std::wstring utf8ToWide(std::string_view utf8);
 [[nodiscard]] std::string wideToUtf8(std::wstring_view wide);
 
+// Whether the bytes are well-formed UTF-8 (no overlongs, no surrogates).
+[[nodiscard]] bool isValidUtf8(std::string_view bytes) noexcept;
+
 // Whether a code point is horizontal whitespace: the tab or a Unicode space
 // separator (general category Zs). Line breaks are not.
 [[nodiscard]] bool isHorizontalSpace(char32_t c) noexcept;

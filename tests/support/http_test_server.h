@@ -19,6 +19,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 using TestSocket = SOCKET;
+constexpr int kSendFlags = 0;
 constexpr TestSocket kNoSocket = INVALID_SOCKET;
 inline void closeTestSocket(TestSocket s) { closesocket(s); }
 #else
@@ -27,6 +28,7 @@ inline void closeTestSocket(TestSocket s) { closesocket(s); }
 #include <sys/socket.h>
 #include <unistd.h>
 using TestSocket = int;
+constexpr int kSendFlags = MSG_NOSIGNAL;
 constexpr TestSocket kNoSocket = -1;
 inline void closeTestSocket(TestSocket s) { ::close(s); }
 #endif
@@ -46,7 +48,8 @@ public:
         {
             std::size_t sent = 0;
             while (sent < bytes.size()) {
-                const auto n = ::send(socket_, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
+                // A client that hung up must not end the test process (SIGPIPE).
+                const auto n = ::send(socket_, bytes.data() + sent, static_cast<int>(bytes.size() - sent), kSendFlags);
                 if (n <= 0)
                     return false;
                 sent += static_cast<std::size_t>(n);
