@@ -57,7 +57,10 @@ int main(int argc, char** argv)
     session.start();
     while (!session.latestReading(PollingEngine::now()))
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    (void)session.startRecording(PollingEngine::now());
+    // The first sample is taken at the start; it is reported like the rest.
+    if (const SampleOutcome first = session.startRecording(PollingEngine::now());
+        first.kind == SampleOutcome::Kind::appended)
+        report('A', first.totalCount);
     SampleScheduler scheduler(0.002, PollingEngine::now());
     for (int i = 0;; ++i) {
         if (rewrite && i % 4 == 3) {
