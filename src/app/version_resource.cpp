@@ -119,14 +119,6 @@ std::string threePart(const FourPartVersion& v)
     return std::to_string(v.major) + "." + std::to_string(v.minor) + "." + std::to_string(v.patch);
 }
 
-std::string_view trimSpace(std::string_view s)
-{
-    constexpr std::string_view space = " \t\r\n\v\f";
-    const auto first = s.find_first_not_of(space);
-    if (first == std::string_view::npos)
-        return {};
-    return s.substr(first, s.find_last_not_of(space) - first + 1);
-}
 
 } // namespace
 
@@ -173,7 +165,7 @@ std::optional<AppVersionResolver::Resolved> AppVersionResolver::resolve(const Ve
         const auto it = entries.find("ProductVersion");
         if (it == entries.end())
             continue;
-        const std::string_view candidate = trimSpace(it->second);
+        const std::string_view candidate = text::trimWhitespace(it->second);
         if (candidate.empty())
             continue;
         if (auto version = SemanticVersion::parse(candidate))

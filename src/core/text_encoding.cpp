@@ -170,6 +170,15 @@ bool isHorizontalSpace(char32_t c) noexcept
     }
 }
 
+std::string_view trimWhitespace(std::string_view text) noexcept
+{
+    constexpr std::string_view space = " \t\r\n\v\f";
+    const auto first = text.find_first_not_of(space);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(space) - first + 1);
+}
+
 std::string_view trimHorizontalSpace(std::string_view utf8) noexcept
 {
     std::size_t begin = 0;

@@ -23,6 +23,9 @@ namespace zelmar::text {
 // separator (general category Zs). Line breaks are not.
 [[nodiscard]] bool isHorizontalSpace(char32_t c) noexcept;
 
+// The text without ASCII white space and line breaks at either end.
+[[nodiscard]] std::string_view trimWhitespace(std::string_view text) noexcept;
+
 // The text without horizontal whitespace at either end. Bytes that are not
 // valid UTF-8 are kept as they are and stop the trimming.
 [[nodiscard]] std::string_view trimHorizontalSpace(std::string_view utf8) noexcept;

@@ -106,6 +106,36 @@ bool skipValue(std::string_view b, std::size_t& pos, std::size_t end, int level)
     return false;
 }
 
+bool readKey(std::string_view b, std::size_t& pos, std::size_t end, std::string_view& key) noexcept
+{
+    skipSpace(b, pos, end);
+    const std::size_t start = pos;
+    if (!skipString(b, pos, end))
+        return false;
+    key = b.substr(start + 1, pos - start - 2);
+    skipSpace(b, pos, end);
+    if (pos >= end || b[pos] != ':')
+        return false;
+    ++pos;
+    skipSpace(b, pos, end);
+    return true;
+}
+
+AfterMember afterMember(std::string_view b, std::size_t& pos, std::size_t end) noexcept
+{
+    skipSpace(b, pos, end);
+    if (pos >= end)
+        return AfterMember::invalid;
+    if (b[pos] == ',') {
+        ++pos;
+        return AfterMember::another;
+    }
+    if (b[pos] != '}')
+        return AfterMember::invalid;
+    ++pos;
+    return AfterMember::closed;
+}
+
 bool parseInteger(std::string_view text, std::int64_t& value) noexcept
 {
     std::size_t i = 0;

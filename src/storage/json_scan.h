@@ -25,6 +25,15 @@ void skipSpace(std::string_view bytes, std::size_t& pos, std::size_t end) noexce
 // bytes, or beyond the nesting limit.
 [[nodiscard]] bool skipValue(std::string_view bytes, std::size_t& pos, std::size_t end, int level) noexcept;
 
+// Reads `"key"` (raw bytes, escapes not decoded), the colon after it and
+// the space before the value; pos ends where the value starts.
+[[nodiscard]] bool readKey(std::string_view bytes, std::size_t& pos, std::size_t end, std::string_view& key) noexcept;
+
+// After an object member: ',' (another member follows), '}' (the object
+// closed; pos is past it), or anything else.
+enum class AfterMember { another, closed, invalid };
+[[nodiscard]] AfterMember afterMember(std::string_view bytes, std::size_t& pos, std::size_t end) noexcept;
+
 // An optional '-' and one or more digits, nothing else; magnitudes beyond
 // 64 bits saturate.
 [[nodiscard]] bool parseInteger(std::string_view text, std::int64_t& value) noexcept;

@@ -12,25 +12,9 @@ namespace zelmar {
 namespace {
 
 using JsonScan::skipSpace;
-using JsonScan::skipString;
+using JsonScan::AfterMember;
+using JsonScan::readKey;
 using JsonScan::skipValue;
-
-// Reads `"key"` at pos (raw bytes, escapes not decoded) and the colon
-// after it; pos ends at the start of the value.
-bool readKey(std::string_view b, std::size_t& pos, std::size_t end, std::string_view& key)
-{
-    skipSpace(b, pos, end);
-    const std::size_t start = pos;
-    if (!skipString(b, pos, end))
-        return false;
-    key = b.substr(start + 1, pos - start - 2);
-    skipSpace(b, pos, end);
-    if (pos >= end || b[pos] != ':')
-        return false;
-    ++pos;
-    skipSpace(b, pos, end);
-    return true;
-}
 
 SignedJSONEnvelope::PeekValue classify(std::string_view value)
 {
@@ -107,17 +91,11 @@ std::optional<SignedJSONEnvelope> SignedJSONEnvelope::parse(std::string bytes)
                 return std::nullopt;
             signature = range;
         }
-        skipSpace(b, pos, end);
-        if (pos >= end)
+        const auto next = JsonScan::afterMember(b, pos, end);
+        if (next == AfterMember::invalid)
             return std::nullopt;
-        if (b[pos] == ',') {
-            ++pos;
-            continue;
-        }
-        if (b[pos] != '}')
-            return std::nullopt;
-        ++pos;
-        break;
+        if (next == AfterMember::closed)
+            break;
     }
     skipSpace(b, pos, end);
     if (pos != end || !payload || !signature || b[payload->begin] != '{' || b[signature->begin] != '{')
@@ -160,16 +138,11 @@ SignedJSONEnvelope::HeaderPeek SignedJSONEnvelope::peekHeader() const
             peek.formatVersion = classify(value);
         if (peek.format && peek.formatVersion)
             return peek;
-        skipSpace(b, pos, end);
-        if (pos >= end)
+        const auto next = JsonScan::afterMember(b, pos, end);
+        if (next == AfterMember::invalid)
             return peek;
-        if (b[pos] == ',') {
-            ++pos;
+        if (next == AfterMember::another)
             continue;
-        }
-        if (b[pos] != '}')
-            return peek;
-        ++pos;
         skipSpace(b, pos, end);
         peek.reachedEnd = pos == end;
         return peek;

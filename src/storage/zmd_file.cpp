@@ -14,7 +14,6 @@ namespace zelmar {
 namespace {
 
 using JsonScan::skipSpace;
-using JsonScan::skipString;
 using JsonScan::skipValue;
 
 std::optional<std::string> jsonString(std::string_view raw)
@@ -125,16 +124,9 @@ std::optional<ZmdScanner::ParsedPayload> ZmdScanner::scan(std::string_view b, st
     if (pos < end && b[pos] == '}')
         return std::nullopt; // nothing of what is required
     for (;;) {
-        skipSpace(b, pos, end);
-        const std::size_t keyStart = pos;
-        if (!skipString(b, pos, end))
+        std::string_view key;
+        if (!JsonScan::readKey(b, pos, end, key))
             return std::nullopt;
-        const std::string_view key = b.substr(keyStart + 1, pos - keyStart - 2);
-        skipSpace(b, pos, end);
-        if (pos >= end || b[pos] != ':')
-            return std::nullopt;
-        ++pos;
-        skipSpace(b, pos, end);
         const std::size_t valueStart = pos;
         if (key == "records") {
             if (haveRecords || !scanRecords(b, pos, end, recordLimit, out))
@@ -177,17 +169,11 @@ std::optional<ZmdScanner::ParsedPayload> ZmdScanner::scan(std::string_view b, st
             if (!ok)
                 return std::nullopt;
         }
-        skipSpace(b, pos, end);
-        if (pos >= end)
+        const auto next = JsonScan::afterMember(b, pos, end);
+        if (next == JsonScan::AfterMember::invalid)
             return std::nullopt;
-        if (b[pos] == ',') {
-            ++pos;
-            continue;
-        }
-        if (b[pos] != '}')
-            return std::nullopt;
-        ++pos;
-        break;
+        if (next == JsonScan::AfterMember::closed)
+            break;
     }
     skipSpace(b, pos, end);
     if (pos != end || !format || *format != ZmdFile::formatMagic || !version || *version != ZmdFile::formatVersion

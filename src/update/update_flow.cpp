@@ -7,19 +7,6 @@
 
 namespace zelmar {
 
-namespace {
-
-std::string_view trimSpace(std::string_view s)
-{
-    constexpr std::string_view space = " \t\r\n\v\f";
-    const auto first = s.find_first_not_of(space);
-    if (first == std::string_view::npos)
-        return {};
-    return s.substr(first, s.find_last_not_of(space) - first + 1);
-}
-
-} // namespace
-
 std::string_view UpdateEndpoint::sourceText(Source source) noexcept
 {
     switch (source) {
@@ -42,7 +29,7 @@ UpdateEndpoint::Resolution UpdateEndpoint::resolve(
     for (const auto& [source, value] : candidates) {
         if (!value)
             continue;
-        const std::string_view trimmed = trimSpace(*value);
+        const std::string_view trimmed = text::trimWhitespace(*value);
         if (trimmed.empty())
             continue;
         if (isHttpUrl(trimmed)) {
@@ -277,7 +264,7 @@ std::string UpdateFlow::formatNotes(std::string_view input, std::size_t maxLines
             text += input[i];
         }
     }
-    text = std::string(trimSpace(text));
+    text = std::string(text::trimWhitespace(text));
     bool cut = false;
     std::size_t lines = 0;
     std::size_t at = 0;
@@ -300,7 +287,7 @@ std::string UpdateFlow::formatNotes(std::string_view input, std::size_t maxLines
         cut = true;
     }
     if (cut)
-        text = std::string(trimSpace(text)) + "…";
+        text = std::string(text::trimWhitespace(text)) + "…";
     return text;
 }
 

@@ -57,6 +57,13 @@ std::string softwareText(const std::string& version)
     return "ZELMAR DMM-5174K " + version;
 }
 
+std::vector<std::string> csvHeader(AppLanguage l)
+{
+    return {std::string(L10n::text(L10nKey::columnDate, l)), std::string(L10n::text(L10nKey::columnTime, l)),
+        std::string(L10n::text(L10nKey::columnFunction, l)), std::string(L10n::text(L10nKey::columnValue, l)),
+        std::string(L10n::text(L10nKey::columnUnit, l))};
+}
+
 int run(const std::vector<std::string>& args)
 {
     Context context;

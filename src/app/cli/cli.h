@@ -52,5 +52,7 @@ int usageError(Context& context, const std::string& command, const std::string& 
 // The language from --lang, else the settings, else the environment.
 [[nodiscard]] AppLanguage chooseLanguage(const std::string* requested);
 [[nodiscard]] std::string softwareText(const std::string& version);
+// The CSV header row of the program's export, in the language.
+[[nodiscard]] std::vector<std::string> csvHeader(AppLanguage language);
 
 } // namespace zelmar::cli

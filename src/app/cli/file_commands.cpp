@@ -217,9 +217,7 @@ int runExport(const std::vector<std::string>& args, Context& context)
         return refuse(context, document.error());
     const AppLanguage l = context.language;
     const auto readings = DMMSession::readings(document->records);
-    const CsvExporter::Row header{std::string(L10n::text(L10nKey::columnDate, l)),
-        std::string(L10n::text(L10nKey::columnTime, l)), std::string(L10n::text(L10nKey::columnFunction, l)),
-        std::string(L10n::text(L10nKey::columnValue, l)), std::string(L10n::text(L10nKey::columnUnit, l))};
+    const CsvExporter::Row header = csvHeader(l);
     const auto rows = csvRows(readings, std::string(L10n::text(L10nKey::overload, l)),
         [l](DmmFunction f) { return L10n::functionName(f, l); });
     if (auto written = CsvExporter::exportFile(header, rows, std::filesystem::u8path(*output)); !written) {

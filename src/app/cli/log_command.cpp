@@ -137,9 +137,7 @@ bool saveRequested(const LogOptions& o, const DMMSession& session, Context& cont
         }
     }
     if (o.csv) {
-        const CsvExporter::Row header{std::string(L10n::text(L10nKey::columnDate, l)),
-            std::string(L10n::text(L10nKey::columnTime, l)), std::string(L10n::text(L10nKey::columnFunction, l)),
-            std::string(L10n::text(L10nKey::columnValue, l)), std::string(L10n::text(L10nKey::columnUnit, l))};
+        const CsvExporter::Row header = csvHeader(l);
         auto exported = session.exportCSV(*o.csv, header, std::string(L10n::text(L10nKey::overload, l)),
             [l](DmmFunction f) { return L10n::functionName(f, l); });
         if (!exported) {
