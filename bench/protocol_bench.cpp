@@ -13,7 +13,7 @@ namespace {
 
 void BM_DecodeDisplay(benchmark::State& state)
 {
-    const Bytes report = MeterResponses::displayReport({2, 1, " 12.345", 42, {}});
+    const Bytes report = MeterResponses::displayReport({ 2, 1, " 12.345", 42, {} });
     for (auto _ : state)
         benchmark::DoNotOptimize(DMMProtocol::decodeDisplay(report));
 }

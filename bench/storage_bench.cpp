@@ -4,11 +4,11 @@
 #include "session/dmm_session.h"
 #include "session/session_time_format.h"
 #include "storage/csv_exporter.h"
-#include "storage/journal.h"
-#include "storage/timestamp.h"
-#include "storage/signed_envelope.h"
-#include "storage/zmd_file.h"
 #include "storage/file_io.h"
+#include "storage/journal.h"
+#include "storage/signed_envelope.h"
+#include "storage/timestamp.h"
+#include "storage/zmd_file.h"
 
 #include <benchmark/benchmark.h>
 
@@ -27,7 +27,7 @@ std::vector<Reading> readings()
     for (int i = 0; i < kRecords; ++i) {
         char text[16];
         std::snprintf(text, sizeof text, "%7.3f", 12.0 + (i % 1000) / 1000.0);
-        out.emplace_back(1.7e9 + i, i % 7 == 0 ? 6 : 2, 1, i % 97 == 0 ? "  OL   " : text, DmmFlags{}, 0);
+        out.emplace_back(1.7e9 + i, i % 7 == 0 ? 6 : 2, 1, i % 97 == 0 ? "  OL   " : text, DmmFlags {}, 0);
     }
     return out;
 }
@@ -103,9 +103,9 @@ void BM_CsvExport600k(benchmark::State& state)
         std::vector<CsvExporter::Row> rows;
         rows.reserve(all.size());
         for (const Reading& r : all)
-            rows.push_back({SessionTimeFormat::date(r.timestamp()), SessionTimeFormat::time(r.timestamp()),
-                "DC V", r.value() ? r.text() : "OL", r.unit()});
-        if (!CsvExporter::exportFile({"Date", "Time", "Function", "Value", "Unit"}, rows, path))
+            rows.push_back({ SessionTimeFormat::date(r.timestamp()), SessionTimeFormat::time(r.timestamp()), "DC V",
+                r.value() ? r.text() : "OL", r.unit() });
+        if (!CsvExporter::exportFile({ "Date", "Time", "Function", "Value", "Unit" }, rows, path))
             state.SkipWithError("export failed");
     }
     state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
@@ -139,7 +139,7 @@ namespace {
 
 ZmdDocument fullDocument()
 {
-    ZmdDocument doc{"DMM-5174K", "ZELMAR DMM-5174K bench", 1.7e9, 0, records()};
+    ZmdDocument doc { "DMM-5174K", "ZELMAR DMM-5174K bench", 1.7e9, 0, records() };
     return doc;
 }
 
@@ -182,7 +182,8 @@ BENCHMARK(BM_ZmdFloorReadAndHash600k)->Unit(benchmark::kMillisecond)->Iterations
 void BM_ZmdHeaderPeek100MiB(benchmark::State& state)
 {
     std::string payload = "{\"format\":\"ZELMAR-ZMD\",\"formatVersion\":1,\"records\":[";
-    const std::string line = "{\"t\":\"2024-05-01T13:45:12+08:00\",\"f\":2,\"r\":1,\"x\":\"12.345\",\"v\":12.345,\"u\":\"V\"},";
+    const std::string line
+        = "{\"t\":\"2024-05-01T13:45:12+08:00\",\"f\":2,\"r\":1,\"x\":\"12.345\",\"v\":12.345,\"u\":\"V\"},";
     while (payload.size() < 104'000'000)
         payload += line;
     payload += "1]}";
@@ -236,7 +237,7 @@ BENCHMARK(BM_CliVerify600k)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_CliExport600k(benchmark::State& state)
 {
-    runCommand(state, cli::runExport, {"-o", (benchDir() / "cli-export.csv").string()});
+    runCommand(state, cli::runExport, { "-o", (benchDir() / "cli-export.csv").string() });
 }
 BENCHMARK(BM_CliExport600k)->Unit(benchmark::kMillisecond)->Iterations(3);
 

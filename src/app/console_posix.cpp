@@ -17,7 +17,7 @@ void onSignal(int)
 
 void installStopHandler()
 {
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
@@ -34,8 +34,6 @@ bool stdoutIsTerminal() noexcept
     return ::isatty(STDOUT_FILENO) != 0;
 }
 
-void useUtf8Output() noexcept
-{
-}
+void useUtf8Output() noexcept { }
 
 } // namespace zelmar::console

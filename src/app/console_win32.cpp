@@ -9,7 +9,7 @@
 namespace zelmar::console {
 
 namespace {
-std::atomic<bool> g_stop{false};
+std::atomic<bool> g_stop { false };
 
 BOOL WINAPI onControl(DWORD type)
 {

@@ -8,9 +8,20 @@ bool isSpaceOrBreak(char16_t c)
 {
     // White space and line breaks as the platform's trimming knows them.
     switch (c) {
-    case u' ': case u'\t': case u'\n': case u'\r': case u'\v': case u'\f':
-    case u'\u0085': case u'\u00A0': case u'\u1680': case u'\u2028': case u'\u2029':
-    case u'\u202F': case u'\u205F': case u'\u3000':
+    case u' ':
+    case u'\t':
+    case u'\n':
+    case u'\r':
+    case u'\v':
+    case u'\f':
+    case u'\u0085':
+    case u'\u00A0':
+    case u'\u1680':
+    case u'\u2028':
+    case u'\u2029':
+    case u'\u202F':
+    case u'\u205F':
+    case u'\u3000':
         return true;
     default:
         return c >= u'\u2000' && c <= u'\u200A';
@@ -65,8 +76,8 @@ std::u16string LaunchArguments::resolve(std::u16string_view path, std::u16string
     return std::u16string(base) + u"\\" + std::u16string(path);
 }
 
-std::optional<std::u16string> LaunchArguments::documentPath(std::span<const std::u16string> arguments,
-    std::u16string_view currentDirectory)
+std::optional<std::u16string> LaunchArguments::documentPath(
+    std::span<const std::u16string> arguments, std::u16string_view currentDirectory)
 {
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         std::u16string_view argument = trim(arguments[i], isSpaceOrBreak);

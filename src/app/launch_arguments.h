@@ -23,8 +23,8 @@ namespace LaunchArguments {
 
 // The first argument after the program that is not empty (after trimming
 // white space and quotes) and not an option ("-..."), made absolute.
-[[nodiscard]] std::optional<std::u16string> documentPath(std::span<const std::u16string> arguments,
-    std::u16string_view currentDirectory);
+[[nodiscard]] std::optional<std::u16string> documentPath(
+    std::span<const std::u16string> arguments, std::u16string_view currentDirectory);
 [[nodiscard]] std::u16string resolve(std::u16string_view path, std::u16string_view baseDirectory);
 
 } // namespace LaunchArguments

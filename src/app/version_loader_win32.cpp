@@ -20,8 +20,9 @@ std::string loadApplicationVersion()
     const DWORD size = GetFileVersionInfoSizeW(path.data(), &ignored);
     std::vector<std::uint8_t> block(size);
     if (size == 0 || !GetFileVersionInfoW(path.data(), 0, size, block.data())) {
-        log::write(log::Module::app, "版本：讀取版本資源失敗（GetFileVersionInfoW，錯誤 " + std::to_string(GetLastError())
-                + "），版本以 " + fallback + " 代替");
+        log::write(log::Module::app,
+            "版本：讀取版本資源失敗（GetFileVersionInfoW，錯誤 " + std::to_string(GetLastError()) + "），版本以 "
+                + fallback + " 代替");
         return fallback;
     }
     const auto info = VersionResourceParser::parse(block);
@@ -30,8 +31,9 @@ std::string loadApplicationVersion()
         log::write(log::Module::app, std::string("版本：版本資源無法解析或未填版本，版本以 ") + fallback + " 代替");
         return fallback;
     }
-    log::write(log::Module::app, "版本：" + resolved->version + "（來源 "
-            + std::string(AppVersionResolver::sourceText(resolved->source)) + "）");
+    log::write(log::Module::app,
+        "版本：" + resolved->version + "（來源 " + std::string(AppVersionResolver::sourceText(resolved->source))
+            + "）");
     return resolved->version;
 }
 

@@ -35,7 +35,7 @@ std::uint32_t u32(Bytes b, std::size_t at)
 
 std::size_t align4(std::size_t at)
 {
-    return (at + 3) & ~std::size_t{3};
+    return (at + 3) & ~std::size_t { 3 };
 }
 
 // UTF-16 units from `begin`, up to a NUL or `end`, as UTF-8 (invalid
@@ -77,11 +77,11 @@ std::optional<Node> readNode(Bytes b, std::size_t p, std::size_t limit, int dept
     const std::size_t valueStart = align4(keyEnd + 2);
     const std::size_t valueSize = node.type == 1 ? valueLength * 2 : valueLength;
     if (valueStart > end) {
-        node.value = {end, end};
+        node.value = { end, end };
     } else {
-        node.value = {valueStart, std::min(valueStart + valueSize, end)};
+        node.value = { valueStart, std::min(valueStart + valueSize, end) };
     }
-    node.children = {std::min(align4(node.value.end), end), end};
+    node.children = { std::min(align4(node.value.end), end), end };
     return node;
 }
 
@@ -105,8 +105,8 @@ std::vector<Node> childrenOf(Bytes b, const Node& parent)
 
 FourPartVersion fourPart(std::uint32_t high, std::uint32_t low)
 {
-    return {static_cast<std::uint16_t>(high >> 16), static_cast<std::uint16_t>(high & 0xFFFF),
-        static_cast<std::uint16_t>(low >> 16), static_cast<std::uint16_t>(low & 0xFFFF)};
+    return { static_cast<std::uint16_t>(high >> 16), static_cast<std::uint16_t>(high & 0xFFFF),
+        static_cast<std::uint16_t>(low >> 16), static_cast<std::uint16_t>(low & 0xFFFF) };
 }
 
 bool allZero(const FourPartVersion& v)
@@ -118,7 +118,6 @@ std::string threePart(const FourPartVersion& v)
 {
     return std::to_string(v.major) + "." + std::to_string(v.minor) + "." + std::to_string(v.patch);
 }
-
 
 } // namespace
 
@@ -169,13 +168,13 @@ std::optional<AppVersionResolver::Resolved> AppVersionResolver::resolve(const Ve
         if (candidate.empty())
             continue;
         if (auto version = SemanticVersion::parse(candidate))
-            return Resolved{version->text(), Source::productVersionString};
+            return Resolved { version->text(), Source::productVersionString };
         break; // an unparsable candidate ends the search among the tables
     }
     if (info.fixedProductVersion && !allZero(*info.fixedProductVersion))
-        return Resolved{threePart(*info.fixedProductVersion), Source::fixedProductVersion};
+        return Resolved { threePart(*info.fixedProductVersion), Source::fixedProductVersion };
     if (info.fixedFileVersion && !allZero(*info.fixedFileVersion))
-        return Resolved{threePart(*info.fixedFileVersion), Source::fixedFileVersion};
+        return Resolved { threePart(*info.fixedFileVersion), Source::fixedFileVersion };
     return std::nullopt;
 }
 

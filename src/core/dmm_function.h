@@ -15,10 +15,37 @@ public:
     // `unknown` comes first; code k in 0..30 is the (k+1)-th case.
     enum class Case : std::uint8_t {
         unknown,
-        acv, acmV, dcv, dcmV, hz, dutyPercent, ohm, continuity, diode, capacitance,
-        celsius, fahrenheit, dcMicroA, acMicroA, dcMilliA, acMilliA, dcA10, acA10,
-        hfe, live, ncv, lozV, acAClamp, dcAClamp, lpfV, acDcV, lpfAMeter,
-        acDcAMeter, lpfAClamp, acDcAClamp, inrush,
+        acv,
+        acmV,
+        dcv,
+        dcmV,
+        hz,
+        dutyPercent,
+        ohm,
+        continuity,
+        diode,
+        capacitance,
+        celsius,
+        fahrenheit,
+        dcMicroA,
+        acMicroA,
+        dcMilliA,
+        acMilliA,
+        dcA10,
+        acA10,
+        hfe,
+        live,
+        ncv,
+        lozV,
+        acAClamp,
+        dcAClamp,
+        lpfV,
+        acDcV,
+        lpfAMeter,
+        acDcAMeter,
+        lpfAClamp,
+        acDcAClamp,
+        inrush,
     };
 
     static constexpr std::uint8_t knownCodeCount = 31;
@@ -51,10 +78,7 @@ public:
     friend constexpr bool operator==(DmmFunction, DmmFunction) noexcept = default;
 
 private:
-    [[nodiscard]] bool inMask(std::uint32_t mask) const noexcept
-    {
-        return !isUnknown() && ((mask >> code_) & 1u) != 0;
-    }
+    [[nodiscard]] bool inMask(std::uint32_t mask) const noexcept { return !isUnknown() && ((mask >> code_) & 1u) != 0; }
 
     Case case_;
     std::uint8_t code_;
@@ -79,8 +103,7 @@ struct DmmFlags {
 
 } // namespace zelmar
 
-template <>
-struct std::hash<zelmar::DmmFunction> {
+template <> struct std::hash<zelmar::DmmFunction> {
     std::size_t operator()(zelmar::DmmFunction f) const noexcept
     {
         return (static_cast<std::size_t>(f.kind()) << 8) | f.code();

@@ -31,7 +31,7 @@ bool startDetachedThread(const std::string& name, std::size_t stackSize, std::fu
         return false;
     pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
     pthread_attr_setstacksize(&attributes, stackSize);
-    auto start = std::make_unique<Start>(Start{name, std::move(body)});
+    auto start = std::make_unique<Start>(Start { name, std::move(body) });
     pthread_t thread;
     const int result = pthread_create(&thread, &attributes, run, start.get());
     pthread_attr_destroy(&attributes);

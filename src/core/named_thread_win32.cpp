@@ -41,7 +41,7 @@ DWORD WINAPI run(void* argument)
 
 bool startDetachedThread(const std::string& name, std::size_t stackSize, std::function<void()> body)
 {
-    auto start = std::make_unique<Start>(Start{name, std::move(body)});
+    auto start = std::make_unique<Start>(Start { name, std::move(body) });
     win32::UniqueKernelHandle thread(CreateThread(nullptr, stackSize, run, start.get(), 0, nullptr));
     if (!thread)
         return false;

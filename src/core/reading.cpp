@@ -4,8 +4,8 @@
 
 namespace zelmar {
 
-Reading::Reading(double timestamp, std::uint8_t functionCode, int rangeIndex, std::string_view rawText,
-    DmmFlags flags, int barGraph)
+Reading::Reading(
+    double timestamp, std::uint8_t functionCode, int rangeIndex, std::string_view rawText, DmmFlags flags, int barGraph)
     : timestamp_(timestamp)
     , function_(functionCode)
     , rangeIndex_(rangeIndex)

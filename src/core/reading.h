@@ -17,8 +17,8 @@ namespace zelmar {
 class Reading {
 public:
     // timestamp: seconds since 1970-01-01T00:00:00Z.
-    Reading(double timestamp, std::uint8_t functionCode, int rangeIndex, std::string_view rawText,
-        DmmFlags flags, int barGraph);
+    Reading(double timestamp, std::uint8_t functionCode, int rangeIndex, std::string_view rawText, DmmFlags flags,
+        int barGraph);
 
     [[nodiscard]] double timestamp() const noexcept { return timestamp_; }
     [[nodiscard]] DmmFunction function() const noexcept { return function_; }

@@ -19,7 +19,7 @@ std::optional<Decoded> decodeAt(std::string_view s, std::size_t i) noexcept
     const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(s[k]); };
     const std::uint8_t b0 = byte(i);
     if (b0 < 0x80)
-        return Decoded{b0, 1};
+        return Decoded { b0, 1 };
     std::size_t length;
     char32_t cp;
     char32_t minimum;
@@ -42,7 +42,7 @@ std::optional<Decoded> decodeAt(std::string_view s, std::size_t i) noexcept
     }
     if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
         return std::nullopt;
-    return Decoded{cp, length};
+    return Decoded { cp, length };
 }
 
 // The start of the UTF-8 sequence that ends just before position end, or
@@ -115,8 +115,7 @@ std::string utf16ToUtf8(std::u16string_view utf16)
     out.reserve(utf16.size() * 3);
     for (std::size_t i = 0; i < utf16.size(); ++i) {
         const char16_t u = utf16[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00
-            && utf16[i + 1] <= 0xDFFF) {
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
             appendUtf8(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(utf16[i + 1]) - 0xDC00));
             ++i;
         } else if (u >= 0xD800 && u <= 0xDFFF) {

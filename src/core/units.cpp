@@ -14,9 +14,10 @@ constexpr std::string_view kKiloOhm = "k\u03A9";
 constexpr std::string_view kMegaOhm = "M\u03A9";
 constexpr std::string_view kMicroF = "\u00B5F";
 
-constexpr std::array<std::string_view, 7> kHertzRanges{"Hz", "Hz", "kHz", "kHz", "kHz", "MHz", "MHz"};
-constexpr std::array<std::string_view, 6> kOhmRanges{kOhm, kKiloOhm, kKiloOhm, kKiloOhm, kMegaOhm, kMegaOhm};
-constexpr std::array<std::string_view, 8> kCapacitanceRanges{"nF", "nF", "nF", kMicroF, kMicroF, kMicroF, "mF", "mF"};
+constexpr std::array<std::string_view, 7> kHertzRanges { "Hz", "Hz", "kHz", "kHz", "kHz", "MHz", "MHz" };
+constexpr std::array<std::string_view, 6> kOhmRanges { kOhm, kKiloOhm, kKiloOhm, kKiloOhm, kMegaOhm, kMegaOhm };
+constexpr std::array<std::string_view, 8> kCapacitanceRanges { "nF", "nF", "nF", kMicroF, kMicroF, kMicroF, "mF",
+    "mF" };
 
 template <std::size_t N>
 std::optional<std::string_view> byRange(const std::array<std::string_view, N>& units, int range) noexcept
@@ -63,9 +64,15 @@ std::optional<std::string_view> DMMUnitTable::unit(std::uint8_t code, int range)
     if (range < 0 || code > 27)
         return std::nullopt;
     switch (code) {
-    case 0: case 2: case 8: case 21: case 24: case 25:
+    case 0:
+    case 2:
+    case 8:
+    case 21:
+    case 24:
+    case 25:
         return "V";
-    case 1: case 3:
+    case 1:
+    case 3:
         return "mV";
     case 4:
         return byRange(kHertzRanges, range);
@@ -81,15 +88,21 @@ std::optional<std::string_view> DMMUnitTable::unit(std::uint8_t code, int range)
         return "\u00B0C";
     case 11:
         return "\u00B0F";
-    case 12: case 13:
+    case 12:
+    case 13:
         return "\u00B5A";
-    case 14: case 15:
+    case 14:
+    case 15:
         return "mA";
-    case 16: case 17: case 26: case 27:
+    case 16:
+    case 17:
+    case 26:
+    case 27:
         return "A";
     case 18:
         return "hFE";
-    case 19: case 20:
+    case 19:
+    case 20:
         return "";
     default: // 22, 23: the clamp currents carry no unit of their own.
         return std::nullopt;
@@ -128,7 +141,7 @@ std::optional<double> DMMValueParser::parse(std::string_view text) noexcept
         if (e == std::string_view::npos || e + 1 >= digits.size() || digits[e + 1] != '-')
             return std::nullopt;
         value = 0.0;
-    } else if (error != std::errc{} || !std::isfinite(value)) {
+    } else if (error != std::errc {} || !std::isfinite(value)) {
         return std::nullopt;
     }
     return negative ? -value : value;

@@ -9,8 +9,7 @@
 
 namespace zelmar::win32 {
 
-template <typename Traits>
-class UniqueHandle {
+template <typename Traits> class UniqueHandle {
 public:
     using Handle = typename Traits::Handle;
 

@@ -15,39 +15,39 @@ struct Names {
 };
 
 // Function names in the order of the known codes 0..30.
-constexpr std::array<Names, DmmFunction::knownCodeCount> kFunctionNames{{
-    {"交流電壓", "AC Voltage"},
-    {"交流毫伏", "AC Millivolts"},
-    {"直流電壓", "DC Voltage"},
-    {"直流毫伏", "DC Millivolts"},
-    {"頻率", "Frequency"},
-    {"占空比", "Duty Cycle"},
-    {"電阻", "Resistance"},
-    {"導通", "Continuity"},
-    {"二極體", "Diode"},
-    {"電容", "Capacitance"},
-    {"溫度（°C）", "Temperature (°C)"},
-    {"溫度（°F）", "Temperature (°F)"},
-    {"直流微安", "DC Microamps"},
-    {"交流微安", "AC Microamps"},
-    {"直流毫安", "DC Milliamps"},
-    {"交流毫安", "AC Milliamps"},
-    {"直流 10A", "DC Current (10A)"},
-    {"交流 10A", "AC Current (10A)"},
-    {"電晶體（hFE）", "Transistor (hFE)"},
-    {"火線檢測", "Live Line Detection"},
-    {"非接觸驗電", "Non-Contact Voltage"},
-    {"低阻抗交流電壓", "Low-Z AC Voltage"},
-    {"交流電流（鉗形表）", "AC Current (Clamp)"},
-    {"直流電流（鉗形表）", "DC Current (Clamp)"},
-    {"LPF 交流電壓", "LPF AC Voltage"},
-    {"AC+DC 電壓", "AC+DC Voltage"},
-    {"LPF 交流電流", "LPF AC Current"},
-    {"AC+DC 電流", "AC+DC Current"},
-    {"LPF 交流電流（鉗形表）", "LPF AC Current (Clamp)"},
-    {"AC+DC 電流（鉗形表）", "AC+DC Current (Clamp)"},
-    {"浪湧電流（鉗形表）", "Inrush Current (Clamp)"},
-}};
+constexpr std::array<Names, DmmFunction::knownCodeCount> kFunctionNames { {
+    { "交流電壓", "AC Voltage" },
+    { "交流毫伏", "AC Millivolts" },
+    { "直流電壓", "DC Voltage" },
+    { "直流毫伏", "DC Millivolts" },
+    { "頻率", "Frequency" },
+    { "占空比", "Duty Cycle" },
+    { "電阻", "Resistance" },
+    { "導通", "Continuity" },
+    { "二極體", "Diode" },
+    { "電容", "Capacitance" },
+    { "溫度（°C）", "Temperature (°C)" },
+    { "溫度（°F）", "Temperature (°F)" },
+    { "直流微安", "DC Microamps" },
+    { "交流微安", "AC Microamps" },
+    { "直流毫安", "DC Milliamps" },
+    { "交流毫安", "AC Milliamps" },
+    { "直流 10A", "DC Current (10A)" },
+    { "交流 10A", "AC Current (10A)" },
+    { "電晶體（hFE）", "Transistor (hFE)" },
+    { "火線檢測", "Live Line Detection" },
+    { "非接觸驗電", "Non-Contact Voltage" },
+    { "低阻抗交流電壓", "Low-Z AC Voltage" },
+    { "交流電流（鉗形表）", "AC Current (Clamp)" },
+    { "直流電流（鉗形表）", "DC Current (Clamp)" },
+    { "LPF 交流電壓", "LPF AC Voltage" },
+    { "AC+DC 電壓", "AC+DC Voltage" },
+    { "LPF 交流電流", "LPF AC Current" },
+    { "AC+DC 電流", "AC+DC Current" },
+    { "LPF 交流電流（鉗形表）", "LPF AC Current (Clamp)" },
+    { "AC+DC 電流（鉗形表）", "AC+DC Current (Clamp)" },
+    { "浪湧電流（鉗形表）", "Inrush Current (Clamp)" },
+} };
 
 std::string number(std::int64_t n)
 {
@@ -117,8 +117,8 @@ std::string recoveryQuestion(Lang l, std::int64_t n, std::string_view from, std:
     return pick(l,
         "偵測到上次程式未正常結束所留下的 " + number(n) + " 筆記錄（時間範圍 " + str(from) + "～" + str(to)
             + "）。是否恢復這些資料？",
-        "Detected " + number(n) + " record(s) left from the last unexpected shutdown (time range " + str(from)
-            + " - " + str(to) + "). Restore this data?");
+        "Detected " + number(n) + " record(s) left from the last unexpected shutdown (time range " + str(from) + " - "
+            + str(to) + "). Restore this data?");
 }
 
 std::string openRefusedOtherModel(Lang l, std::string_view model)

@@ -44,7 +44,8 @@ std::expected<Bytes, DMMError> DMM5174K::readReport(std::uint32_t timeoutMs)
     if (!isOpen())
         return std::unexpected(DMMError::notConnected());
     Bytes buffer(DMMProtocol::inputBufferLength(caps_.input_len), 0);
-    const std::int32_t count = backend_.read(handle_, buffer.data(), static_cast<std::uint32_t>(buffer.size()), timeoutMs);
+    const std::int32_t count
+        = backend_.read(handle_, buffer.data(), static_cast<std::uint32_t>(buffer.size()), timeoutMs);
     if (count <= 0)
         return std::unexpected(DMMError::readTimeout());
     buffer.resize(std::min<std::size_t>(static_cast<std::size_t>(count), buffer.size()));
@@ -61,7 +62,7 @@ std::expected<Bytes, DMMError> DMM5174K::requestDisplay(std::uint32_t timeoutMs)
 
 std::expected<std::string, DMMError> DMM5174K::readModel(std::uint32_t timeoutMs)
 {
-    for (const std::uint8_t transport : {DMMProtocol::transportCommand, DMMProtocol::transportCommandRetry}) {
+    for (const std::uint8_t transport : { DMMProtocol::transportCommand, DMMProtocol::transportCommandRetry }) {
         const Bytes frame = DMMProtocol::transportFrame(transport, 0x5F);
         if (auto written = writeReport(frame); !written)
             return std::unexpected(written.error());

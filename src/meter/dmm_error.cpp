@@ -11,7 +11,7 @@ std::string DMMError::text() const
     case Kind::badResponse: {
         // At most 20 pairs: "XX" plus a separating space each.
         static constexpr char digits[] = "0123456789ABCDEF";
-        std::array<char, 60> hex{};
+        std::array<char, 60> hex {};
         std::size_t length = 0;
         const std::size_t shown = std::min<std::size_t>(payload.size(), 20);
         for (std::size_t i = 0; i < shown; ++i) {

@@ -15,11 +15,11 @@ struct DMMError {
     Kind kind;
     Bytes payload; // the received bytes, for badResponse only
 
-    static DMMError badResponse(Bytes received) { return {Kind::badResponse, std::move(received)}; }
-    static DMMError deviceNotFound() { return {Kind::deviceNotFound, {}}; }
-    static DMMError notConnected() { return {Kind::notConnected, {}}; }
-    static DMMError writeFailed() { return {Kind::writeFailed, {}}; }
-    static DMMError readTimeout() { return {Kind::readTimeout, {}}; }
+    static DMMError badResponse(Bytes received) { return { Kind::badResponse, std::move(received) }; }
+    static DMMError deviceNotFound() { return { Kind::deviceNotFound, {} }; }
+    static DMMError notConnected() { return { Kind::notConnected, {} }; }
+    static DMMError writeFailed() { return { Kind::writeFailed, {} }; }
+    static DMMError readTimeout() { return { Kind::readTimeout, {} }; }
 
     [[nodiscard]] std::string text() const;
 

@@ -17,7 +17,7 @@
 namespace zelmar {
 
 struct dmm_caps {
-    std::uint16_t input_len = 0;  // input report length, report-ID byte included
+    std::uint16_t input_len = 0; // input report length, report-ID byte included
     std::uint16_t output_len = 0; // output report length, report-ID byte included
 };
 
@@ -28,8 +28,8 @@ inline constexpr std::uint32_t hidWriteTimeoutMs = 1000;
 // The platform's primitives (hid_win32.cpp or hid_linux.cpp).
 [[nodiscard]] HidHandle hid_open(std::uint16_t vid, std::uint16_t pid, dmm_caps* caps);
 [[nodiscard]] std::int32_t hid_write(HidHandle handle, const std::uint8_t* buffer, std::uint32_t length);
-[[nodiscard]] std::int32_t hid_read(HidHandle handle, std::uint8_t* buffer, std::uint32_t length,
-    std::uint32_t timeoutMs);
+[[nodiscard]] std::int32_t hid_read(
+    HidHandle handle, std::uint8_t* buffer, std::uint32_t length, std::uint32_t timeoutMs);
 void hid_close(HidHandle handle);
 
 class HidBackend {
@@ -37,8 +37,9 @@ public:
     virtual ~HidBackend() = default;
     [[nodiscard]] virtual HidHandle open(std::uint16_t vid, std::uint16_t pid, dmm_caps* caps) = 0;
     [[nodiscard]] virtual std::int32_t write(HidHandle handle, const std::uint8_t* buffer, std::uint32_t length) = 0;
-    [[nodiscard]] virtual std::int32_t read(HidHandle handle, std::uint8_t* buffer, std::uint32_t length,
-        std::uint32_t timeoutMs) = 0;
+    [[nodiscard]] virtual std::int32_t read(
+        HidHandle handle, std::uint8_t* buffer, std::uint32_t length, std::uint32_t timeoutMs)
+        = 0;
     virtual void close(HidHandle handle) = 0;
 };
 

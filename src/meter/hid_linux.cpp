@@ -40,7 +40,7 @@ std::optional<unsigned> hexField(std::string_view text)
 {
     unsigned value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-    if (error != std::errc{} || end != text.data() + text.size())
+    if (error != std::errc {} || end != text.data() + text.size())
         return std::nullopt;
     return value;
 }
@@ -79,7 +79,7 @@ int hidrawNumber(const std::string& name)
 
 bool waitFor(int fd, short events, std::uint32_t timeoutMs)
 {
-    pollfd p{fd, events, 0};
+    pollfd p { fd, events, 0 };
     for (;;) {
         const int r = ::poll(&p, 1, static_cast<int>(std::min<std::uint32_t>(timeoutMs, 0x7FFFFFFF)));
         if (r < 0 && errno == EINTR)
@@ -127,7 +127,7 @@ HidHandle hidraw::open(const Roots& roots, std::uint16_t vid, std::uint16_t pid,
             caps->input_len = known && layout->inputLength > 0 ? layout->inputLength : defaultReportLength;
             caps->output_len = known && layout->outputLength > 0 ? layout->outputLength : defaultReportLength;
         }
-        return new HidrawDevice{fd, known && layout->usesReportIds};
+        return new HidrawDevice { fd, known && layout->usesReportIds };
     }
     return nullptr;
 }

@@ -46,7 +46,7 @@ std::optional<HidReportLayout> parseReportDescriptor(ByteView d)
             return std::nullopt;
         std::uint32_t data = 0;
         for (std::size_t k = 0; k < size; ++k)
-            data |= std::uint32_t{d[i + 1 + k]} << (8 * k);
+            data |= std::uint32_t { d[i + 1 + k] } << (8 * k);
         const int type = (prefix >> 2) & 3;
         const int tag = prefix >> 4;
         i += 1 + size;
@@ -77,7 +77,7 @@ std::optional<HidReportLayout> parseReportDescriptor(ByteView d)
             }
         } else if (type == 0 && (tag == 8 || tag == 9)) {
             auto& bits = tag == 8 ? inputBits : outputBits;
-            bits[globals.reportId] += std::uint64_t{globals.reportSize} * globals.reportCount;
+            bits[globals.reportId] += std::uint64_t { globals.reportSize } * globals.reportCount;
         }
     }
 

@@ -11,9 +11,12 @@
 
 #include <setupapi.h>
 // MinGW's HID headers declare C functions without extern "C".
+// hidsdi.h must come first: it declares the types hidpi.h uses.
 extern "C" {
+// clang-format off
 #include <hidsdi.h>
 #include <hidpi.h>
+// clang-format on
 }
 
 #include <memory>
@@ -38,7 +41,7 @@ void readCaps(HANDLE device, dmm_caps* caps)
     PHIDP_PREPARSED_DATA preparsed = nullptr;
     if (!HidD_GetPreparsedData(device, &preparsed))
         return;
-    HIDP_CAPS hidCaps{};
+    HIDP_CAPS hidCaps {};
     if (HidP_GetCaps(preparsed, &hidCaps) == HIDP_STATUS_SUCCESS) {
         caps->input_len = hidCaps.InputReportByteLength;
         caps->output_len = hidCaps.OutputReportByteLength;
@@ -48,13 +51,12 @@ void readCaps(HANDLE device, dmm_caps* caps)
 
 // One overlapped transfer with its own event, cancelled and completed on
 // expiry. `start` begins the transfer (ReadFile or WriteFile).
-template <typename Start>
-std::int32_t timedTransfer(HANDLE device, DWORD timeoutMs, Start start)
+template <typename Start> std::int32_t timedTransfer(HANDLE device, DWORD timeoutMs, Start start)
 {
     win32::UniqueKernelHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!event)
         return -1;
-    OVERLAPPED overlapped{};
+    OVERLAPPED overlapped {};
     overlapped.hEvent = event.get();
     if (!start(device, &overlapped) && GetLastError() != ERROR_IO_PENDING)
         return -1;
@@ -81,7 +83,7 @@ HidHandle hid_open(std::uint16_t vid, std::uint16_t pid, dmm_caps* caps)
 
     win32::UniqueFileHandle match;
     for (DWORD index = 0;; ++index) {
-        SP_DEVICE_INTERFACE_DATA interfaceData{};
+        SP_DEVICE_INTERFACE_DATA interfaceData {};
         interfaceData.cbSize = sizeof(interfaceData);
         if (!SetupDiEnumDeviceInterfaces(list.get(), nullptr, &hidGuid, index, &interfaceData))
             break;
@@ -102,7 +104,7 @@ HidHandle hid_open(std::uint16_t vid, std::uint16_t pid, dmm_caps* caps)
             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
         if (!device)
             continue;
-        HIDD_ATTRIBUTES attributes{};
+        HIDD_ATTRIBUTES attributes {};
         attributes.Size = sizeof(attributes);
         if (HidD_GetAttributes(device.get(), &attributes) && attributes.VendorID == vid
             && attributes.ProductID == pid) {

@@ -26,8 +26,8 @@ FlagBytes flagBytes(const DMMStatusFlags& f) noexcept
 
 Bytes displayReport(const DMMDisplayFrame& frame)
 {
-    Bytes report{0x00, 0x00, 0xAB, 0xCD, 0x00, frame.functionCode,
-        static_cast<std::uint8_t>('0' + frame.rangeIndex % 10)};
+    Bytes report { 0x00, 0x00, 0xAB, 0xCD, 0x00, frame.functionCode,
+        static_cast<std::uint8_t>('0' + frame.rangeIndex % 10) };
     std::string text = frame.displayText;
     text.resize(7, ' ');
     report.insert(report.end(), text.begin(), text.end());
@@ -44,7 +44,7 @@ Bytes displayReport(const DMMDisplayFrame& frame)
 
 Bytes modelReport(std::string_view model)
 {
-    Bytes report{0x00, 0x00, 0xAB, 0xCD, static_cast<std::uint8_t>(model.size() + 2)};
+    Bytes report { 0x00, 0x00, 0xAB, 0xCD, static_cast<std::uint8_t>(model.size() + 2) };
     report.insert(report.end(), model.begin(), model.end());
     appendSum(report, 2);
     return report;
@@ -52,7 +52,7 @@ Bytes modelReport(std::string_view model)
 
 Bytes acknowledgeReport()
 {
-    Bytes report{0x00, 0x00};
+    Bytes report { 0x00, 0x00 };
     report.insert(report.end(), std::begin(DMMProtocol::acknowledgeFrame), std::end(DMMProtocol::acknowledgeFrame));
     return report;
 }

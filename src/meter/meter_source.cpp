@@ -14,7 +14,8 @@ std::expected<std::unique_ptr<DMMDevicePort>, std::string> makeMeterPort(std::st
             return std::unexpected(parsed.error());
         scenario = *parsed;
     } else if (selection != "sim") {
-        return std::unexpected("unknown meter selection \"" + std::string(selection) + "\" (use sim or sim:<scenario>)");
+        return std::unexpected(
+            "unknown meter selection \"" + std::string(selection) + "\" (use sim or sim:<scenario>)");
     }
     return std::make_unique<HIDDevicePort>(std::make_unique<MeterSimulator>(scenario));
 }

@@ -9,7 +9,7 @@ namespace {
 
 std::uint32_t sum(ByteView bytes) noexcept
 {
-    return std::accumulate(bytes.begin(), bytes.end(), std::uint32_t{0});
+    return std::accumulate(bytes.begin(), bytes.end(), std::uint32_t { 0 });
 }
 
 bool startsInnerFrame(ByteView report) noexcept
@@ -49,7 +49,7 @@ namespace DMMProtocol {
 
 Bytes commandFrame(std::uint8_t command)
 {
-    Bytes frame{0xAB, 0xCD, 0x01, command};
+    Bytes frame { 0xAB, 0xCD, 0x01, command };
     const std::uint32_t s = sum(frame);
     frame.push_back(static_cast<std::uint8_t>((s >> 8) & 0xFF));
     frame.push_back(static_cast<std::uint8_t>(s & 0xFF));
@@ -87,7 +87,7 @@ std::optional<DMMDisplayFrame> decodeDisplay(ByteView report)
 {
     if (report.size() < displayReportLength || !startsInnerFrame(report))
         return std::nullopt;
-    const std::uint32_t expected = (std::uint32_t{report[19]} << 8) | report[20];
+    const std::uint32_t expected = (std::uint32_t { report[19] } << 8) | report[20];
     if (sum(report.subspan(2, 17)) != expected)
         return std::nullopt;
     if (report[6] < 0x30 || report[6] > 0x39)
@@ -111,7 +111,7 @@ std::optional<std::string> parseModel(ByteView report)
     const std::size_t n = report[4];
     if (n < 3 || n > 66 || report.size() < n + 5)
         return std::nullopt;
-    const std::uint32_t expected = (std::uint32_t{report[n + 3]} << 8) | report[n + 4];
+    const std::uint32_t expected = (std::uint32_t { report[n + 3] } << 8) | report[n + 4];
     if (sum(report.subspan(2, n + 1)) != expected)
         return std::nullopt;
     const ByteView characters = report.subspan(5, n - 2);
@@ -127,7 +127,8 @@ std::optional<std::string> parseModel(ByteView report)
 
 bool isAcknowledge(ByteView report) noexcept
 {
-    return report.size() >= 9 && std::equal(std::begin(acknowledgeFrame), std::end(acknowledgeFrame), report.begin() + 2);
+    return report.size() >= 9
+        && std::equal(std::begin(acknowledgeFrame), std::end(acknowledgeFrame), report.begin() + 2);
 }
 
 std::optional<std::string> displayText(ByteView report)

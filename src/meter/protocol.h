@@ -79,7 +79,7 @@ inline constexpr std::size_t displayReportLength = 21;
 inline constexpr std::size_t minimumReadBuffer = 64;
 
 // The acknowledge frame, as it stands at offsets 2..8 of a report.
-inline constexpr std::uint8_t acknowledgeFrame[7] = {0xAB, 0xCD, 0x04, 0xFF, 0x00, 0x02, 0x7B};
+inline constexpr std::uint8_t acknowledgeFrame[7] = { 0xAB, 0xCD, 0x04, 0xFF, 0x00, 0x02, 0x7B };
 
 [[nodiscard]] Bytes commandFrame(std::uint8_t command);
 [[nodiscard]] Bytes transportFrame(std::uint8_t transportCommand, std::uint8_t command);

@@ -11,18 +11,18 @@ namespace zelmar {
 
 namespace {
 
-constexpr std::array kScenarioNames{
-    std::pair{SimScenario::steadyDc, std::string_view("dcv")},
-    std::pair{SimScenario::rangeChange, std::string_view("range")},
-    std::pair{SimScenario::overload, std::string_view("overload")},
-    std::pair{SimScenario::negative, std::string_view("negative")},
-    std::pair{SimScenario::flags, std::string_view("flags")},
-    std::pair{SimScenario::barGraph, std::string_view("bargraph")},
-    std::pair{SimScenario::acknowledge, std::string_view("ack")},
-    std::pair{SimScenario::badSum, std::string_view("badsum")},
-    std::pair{SimScenario::silent, std::string_view("silent")},
-    std::pair{SimScenario::writeFail, std::string_view("write-fail")},
-    std::pair{SimScenario::unplug, std::string_view("unplug")},
+constexpr std::array kScenarioNames {
+    std::pair { SimScenario::steadyDc, std::string_view("dcv") },
+    std::pair { SimScenario::rangeChange, std::string_view("range") },
+    std::pair { SimScenario::overload, std::string_view("overload") },
+    std::pair { SimScenario::negative, std::string_view("negative") },
+    std::pair { SimScenario::flags, std::string_view("flags") },
+    std::pair { SimScenario::barGraph, std::string_view("bargraph") },
+    std::pair { SimScenario::acknowledge, std::string_view("ack") },
+    std::pair { SimScenario::badSum, std::string_view("badsum") },
+    std::pair { SimScenario::silent, std::string_view("silent") },
+    std::pair { SimScenario::writeFail, std::string_view("write-fail") },
+    std::pair { SimScenario::unplug, std::string_view("unplug") },
 };
 
 constexpr int kReadingsBeforeUnplug = 10;
@@ -118,12 +118,24 @@ DMMDisplayFrame MeterSimulator::frameFor(SimScenario scenario, int n)
     case SimScenario::flags: {
         DMMDisplayFrame f = frame(2, 1, displayText(1.234, 3));
         switch (n % 6) {
-        case 1: f.flags.hold = true; break;
-        case 2: f.flags.rel = true; break;
-        case 3: f.flags.min = true; break;
-        case 4: f.flags.max = true; break;
-        case 5: f.flags.lowBattery = true; f.flags.manualRange = true; break;
-        default: break;
+        case 1:
+            f.flags.hold = true;
+            break;
+        case 2:
+            f.flags.rel = true;
+            break;
+        case 3:
+            f.flags.min = true;
+            break;
+        case 4:
+            f.flags.max = true;
+            break;
+        case 5:
+            f.flags.lowBattery = true;
+            f.flags.manualRange = true;
+            break;
+        default:
+            break;
         }
         return f;
     }
@@ -153,7 +165,7 @@ HidHandle MeterSimulator::open(std::uint16_t vid, std::uint16_t pid, dmm_caps* c
     if (!plugged_ || vid != 0x1A86 || pid != 0xE429)
         return nullptr;
     if (caps != nullptr)
-        *caps = {reportLength, reportLength};
+        *caps = { reportLength, reportLength };
     openHandle_ = ++generation_;
     pending_.clear();
     // The handle is only a token; its value tells stale handles apart.

@@ -20,17 +20,17 @@
 namespace zelmar {
 
 enum class SimScenario {
-    steadyDc,     // "dcv": about 12.345 V DC with a little noise
-    rangeChange,  // "range": DC volts across two ranges, then ohms, then AC volts
-    overload,     // "overload": ohms alternating between values and "OL"
-    negative,     // "negative": negative DC millivolts
-    flags,        // "flags": hold, relative, min, max and low battery in turn
-    barGraph,     // "bargraph": the bar graph ramps up and down, both signs
-    acknowledge,  // "ack": display requests answered with acknowledge frames
-    badSum,       // "badsum": display reports with a wrong sum
-    silent,       // "silent": nothing is ever answered (reads time out)
-    writeFail,    // "write-fail": every write fails
-    unplug,       // "unplug": unplugged after a few readings, back two opens later
+    steadyDc, // "dcv": about 12.345 V DC with a little noise
+    rangeChange, // "range": DC volts across two ranges, then ohms, then AC volts
+    overload, // "overload": ohms alternating between values and "OL"
+    negative, // "negative": negative DC millivolts
+    flags, // "flags": hold, relative, min, max and low battery in turn
+    barGraph, // "bargraph": the bar graph ramps up and down, both signs
+    acknowledge, // "ack": display requests answered with acknowledge frames
+    badSum, // "badsum": display reports with a wrong sum
+    silent, // "silent": nothing is ever answered (reads time out)
+    writeFail, // "write-fail": every write fails
+    unplug, // "unplug": unplugged after a few readings, back two opens later
 };
 
 [[nodiscard]] std::string_view simScenarioName(SimScenario scenario) noexcept;
@@ -69,8 +69,8 @@ private:
     SimScenario scenario_;
     bool plugged_ = true;
     bool realTimeouts_ = true;
-    int generation_ = 0;   // a handle from an earlier plug-in is stale
-    int openHandle_ = 0;   // the generation of the open handle, 0 when none
+    int generation_ = 0; // a handle from an earlier plug-in is stale
+    int openHandle_ = 0; // the generation of the open handle, 0 when none
     int displayRequests_ = 0;
     int openCalls_ = 0;
     int unpluggedOpens_ = 0;

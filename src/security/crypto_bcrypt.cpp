@@ -71,14 +71,14 @@ bool hash(const std::uint8_t* message, std::size_t length, std::uint8_t* out32)
     if (!sha)
         return false;
     static std::uint8_t empty = 0;
-    return succeeded(BCryptHash(sha.get(), nullptr, 0,
-        const_cast<PUCHAR>(message != nullptr ? message : &empty), static_cast<ULONG>(length), out32, 32));
+    return succeeded(BCryptHash(sha.get(), nullptr, 0, const_cast<PUCHAR>(message != nullptr ? message : &empty),
+        static_cast<ULONG>(length), out32, 32));
 }
 
 bool importKey(const Provider& provider, const wchar_t* type, const std::uint8_t* blob, std::size_t length, Key& key)
 {
-    return succeeded(BCryptImportKeyPair(provider.get(), nullptr, type, key.out(), const_cast<PUCHAR>(blob),
-        static_cast<ULONG>(length), 0));
+    return succeeded(BCryptImportKeyPair(
+        provider.get(), nullptr, type, key.out(), const_cast<PUCHAR>(blob), static_cast<ULONG>(length), 0));
 }
 
 // Exports a blob that must have exactly `length` bytes.
@@ -175,16 +175,15 @@ int dmm_ecdsa_verify(const std::uint8_t* publicBlob, std::size_t publicLength, c
     Key key;
     if (!ecdsa || !importKey(ecdsa, BCRYPT_ECCPUBLIC_BLOB, publicBlob, publicLength, key))
         return dmmCryptoFailure;
-    const NTSTATUS status
-        = BCryptVerifySignature(key.get(), nullptr, digest, 32, const_cast<PUCHAR>(signature), 64, 0);
+    const NTSTATUS status = BCryptVerifySignature(key.get(), nullptr, digest, 32, const_cast<PUCHAR>(signature), 64, 0);
     setLastStatus(static_cast<std::uint32_t>(status));
     if (status >= 0)
         return dmmCryptoOk;
     return status == kInvalidSignature ? dmmCryptoInvalidSignature : dmmCryptoFailure;
 }
 
-int dmm_ecdsa_public_from_private(const std::uint8_t* privateBlob, std::size_t privateLength,
-    std::uint8_t* publicBlob72)
+int dmm_ecdsa_public_from_private(
+    const std::uint8_t* privateBlob, std::size_t privateLength, std::uint8_t* publicBlob72)
 {
     if (publicBlob72 == nullptr || !validBlob(privateBlob, privateLength, dmmPrivateBlobLength, dmmPrivateMagic))
         return badArgument();

@@ -1,6 +1,5 @@
 #include "security/crypto_platform.h"
 
-
 namespace zelmar {
 
 namespace {
@@ -34,7 +33,8 @@ bool validBlob(const std::uint8_t* blob, std::size_t length, std::size_t expecte
     if (blob == nullptr || length != expectedLength)
         return false;
     const auto le = [](const std::uint8_t* p) {
-        return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+        return std::uint32_t { p[0] } | std::uint32_t { p[1] } << 8 | std::uint32_t { p[2] } << 16
+            | std::uint32_t { p[3] } << 24;
     };
     return le(blob) == magic && le(blob + 4) == 32;
 }

@@ -30,8 +30,7 @@ struct Free {
     void operator()(OSSL_PARAM* p) const { OSSL_PARAM_free(p); }
     void operator()(ECDSA_SIG* p) const { ECDSA_SIG_free(p); }
 };
-template <typename T>
-using Owned = std::unique_ptr<T, Free>;
+template <typename T> using Owned = std::unique_ptr<T, Free>;
 
 int fail()
 {
@@ -210,8 +209,8 @@ int dmm_ecdsa_verify(const std::uint8_t* publicBlob, std::size_t publicLength, c
     return dmmCryptoInvalidSignature;
 }
 
-int dmm_ecdsa_public_from_private(const std::uint8_t* privateBlob, std::size_t privateLength,
-    std::uint8_t* publicBlob72)
+int dmm_ecdsa_public_from_private(
+    const std::uint8_t* privateBlob, std::size_t privateLength, std::uint8_t* publicBlob72)
 {
     if (publicBlob72 == nullptr || !validBlob(privateBlob, privateLength, dmmPrivateBlobLength, dmmPrivateMagic)) {
         setLastStatus(0);

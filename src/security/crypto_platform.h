@@ -35,8 +35,8 @@ inline constexpr std::uint32_t dmmStatusUnsuccessful = 0xC0000001;
     const std::uint8_t* message, std::size_t messageLength, std::uint8_t* signature64);
 [[nodiscard]] int dmm_ecdsa_verify(const std::uint8_t* publicBlob, std::size_t publicLength,
     const std::uint8_t* message, std::size_t messageLength, const std::uint8_t* signature, std::size_t signatureLength);
-[[nodiscard]] int dmm_ecdsa_public_from_private(const std::uint8_t* privateBlob, std::size_t privateLength,
-    std::uint8_t* publicBlob72);
+[[nodiscard]] int dmm_ecdsa_public_from_private(
+    const std::uint8_t* privateBlob, std::size_t privateLength, std::uint8_t* publicBlob72);
 [[nodiscard]] int dmm_sha256(const std::uint8_t* data, std::size_t length, std::uint8_t* digest32);
 // The platform status of the calling thread's last platform call (an
 // NTSTATUS on Windows, an OpenSSL error code on Linux); 0 when the last call

@@ -9,7 +9,7 @@ namespace {
 
 CryptoError error(const char* operation, int code)
 {
-    return CryptoError{operation, code, static_cast<std::int32_t>(dmm_crypto_last_status()), std::nullopt};
+    return CryptoError { operation, code, static_cast<std::int32_t>(dmm_crypto_last_status()), std::nullopt };
 }
 
 } // namespace
@@ -40,18 +40,18 @@ std::string CryptoError::text() const
 
 std::expected<KeyPair, CryptoError> EcdsaP256::generateKeyPair()
 {
-    KeyPair pair{ByteVector(dmmPrivateBlobLength, 0), ByteVector(dmmPublicBlobLength, 0)};
+    KeyPair pair { ByteVector(dmmPrivateBlobLength, 0), ByteVector(dmmPublicBlobLength, 0) };
     if (const int code = dmm_ecdsa_generate(pair.privateKey.data(), pair.publicKey.data()); code != dmmCryptoOk)
         return std::unexpected(error("generateKeyPair", code));
     return pair;
 }
 
-std::expected<ByteVector, CryptoError> EcdsaP256::sign(std::span<const std::uint8_t> message,
-    std::span<const std::uint8_t> privateKey)
+std::expected<ByteVector, CryptoError> EcdsaP256::sign(
+    std::span<const std::uint8_t> message, std::span<const std::uint8_t> privateKey)
 {
     ByteVector signature(dmmSignatureLength, 0);
-    const int code = dmm_ecdsa_sign(privateKey.data(), privateKey.size(), message.data(), message.size(),
-        signature.data());
+    const int code
+        = dmm_ecdsa_sign(privateKey.data(), privateKey.size(), message.data(), message.size(), signature.data());
     if (code != dmmCryptoOk)
         return std::unexpected(error("sign", code));
     return signature;
@@ -60,8 +60,8 @@ std::expected<ByteVector, CryptoError> EcdsaP256::sign(std::span<const std::uint
 bool EcdsaP256::verify(std::span<const std::uint8_t> message, std::span<const std::uint8_t> signature,
     std::span<const std::uint8_t> publicKey)
 {
-    return dmm_ecdsa_verify(publicKey.data(), publicKey.size(), message.data(), message.size(), signature.data(),
-               signature.size())
+    return dmm_ecdsa_verify(
+               publicKey.data(), publicKey.size(), message.data(), message.size(), signature.data(), signature.size())
         == dmmCryptoOk;
 }
 

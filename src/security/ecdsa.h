@@ -19,7 +19,7 @@ using ByteVector = std::vector<std::uint8_t>;
 // The bytes of a text, for hashing and signing.
 [[nodiscard]] inline std::span<const std::uint8_t> asBytes(std::string_view text) noexcept
 {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+    return { reinterpret_cast<const std::uint8_t*>(text.data()), text.size() };
 }
 
 struct CryptoError {
@@ -34,14 +34,14 @@ struct CryptoError {
 
 struct KeyPair {
     ByteVector privateKey; // 104-byte private blob
-    ByteVector publicKey;  // 72-byte public blob
+    ByteVector publicKey; // 72-byte public blob
 };
 
 namespace EcdsaP256 {
 
 [[nodiscard]] std::expected<KeyPair, CryptoError> generateKeyPair();
-[[nodiscard]] std::expected<ByteVector, CryptoError> sign(std::span<const std::uint8_t> message,
-    std::span<const std::uint8_t> privateKey);
+[[nodiscard]] std::expected<ByteVector, CryptoError> sign(
+    std::span<const std::uint8_t> message, std::span<const std::uint8_t> privateKey);
 [[nodiscard]] bool verify(std::span<const std::uint8_t> message, std::span<const std::uint8_t> signature,
     std::span<const std::uint8_t> publicKey);
 [[nodiscard]] std::expected<ByteVector, CryptoError> publicKey(std::span<const std::uint8_t> privateKey);

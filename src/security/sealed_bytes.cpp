@@ -7,7 +7,7 @@ namespace zelmar {
 
 namespace {
 
-constexpr std::uint8_t kLabel[16] = {'Z', 'E', 'L', 'M', 'A', 'R', '-', 'Z', 'M', 'D', '-', 'S', 'E', 'A', 'L', '1'};
+constexpr std::uint8_t kLabel[16] = { 'Z', 'E', 'L', 'M', 'A', 'R', '-', 'Z', 'M', 'D', '-', 'S', 'E', 'A', 'L', '1' };
 
 } // namespace
 
@@ -39,7 +39,7 @@ std::expected<SealedBytes, CryptoError> SealedBytes::seal(std::span<const std::u
     SealedBytes sealed;
     sealed.seed.resize(32);
     for (auto& b : sealed.seed) {
-        const std::uint64_t value = (std::uint64_t{random()} << 32) | random();
+        const std::uint64_t value = (std::uint64_t { random() } << 32) | random();
         b = static_cast<std::uint8_t>(value & 0xFF);
     }
     auto stream = sealKeystream(sealed.seed, plain.size());

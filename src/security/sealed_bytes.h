@@ -13,7 +13,7 @@
 namespace zelmar {
 
 struct SealedBytes {
-    ByteVector seed;   // 32 bytes
+    ByteVector seed; // 32 bytes
     ByteVector cipher; // as long as the protected bytes
 
     // Seals with a fresh random seed.
@@ -23,7 +23,7 @@ struct SealedBytes {
 };
 
 // The keystream of a seed (for tests).
-[[nodiscard]] std::expected<ByteVector, CryptoError> sealKeystream(std::span<const std::uint8_t> seed,
-    std::size_t length);
+[[nodiscard]] std::expected<ByteVector, CryptoError> sealKeystream(
+    std::span<const std::uint8_t> seed, std::size_t length);
 
 } // namespace zelmar

@@ -25,7 +25,7 @@ const ZmdSignatureService& ZmdSignatureService::shared()
 std::expected<ByteVector, CryptoError> ZmdSignatureService::sign(std::span<const std::uint8_t> payload) const
 {
     const auto unavailable = [](const char* detail) {
-        return std::unexpected(CryptoError{"sign", 2, 0, std::string(detail)});
+        return std::unexpected(CryptoError { "sign", 2, 0, std::string(detail) });
     };
     if (!privateKey_)
         return unavailable("簽章金鑰不可用");
@@ -44,8 +44,8 @@ std::expected<ByteVector, CryptoError> ZmdSignatureService::sign(std::span<const
     return signature;
 }
 
-bool ZmdSignatureService::verify(std::span<const std::uint8_t> payload, std::span<const std::uint8_t> signature,
-    std::string_view keyId) const
+bool ZmdSignatureService::verify(
+    std::span<const std::uint8_t> payload, std::span<const std::uint8_t> signature, std::string_view keyId) const
 {
     if (signature.size() != 64)
         return false;
@@ -122,8 +122,8 @@ const UpdateSignatureService& UpdateSignatureService::shared()
     return service;
 }
 
-bool UpdateSignatureService::verify(std::span<const std::uint8_t> payload, std::span<const std::uint8_t> signature,
-    std::string_view keyId) const
+bool UpdateSignatureService::verify(
+    std::span<const std::uint8_t> payload, std::span<const std::uint8_t> signature, std::string_view keyId) const
 {
     if (signature.size() != 64)
         return false;

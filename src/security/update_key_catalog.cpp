@@ -6,7 +6,7 @@ const std::vector<std::pair<std::string, std::string>>& UpdateKeyCatalog::entryT
 {
     // Chosen at build time (ZELMAR_UPDATE_PUBLIC_KEY); a release build passes
     // its own public key, development builds use the development key.
-    static const std::vector<std::pair<std::string, std::string>> entries{{"UPD-1", ZELMAR_UPDATE_PUBLIC_KEY}};
+    static const std::vector<std::pair<std::string, std::string>> entries { { "UPD-1", ZELMAR_UPDATE_PUBLIC_KEY } };
     return entries;
 }
 

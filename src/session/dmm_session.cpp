@@ -50,8 +50,8 @@ std::vector<CsvExporter::Row> csvRows(std::span<const Reading> records, const st
     std::vector<CsvExporter::Row> rows;
     rows.reserve(records.size());
     for (const Reading& r : records) {
-        rows.push_back({SessionTimeFormat::date(r.timestamp()), SessionTimeFormat::time(r.timestamp()),
-            functionName(r.function()), r.value() ? r.text() : overloadText, r.unit()});
+        rows.push_back({ SessionTimeFormat::date(r.timestamp()), SessionTimeFormat::time(r.timestamp()),
+            functionName(r.function()), r.value() ? r.text() : overloadText, r.unit() });
     }
     return rows;
 }
@@ -99,18 +99,18 @@ SampleOutcome DMMSession::sample(double now)
     if (!latest)
         return SampleOutcome::skipped();
     // Stamped with the sample time on the grid, not the meter's answer time.
-    const Reading reading(now, latest->function().code(), latest->rangeIndex(), latest->text(), latest->flags(),
-        latest->barGraph());
+    const Reading reading(
+        now, latest->function().code(), latest->rangeIndex(), latest->text(), latest->flags(), latest->barGraph());
     const auto count = store_.append(reading);
     if (!count) {
         isRecording_ = false;
         return SampleOutcome::skipped();
     }
     if (*count < store_.recordLimit())
-        return SampleOutcome{SampleOutcome::Kind::appended, reading, *count};
+        return SampleOutcome { SampleOutcome::Kind::appended, reading, *count };
     isRecording_ = false;
     sessionLog("已達 " + std::to_string(store_.recordLimit()) + " 筆上限，自動停止記錄");
-    return SampleOutcome{SampleOutcome::Kind::appendedAndStopped, reading, *count};
+    return SampleOutcome { SampleOutcome::Kind::appendedAndStopped, reading, *count };
 }
 
 void DMMSession::stopRecording()
@@ -149,7 +149,7 @@ std::vector<Reading> DMMSession::readings(std::span<const JournalRecord> records
     for (const JournalRecord& r : records) {
         // Range indexes beyond int are not meaningful; they keep their sign.
         const int range = r.r > INT32_MAX ? INT32_MAX : (r.r < INT32_MIN ? INT32_MIN : static_cast<int>(r.r));
-        out.emplace_back(r.t, r.f, range, r.x, DmmFlags{}, 0);
+        out.emplace_back(r.t, r.f, range, r.x, DmmFlags {}, 0);
     }
     return out;
 }

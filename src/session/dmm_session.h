@@ -32,8 +32,8 @@ struct SampleOutcome {
     std::optional<Reading> reading; // for the two appended kinds
     int totalCount = 0;
 
-    static SampleOutcome skipped() { return {Kind::skipped, std::nullopt, 0}; }
-    static SampleOutcome notRecording() { return {Kind::notRecording, std::nullopt, 0}; }
+    static SampleOutcome skipped() { return { Kind::skipped, std::nullopt, 0 }; }
+    static SampleOutcome notRecording() { return { Kind::notRecording, std::nullopt, 0 }; }
 };
 
 // The CSV rows of records: date, time, function name, value text (or the

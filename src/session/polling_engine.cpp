@@ -96,8 +96,8 @@ using SteadyClock = std::chrono::steady_clock;
 
 DmmFlags toFlags(const DMMStatusFlags& f)
 {
-    return DmmFlags{f.rel, f.hold, f.min, f.max, f.apo, f.manualRange, f.lowBattery, f.hvWarning, f.acFlag,
-        f.peakMax, f.peakMin, f.barNegative};
+    return DmmFlags { f.rel, f.hold, f.min, f.max, f.apo, f.manualRange, f.lowBattery, f.hvWarning, f.acFlag, f.peakMax,
+        f.peakMin, f.barNegative };
 }
 
 } // namespace
@@ -127,10 +127,10 @@ void PollingEngine::Shared::run()
                     failures = 0;
                     continue;
                 }
-            } else if (auto frame = DMMProtocol::isAcknowledge(*answer) ? std::nullopt
-                                                                         : DMMProtocol::decodeDisplay(*answer)) {
-                const Reading reading(PollingEngine::now(), frame->functionCode, frame->rangeIndex,
-                    frame->displayText, toFlags(frame->flags), frame->barGraph);
+            } else if (auto frame
+                = DMMProtocol::isAcknowledge(*answer) ? std::nullopt : DMMProtocol::decodeDisplay(*answer)) {
+                const Reading reading(PollingEngine::now(), frame->functionCode, frame->rangeIndex, frame->displayText,
+                    toFlags(frame->flags), frame->barGraph);
                 {
                     std::lock_guard lock(latestMutex);
                     latest = reading;

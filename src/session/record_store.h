@@ -28,7 +28,10 @@ public:
     [[nodiscard]] int deletedCount() const noexcept { return deletedCount_; }
     [[nodiscard]] int recordLimit() const noexcept { return recordLimit_; }
     [[nodiscard]] bool journalFailed() const noexcept { return journalFailed_; }
-    void setOnJournalFailure(std::function<void(const std::string&)> callback) { onJournalFailure_ = std::move(callback); }
+    void setOnJournalFailure(std::function<void(const std::string&)> callback)
+    {
+        onJournalFailure_ = std::move(callback);
+    }
 
     // The new count, or none when the store is full.
     [[nodiscard]] std::optional<int> append(const Reading& reading);

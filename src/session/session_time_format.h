@@ -9,8 +9,8 @@
 
 namespace zelmar::SessionTimeFormat {
 
-[[nodiscard]] std::string date(double t);     // 2024-07-03
-[[nodiscard]] std::string time(double t);     // 14:05:09
+[[nodiscard]] std::string date(double t); // 2024-07-03
+[[nodiscard]] std::string time(double t); // 14:05:09
 [[nodiscard]] std::string dateTime(double t); // 2024-07-03 14:05:09
 // DMM5174K_20240703_140509.zmd
 [[nodiscard]] std::string defaultFileName(double t, std::string_view extension);

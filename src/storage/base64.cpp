@@ -26,7 +26,7 @@ std::string encode(std::span<const std::uint8_t> bytes)
     std::string out;
     out.reserve((bytes.size() + 2) / 3 * 4);
     for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        const std::uint32_t n = std::uint32_t{bytes[i]} << 16 | (i + 1 < bytes.size() ? bytes[i + 1] << 8 : 0)
+        const std::uint32_t n = std::uint32_t { bytes[i] } << 16 | (i + 1 < bytes.size() ? bytes[i + 1] << 8 : 0)
             | (i + 2 < bytes.size() ? bytes[i + 2] : 0);
         out += kAlphabet[n >> 18 & 63];
         out += kAlphabet[n >> 12 & 63];

@@ -130,7 +130,7 @@ JournalReplayer::ReplayResult JournalReplayer::replay(const std::filesystem::pat
     if (!bytes)
         return {};
     BytesResult result = replayBytes(*bytes);
-    return ReplayResult{std::move(result.records), result.droppedLineCount > 0, result.droppedLineCount};
+    return ReplayResult { std::move(result.records), result.droppedLineCount > 0, result.droppedLineCount };
 }
 
 JournalReplayer::BytesResult JournalReplayer::replayBytes(std::string_view bytes)

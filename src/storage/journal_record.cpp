@@ -11,8 +11,8 @@ namespace zelmar {
 
 JournalRecord JournalRecord::from(const Reading& reading)
 {
-    return JournalRecord{reading.timestamp(), reading.function().code(), reading.rangeIndex(), reading.text(),
-        reading.value(), reading.unit()};
+    return JournalRecord { reading.timestamp(), reading.function().code(), reading.rangeIndex(), reading.text(),
+        reading.value(), reading.unit() };
 }
 
 void appendJsonString(std::string& out, std::string_view text)
@@ -22,13 +22,27 @@ void appendJsonString(std::string& out, std::string_view text)
     for (const char ch : text) {
         const auto b = static_cast<unsigned char>(ch);
         switch (b) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case 0x08: out += "\\b"; break;
-        case 0x09: out += "\\t"; break;
-        case 0x0A: out += "\\n"; break;
-        case 0x0C: out += "\\f"; break;
-        case 0x0D: out += "\\r"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case 0x08:
+            out += "\\b";
+            break;
+        case 0x09:
+            out += "\\t";
+            break;
+        case 0x0A:
+            out += "\\n";
+            break;
+        case 0x0C:
+            out += "\\f";
+            break;
+        case 0x0D:
+            out += "\\r";
+            break;
         default:
             if (b < 0x20) {
                 out += "\\u00";
@@ -164,15 +178,14 @@ bool fastString(std::string_view line, std::size_t& i, std::string_view& out) no
     return true;
 }
 
-template <typename Int>
-bool fastInteger(std::string_view line, std::size_t& i, Int& out) noexcept
+template <typename Int> bool fastInteger(std::string_view line, std::size_t& i, Int& out) noexcept
 {
     const char* begin = line.data() + i;
     const char* end = line.data() + line.size();
     if (begin == end || (*begin != '-' && (*begin < '0' || *begin > '9')))
         return false;
     const auto result = std::from_chars(begin, end, out);
-    if (result.ec != std::errc{})
+    if (result.ec != std::errc {})
         return false;
     i += static_cast<std::size_t>(result.ptr - begin);
     return true;
@@ -181,9 +194,8 @@ bool fastInteger(std::string_view line, std::size_t& i, Int& out) noexcept
 bool fastNumber(std::string_view line, std::size_t& i, double& out) noexcept
 {
     const std::size_t start = i;
-    const auto numberByte = [](char c) {
-        return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E';
-    };
+    const auto numberByte
+        = [](char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E'; };
     while (i < line.size() && numberByte(line[i]))
         ++i;
     if (i == start)
@@ -195,7 +207,7 @@ bool fastNumber(std::string_view line, std::size_t& i, double& out) noexcept
         text.remove_prefix(1);
     }
     const auto result = std::from_chars(text.data(), text.data() + text.size(), out);
-    if (result.ec != std::errc{} || result.ptr != text.data() + text.size() || !std::isfinite(out))
+    if (result.ec != std::errc {} || result.ptr != text.data() + text.size() || !std::isfinite(out))
         return false;
     if (negative)
         out = -out;
@@ -222,7 +234,8 @@ std::optional<JournalRecord> generalParse(std::string_view line)
     if (!instant)
         return std::nullopt;
     record.t = *instant;
-    if (f->is_number_unsigned() ? f->get<std::uint64_t>() > 255 : (f->get<std::int64_t>() < 0 || f->get<std::int64_t>() > 255))
+    if (f->is_number_unsigned() ? f->get<std::uint64_t>() > 255
+                                : (f->get<std::int64_t>() < 0 || f->get<std::int64_t>() > 255))
         return std::nullopt;
     record.f = static_cast<std::uint8_t>(f->get<std::int64_t>());
     if (r->is_number_unsigned() && r->get<std::uint64_t>() > static_cast<std::uint64_t>(INT64_MAX))
@@ -260,13 +273,26 @@ std::optional<JournalRecord> parseJournalLineFast(std::string_view line)
         i += 4;
         unsigned bit;
         switch (key) {
-        case 't': bit = 1u << 0; break;
-        case 'f': bit = 1u << 1; break;
-        case 'r': bit = 1u << 2; break;
-        case 'x': bit = 1u << 3; break;
-        case 'v': bit = 1u << 4; break;
-        case 'u': bit = 1u << 5; break;
-        default: return std::nullopt;
+        case 't':
+            bit = 1u << 0;
+            break;
+        case 'f':
+            bit = 1u << 1;
+            break;
+        case 'r':
+            bit = 1u << 2;
+            break;
+        case 'x':
+            bit = 1u << 3;
+            break;
+        case 'v':
+            bit = 1u << 4;
+            break;
+        case 'u':
+            bit = 1u << 5;
+            break;
+        default:
+            return std::nullopt;
         }
         if ((seen & bit) != 0)
             return std::nullopt;

@@ -8,7 +8,7 @@ namespace zelmar {
 
 int LocalTimeZone::currentOffsetSeconds()
 {
-    TIME_ZONE_INFORMATION info{};
+    TIME_ZONE_INFORMATION info {};
     switch (GetTimeZoneInformation(&info)) {
     case TIME_ZONE_ID_UNKNOWN:
     case TIME_ZONE_ID_STANDARD:
@@ -18,8 +18,8 @@ int LocalTimeZone::currentOffsetSeconds()
     default: {
         // The C runtime's idea of the zone for the present moment.
         const std::time_t now = std::time(nullptr);
-        std::tm local{};
-        std::tm utc{};
+        std::tm local {};
+        std::tm utc {};
         if (localtime_s(&local, &now) != 0 || gmtime_s(&utc, &now) != 0)
             return 0;
         utc.tm_isdst = local.tm_isdst;

@@ -18,8 +18,7 @@ void createFolder(const std::filesystem::path& folder)
     std::filesystem::create_directories(folder, ec);
 }
 
-template <typename T>
-void take(const nlohmann::json& object, const char* key, T& member)
+template <typename T> void take(const nlohmann::json& object, const char* key, T& member)
 {
     const auto it = object.find(key);
     if (it == object.end())
@@ -42,7 +41,7 @@ std::optional<WindowPlacement> placementFrom(const nlohmann::json& object)
     if (it == object.end() || !it->is_object())
         return std::nullopt;
     const nlohmann::json& p = *it;
-    for (const char* key : {"x", "y", "width", "height"}) {
+    for (const char* key : { "x", "y", "width", "height" }) {
         const auto member = p.find(key);
         if (member == p.end() || !member->is_number_integer())
             return std::nullopt;
@@ -131,8 +130,8 @@ std::string SettingsStore::encode(const AppSettings& s)
         json["lastSaveDirectory"] = *s.lastSaveDirectory;
     if (s.windowPlacement) {
         const WindowPlacement& p = *s.windowPlacement;
-        json["windowPlacement"]
-            = {{"x", p.x}, {"y", p.y}, {"width", p.width}, {"height", p.height}, {"isMaximized", p.isMaximized}};
+        json["windowPlacement"] = { { "x", p.x }, { "y", p.y }, { "width", p.width }, { "height", p.height },
+            { "isMaximized", p.isMaximized } };
     }
     if (s.lastUpdateCheck) {
         if (auto text = generalTimestamp(*s.lastUpdateCheck, LocalTimeZone::currentOffsetSeconds()))

@@ -11,9 +11,9 @@ namespace zelmar {
 
 namespace {
 
-using JsonScan::skipSpace;
 using JsonScan::AfterMember;
 using JsonScan::readKey;
+using JsonScan::skipSpace;
 using JsonScan::skipValue;
 
 SignedJSONEnvelope::PeekValue classify(std::string_view value)
@@ -43,8 +43,8 @@ SignedJSONEnvelope::PeekValue classify(std::string_view value)
 
 } // namespace
 
-std::expected<std::string, SignedJSONEnvelope::SealError> SignedJSONEnvelope::seal(std::string_view payload,
-    const ZmdSigner& signer, std::int64_t limit)
+std::expected<std::string, SignedJSONEnvelope::SealError> SignedJSONEnvelope::seal(
+    std::string_view payload, const ZmdSigner& signer, std::int64_t limit)
 {
     auto signature = signer.sign(asBytes(payload));
     if (!signature)
@@ -55,7 +55,7 @@ std::expected<std::string, SignedJSONEnvelope::SealError> SignedJSONEnvelope::se
     suffix += ",\"value\":\"" + Base64::encode(*signature) + "\"}}\n";
     const auto total = static_cast<std::int64_t>(prefix.size() + payload.size() + suffix.size());
     if (total > limit)
-        return std::unexpected(SealError(TooLarge{total, limit}));
+        return std::unexpected(SealError(TooLarge { total, limit }));
     std::string document;
     document.reserve(static_cast<std::size_t>(total));
     document += prefix;
@@ -81,7 +81,7 @@ std::optional<SignedJSONEnvelope> SignedJSONEnvelope::parse(std::string bytes)
         const std::size_t valueStart = pos;
         if (!skipValue(b, pos, end, 1))
             return std::nullopt;
-        const Range range{valueStart, pos};
+        const Range range { valueStart, pos };
         if (key == "payload") {
             if (payload)
                 return std::nullopt;
@@ -100,7 +100,7 @@ std::optional<SignedJSONEnvelope> SignedJSONEnvelope::parse(std::string bytes)
     skipSpace(b, pos, end);
     if (pos != end || !payload || !signature || b[payload->begin] != '{' || b[signature->begin] != '{')
         return std::nullopt;
-    return SignedJSONEnvelope(std::move(bytes), Layout{*payload, *signature});
+    return SignedJSONEnvelope(std::move(bytes), Layout { *payload, *signature });
 }
 
 std::string_view SignedJSONEnvelope::payloadView() const noexcept
@@ -165,7 +165,7 @@ std::optional<SignedJSONEnvelope::SignatureParts> SignedJSONEnvelope::signatureP
     auto decoded = Base64::decode(value->get_ref<const std::string&>());
     if (!decoded)
         return std::nullopt;
-    return SignatureParts{alg->get<std::string>(), keyId->get<std::string>(), std::move(*decoded)};
+    return SignatureParts { alg->get<std::string>(), keyId->get<std::string>(), std::move(*decoded) };
 }
 
 bool SignedJSONEnvelope::verify(const ZmdVerifier& verifier) const

@@ -52,8 +52,8 @@ public:
     };
     using SealError = std::variant<CryptoError, TooLarge>;
 
-    [[nodiscard]] static std::expected<std::string, SealError> seal(std::string_view payload, const ZmdSigner& signer,
-        std::int64_t limit);
+    [[nodiscard]] static std::expected<std::string, SealError> seal(
+        std::string_view payload, const ZmdSigner& signer, std::int64_t limit);
     [[nodiscard]] static std::optional<SignedJSONEnvelope> parse(std::string bytes);
 
     [[nodiscard]] const std::string& bytes() const noexcept { return bytes_; }

@@ -97,8 +97,8 @@ bool parseOffset(std::string_view s, int& offsetSeconds) noexcept
 
 double instantOf(const DateTimeFields& f, int offsetSeconds) noexcept
 {
-    return static_cast<double>(daysFromCivil(f.year, f.month, f.day) * kSecondsPerDay + f.hour * 3600
-        + f.minute * 60 + f.second - offsetSeconds);
+    return static_cast<double>(daysFromCivil(f.year, f.month, f.day) * kSecondsPerDay + f.hour * 3600 + f.minute * 60
+        + f.second - offsetSeconds);
 }
 
 } // namespace
@@ -126,8 +126,8 @@ CivilTime civilFromSeconds(std::int64_t seconds) noexcept
     const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
     const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
     const std::int64_t year = yoe + era * 400 + (month <= 2);
-    return {year, month, day, static_cast<int>(secondOfDay / 3600), static_cast<int>(secondOfDay / 60 % 60),
-        static_cast<int>(secondOfDay % 60)};
+    return { year, month, day, static_cast<int>(secondOfDay / 3600), static_cast<int>(secondOfDay / 60 % 60),
+        static_cast<int>(secondOfDay % 60) };
 }
 
 bool appendCanonicalTimestamp(std::string& out, double instant, int offsetSeconds)

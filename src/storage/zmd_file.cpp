@@ -28,8 +28,8 @@ std::optional<std::string> jsonString(std::string_view raw)
     return decoded.get<std::string>();
 }
 
-bool scanRecords(std::string_view b, std::size_t& pos, std::size_t end, std::size_t limit,
-    ZmdScanner::ParsedPayload& out)
+bool scanRecords(
+    std::string_view b, std::size_t& pos, std::size_t end, std::size_t limit, ZmdScanner::ParsedPayload& out)
 {
     if (pos >= end || b[pos] != '[')
         return false;
@@ -190,15 +190,16 @@ std::optional<ZmdScanner::ParsedPayload> ZmdScanner::scan(std::string_view b, st
 
 namespace ZmdFile {
 
-std::expected<std::string, ZmdSaveError> encode(const ZmdDocument& document, const ZmdSigner& signer,
-    std::int64_t byteLimit)
+std::expected<std::string, ZmdSaveError> encode(
+    const ZmdDocument& document, const ZmdSigner& signer, std::int64_t byteLimit)
 {
     const int offset = LocalTimeZone::currentOffsetSeconds();
     if (document.records.size() > mostRecords)
-        return std::unexpected(ZmdError::io("記錄筆數 " + std::to_string(document.records.size()) + " 超過 .zmd 上限 "
-            + std::to_string(mostRecords)));
+        return std::unexpected(ZmdError::io(
+            "記錄筆數 " + std::to_string(document.records.size()) + " 超過 .zmd 上限 " + std::to_string(mostRecords)));
     if (document.deletedCount < 0)
-        return std::unexpected(ZmdError::io("deletedCount 不可為負值（" + std::to_string(document.deletedCount) + "）"));
+        return std::unexpected(
+            ZmdError::io("deletedCount 不可為負值（" + std::to_string(document.deletedCount) + "）"));
     const auto savedAt = canonicalTimestamp(document.savedAt, offset);
     if (!savedAt)
         return std::unexpected(ZmdError::io("savedAt 時間無法以 ISO-8601 表示"));
@@ -229,15 +230,15 @@ std::expected<std::string, ZmdSaveError> encode(const ZmdDocument& document, con
     return std::move(*sealed);
 }
 
-std::expected<void, ZmdSaveError> save(const ZmdDocument& document, const std::filesystem::path& destination,
-    const ZmdSigner& signer)
+std::expected<void, ZmdSaveError> save(
+    const ZmdDocument& document, const std::filesystem::path& destination, const ZmdSigner& signer)
 {
     auto bytes = encode(document, signer);
     if (!bytes)
         return std::unexpected(bytes.error());
     if (auto written = writeFileAtomically(destination, *bytes, temporaryPathFor(destination)); !written)
-        return std::unexpected(ZmdError::io(written.error().detail.empty() ? written.error().text()
-                                                                           : written.error().detail));
+        return std::unexpected(
+            ZmdError::io(written.error().detail.empty() ? written.error().text() : written.error().detail));
     return {};
 }
 
@@ -270,12 +271,12 @@ std::expected<ZmdDocument, ZmdError> decode(std::string bytes, std::string_view 
         return std::unexpected(ZmdError::modelMismatch(parsed->model));
     if (parsed->overLimit)
         return std::unexpected(ZmdError::notZmd());
-    return ZmdDocument{std::move(parsed->model), std::move(parsed->software), parsed->savedAt, parsed->deletedCount,
-        std::move(parsed->records)};
+    return ZmdDocument { std::move(parsed->model), std::move(parsed->software), parsed->savedAt, parsed->deletedCount,
+        std::move(parsed->records) };
 }
 
-std::expected<ZmdDocument, ZmdError> open(const std::filesystem::path& path, std::string_view expectedModel,
-    const ZmdVerifier& verifier)
+std::expected<ZmdDocument, ZmdError> open(
+    const std::filesystem::path& path, std::string_view expectedModel, const ZmdVerifier& verifier)
 {
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);

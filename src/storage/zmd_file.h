@@ -44,13 +44,13 @@ struct ZmdError {
 
     Kind kind = Kind::notZmd;
     std::int64_t version = 0; // unsupportedVersion
-    std::string text;         // modelMismatch: the file's model; io: the detail
+    std::string text; // modelMismatch: the file's model; io: the detail
 
-    static ZmdError unsupportedVersion(std::int64_t v) { return {Kind::unsupportedVersion, v, {}}; }
-    static ZmdError modelMismatch(std::string model) { return {Kind::modelMismatch, 0, std::move(model)}; }
-    static ZmdError io(std::string detail) { return {Kind::io, 0, std::move(detail)}; }
-    static ZmdError notZmd() { return {Kind::notZmd, 0, {}}; }
-    static ZmdError tampered() { return {Kind::tampered, 0, {}}; }
+    static ZmdError unsupportedVersion(std::int64_t v) { return { Kind::unsupportedVersion, v, {} }; }
+    static ZmdError modelMismatch(std::string model) { return { Kind::modelMismatch, 0, std::move(model) }; }
+    static ZmdError io(std::string detail) { return { Kind::io, 0, std::move(detail) }; }
+    static ZmdError notZmd() { return { Kind::notZmd, 0, {} }; }
+    static ZmdError tampered() { return { Kind::tampered, 0, {} }; }
 
     // "ZmdError.tampered", "ZmdError.io(...)" and so on (for logs).
     [[nodiscard]] std::string description() const;
@@ -69,15 +69,15 @@ inline constexpr std::string_view fileExtension = "zmd";
 inline constexpr std::int64_t largestFile = 104'857'600;
 inline constexpr std::size_t mostRecords = 600'000;
 
-[[nodiscard]] std::expected<std::string, ZmdSaveError> encode(const ZmdDocument& document, const ZmdSigner& signer,
-    std::int64_t byteLimit = largestFile);
-[[nodiscard]] std::expected<void, ZmdSaveError> save(const ZmdDocument& document,
-    const std::filesystem::path& destination, const ZmdSigner& signer);
+[[nodiscard]] std::expected<std::string, ZmdSaveError> encode(
+    const ZmdDocument& document, const ZmdSigner& signer, std::int64_t byteLimit = largestFile);
+[[nodiscard]] std::expected<void, ZmdSaveError> save(
+    const ZmdDocument& document, const std::filesystem::path& destination, const ZmdSigner& signer);
 
 [[nodiscard]] std::expected<ZmdDocument, ZmdError> decode(std::string bytes, std::string_view expectedModel,
     const ZmdVerifier& verifier, std::int64_t byteLimit = largestFile, std::size_t recordLimit = mostRecords);
-[[nodiscard]] std::expected<ZmdDocument, ZmdError> open(const std::filesystem::path& path,
-    std::string_view expectedModel, const ZmdVerifier& verifier);
+[[nodiscard]] std::expected<ZmdDocument, ZmdError> open(
+    const std::filesystem::path& path, std::string_view expectedModel, const ZmdVerifier& verifier);
 
 } // namespace ZmdFile
 

@@ -9,22 +9,44 @@ namespace zelmar {
 std::string networkErrorMessage(std::uint32_t code)
 {
     switch (code) {
-    case 5: return "存取被拒";
-    case 8: return "記憶體不足";
-    case 87: return "參數錯誤";
-    case 12002: return "連線逾時";
-    case 12005: return "網址不合法";
-    case 12006: return "不支援的網址協定";
-    case 12007: return "找不到主機（DNS 解析失敗）";
-    case 12017: return "操作已取消";
-    case 12028: return "目前無法使用該連線";
-    case 12029: return "無法連線到伺服器";
-    case 12030: return "連線中斷";
-    case 12037: case 12038: case 12044: case 12045: case 12055: case 12056: case 12057: case 12157: case 12175:
+    case 5:
+        return "存取被拒";
+    case 8:
+        return "記憶體不足";
+    case 87:
+        return "參數錯誤";
+    case 12002:
+        return "連線逾時";
+    case 12005:
+        return "網址不合法";
+    case 12006:
+        return "不支援的網址協定";
+    case 12007:
+        return "找不到主機（DNS 解析失敗）";
+    case 12017:
+        return "操作已取消";
+    case 12028:
+        return "目前無法使用該連線";
+    case 12029:
+        return "無法連線到伺服器";
+    case 12030:
+        return "連線中斷";
+    case 12037:
+    case 12038:
+    case 12044:
+    case 12045:
+    case 12055:
+    case 12056:
+    case 12057:
+    case 12157:
+    case 12175:
         return "安全連線（TLS／憑證）失敗";
-    case 12152: return "伺服器回應格式不正確";
-    case 12178: return "代理伺服器自動偵測失敗";
-    default: return "未分類的網路錯誤";
+    case 12152:
+        return "伺服器回應格式不正確";
+    case 12178:
+        return "代理伺服器自動偵測失敗";
+    default:
+        return "未分類的網路錯誤";
     }
 }
 
@@ -36,7 +58,8 @@ std::string UpdateHTTPError::description() const
     case Kind::httpStatus:
         return "伺服器回應 HTTP " + std::to_string(status);
     case Kind::sizeMismatch:
-        return "檔案大小不符（預期 " + std::to_string(expected) + " 位元組，實際 " + std::to_string(actual) + " 位元組）";
+        return "檔案大小不符（預期 " + std::to_string(expected) + " 位元組，實際 " + std::to_string(actual)
+            + " 位元組）";
     case Kind::io:
         return "檔案錯誤：" + text;
     case Kind::tooLarge:
@@ -62,8 +85,8 @@ namespace {
 
 // The outcome of a native GET as the client's result; `stored` is the
 // chunk handler's own failure, if it raised one.
-std::expected<void, UpdateHTTPError> mapResult(int code, const NativeGetRecord& record,
-    const std::optional<UpdateHTTPError>& stored)
+std::expected<void, UpdateHTTPError> mapResult(
+    int code, const NativeGetRecord& record, const std::optional<UpdateHTTPError>& stored)
 {
     switch (code) {
     case nativeGetOk:
@@ -81,18 +104,19 @@ std::expected<void, UpdateHTTPError> mapResult(int code, const NativeGetRecord& 
 
 NativeTimeouts uniform(std::int32_t ms)
 {
-    return {ms, ms, ms, ms};
+    return { ms, ms, ms, ms };
 }
 
 } // namespace
 
-std::expected<std::vector<std::uint8_t>, UpdateHTTPError> PlatformHTTPClient::get(const std::string& url,
-    double timeoutSeconds, std::int64_t maxBytes)
+std::expected<std::vector<std::uint8_t>, UpdateHTTPError> PlatformHTTPClient::get(
+    const std::string& url, double timeoutSeconds, std::int64_t maxBytes)
 {
     std::vector<std::uint8_t> body;
     std::optional<UpdateHTTPError> failure;
     NativeGetRecord record;
-    const int code = nativeHttpGet(userAgent_, url, uniform(timeoutMilliseconds(timeoutSeconds)),
+    const int code = nativeHttpGet(
+        userAgent_, url, uniform(timeoutMilliseconds(timeoutSeconds)),
         [&](std::span<const std::uint8_t> chunk, std::int64_t contentLength) {
             // An announced length over the limit stops before any body byte.
             if (contentLength > maxBytes || static_cast<std::int64_t>(body.size() + chunk.size()) > maxBytes) {
@@ -108,8 +132,8 @@ std::expected<std::vector<std::uint8_t>, UpdateHTTPError> PlatformHTTPClient::ge
     return body;
 }
 
-std::expected<void, UpdateHTTPError> PlatformHTTPClient::download(const std::string& url,
-    const std::filesystem::path& destination, double timeoutSeconds, const Progress& progress)
+std::expected<void, UpdateHTTPError> PlatformHTTPClient::download(
+    const std::string& url, const std::filesystem::path& destination, double timeoutSeconds, const Progress& progress)
 {
     std::ofstream file;
     bool created = false;
@@ -117,7 +141,8 @@ std::expected<void, UpdateHTTPError> PlatformHTTPClient::download(const std::str
     NativeGetRecord record;
     std::int64_t received = 0;
     const std::string name = destination.filename().string();
-    const int code = nativeHttpGet(userAgent_, url, uniform(timeoutMilliseconds(timeoutSeconds)),
+    const int code = nativeHttpGet(
+        userAgent_, url, uniform(timeoutMilliseconds(timeoutSeconds)),
         [&](std::span<const std::uint8_t> chunk, std::int64_t contentLength) {
             if (!created) {
                 file.open(destination, std::ios::binary | std::ios::trunc);

@@ -24,18 +24,21 @@ struct UpdateHTTPError {
     enum class Kind { network, httpStatus, sizeMismatch, io, tooLarge, cancelled, checksumMismatch };
 
     Kind kind = Kind::network;
-    std::uint32_t code = 0;   // network: the WinHTTP/Win32 code
-    std::int64_t status = 0;  // httpStatus
+    std::uint32_t code = 0; // network: the WinHTTP/Win32 code
+    std::int64_t status = 0; // httpStatus
     std::int64_t expected = 0, actual = 0; // sizeMismatch
-    std::string text;         // io
+    std::string text; // io
 
-    static UpdateHTTPError network(std::uint32_t c) { return {Kind::network, c, 0, 0, 0, {}}; }
-    static UpdateHTTPError httpStatus(std::int64_t s) { return {Kind::httpStatus, 0, s, 0, 0, {}}; }
-    static UpdateHTTPError sizeMismatch(std::int64_t e, std::int64_t a) { return {Kind::sizeMismatch, 0, 0, e, a, {}}; }
-    static UpdateHTTPError io(std::string t) { return {Kind::io, 0, 0, 0, 0, std::move(t)}; }
-    static UpdateHTTPError tooLarge() { return {Kind::tooLarge, 0, 0, 0, 0, {}}; }
-    static UpdateHTTPError cancelled() { return {Kind::cancelled, 0, 0, 0, 0, {}}; }
-    static UpdateHTTPError checksumMismatch() { return {Kind::checksumMismatch, 0, 0, 0, 0, {}}; }
+    static UpdateHTTPError network(std::uint32_t c) { return { Kind::network, c, 0, 0, 0, {} }; }
+    static UpdateHTTPError httpStatus(std::int64_t s) { return { Kind::httpStatus, 0, s, 0, 0, {} }; }
+    static UpdateHTTPError sizeMismatch(std::int64_t e, std::int64_t a)
+    {
+        return { Kind::sizeMismatch, 0, 0, e, a, {} };
+    }
+    static UpdateHTTPError io(std::string t) { return { Kind::io, 0, 0, 0, 0, std::move(t) }; }
+    static UpdateHTTPError tooLarge() { return { Kind::tooLarge, 0, 0, 0, 0, {} }; }
+    static UpdateHTTPError cancelled() { return { Kind::cancelled, 0, 0, 0, 0, {} }; }
+    static UpdateHTTPError checksumMismatch() { return { Kind::checksumMismatch, 0, 0, 0, 0, {} }; }
 
     // "網路錯誤：連線逾時（代碼 12002）" and so on (logs and dialogs).
     [[nodiscard]] std::string description() const;
@@ -80,12 +83,14 @@ public:
     virtual ~UpdateHTTPClient() = default;
     using Progress = std::function<bool(std::int64_t received, std::optional<std::int64_t> expected)>;
 
-    [[nodiscard]] virtual std::expected<std::vector<std::uint8_t>, UpdateHTTPError> get(const std::string& url,
-        double timeoutSeconds, std::int64_t maxBytes) = 0;
+    [[nodiscard]] virtual std::expected<std::vector<std::uint8_t>, UpdateHTTPError> get(
+        const std::string& url, double timeoutSeconds, std::int64_t maxBytes)
+        = 0;
     // Streams the body into `destination`; `progress` runs after every chunk
     // and may stop the transfer (false). A failed download leaves no file.
     [[nodiscard]] virtual std::expected<void, UpdateHTTPError> download(const std::string& url,
-        const std::filesystem::path& destination, double timeoutSeconds, const Progress& progress) = 0;
+        const std::filesystem::path& destination, double timeoutSeconds, const Progress& progress)
+        = 0;
 };
 
 // The client over the platform's native GET.
@@ -97,8 +102,8 @@ public:
     }
     [[nodiscard]] const std::string& userAgent() const noexcept { return userAgent_; }
 
-    [[nodiscard]] std::expected<std::vector<std::uint8_t>, UpdateHTTPError> get(const std::string& url,
-        double timeoutSeconds, std::int64_t maxBytes) override;
+    [[nodiscard]] std::expected<std::vector<std::uint8_t>, UpdateHTTPError> get(
+        const std::string& url, double timeoutSeconds, std::int64_t maxBytes) override;
     [[nodiscard]] std::expected<void, UpdateHTTPError> download(const std::string& url,
         const std::filesystem::path& destination, double timeoutSeconds, const Progress& progress) override;
 

@@ -104,7 +104,7 @@ size_t onWrite(char* data, size_t size, size_t count, void* user)
     }
     // libcurl hands over up to CURLOPT_BUFFERSIZE (64 KiB) at a time.
     t->record->received += bytes;
-    if (!(*t->onChunk)({reinterpret_cast<const std::uint8_t*>(data), bytes}, t->record->contentLength)) {
+    if (!(*t->onChunk)({ reinterpret_cast<const std::uint8_t*>(data), bytes }, t->record->contentLength)) {
         t->stopped = true;
         return CURL_WRITEFUNC_ERROR;
     }
@@ -153,7 +153,7 @@ int nativeHttpGet(const std::string& userAgent, const std::string& url, const st
 {
     if (record == nullptr || url.empty() || !onChunk)
         return nativeGetInvalidArguments;
-    *record = NativeGetRecord{};
+    *record = NativeGetRecord {};
     const auto failWith = [&](std::uint32_t error) {
         record->error = error;
         return nativeGetTransportFailure;
@@ -189,7 +189,8 @@ int nativeHttpGet(const std::string& userAgent, const std::string& url, const st
         curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, onProgress);
         curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
         if (timeouts) {
-            curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts->resolveMs + timeouts->connectMs));
+            curl_easy_setopt(
+                c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts->resolveMs + timeouts->connectMs));
             t.receiveTimeoutMs = timeouts->receiveMs;
         }
         t.lastData = std::chrono::steady_clock::now();

@@ -29,8 +29,8 @@ std::optional<std::wstring> toWide(const std::string& text)
 {
     if (text.empty())
         return std::wstring();
-    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-        nullptr, 0);
+    const int length
+        = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (length <= 0)
         return std::nullopt;
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
@@ -45,7 +45,7 @@ int nativeHttpGet(const std::string& userAgent, const std::string& url, const st
 {
     if (record == nullptr || url.empty() || !onChunk)
         return nativeGetInvalidArguments;
-    *record = NativeGetRecord{};
+    *record = NativeGetRecord {};
     const auto failWith = [&](DWORD error) {
         record->error = error;
         return nativeGetTransportFailure;
@@ -66,11 +66,13 @@ int nativeHttpGet(const std::string& userAgent, const std::string& url, const st
     if (!wideUrl)
         return failWith(12005);
 
-    URL_COMPONENTS parts{};
+    URL_COMPONENTS parts {};
     parts.dwStructSize = sizeof(parts);
-    parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (!WinHttpCrackUrl(wideUrl->c_str(), 0, 0, &parts) || (parts.nScheme != INTERNET_SCHEME_HTTP
-            && parts.nScheme != INTERNET_SCHEME_HTTPS) || parts.dwHostNameLength == 0)
+    parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength
+        = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(wideUrl->c_str(), 0, 0, &parts)
+        || (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)
+        || parts.dwHostNameLength == 0)
         return failWith(12006);
     const bool https = parts.nScheme == INTERNET_SCHEME_HTTPS;
     const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
@@ -82,16 +84,16 @@ int nativeHttpGet(const std::string& userAgent, const std::string& url, const st
     std::vector<std::uint8_t> buffer(nativeChunkSize);
 
     InternetHandle session;
-    session.handle = WinHttpOpen(agent->c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
-        WINHTTP_NO_PROXY_BYPASS, 0);
+    session.handle = WinHttpOpen(
+        agent->c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
     if (session.handle == nullptr && GetLastError() == ERROR_INVALID_PARAMETER)
-        session.handle = WinHttpOpen(agent->c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-            WINHTTP_NO_PROXY_BYPASS, 0);
+        session.handle = WinHttpOpen(
+            agent->c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
     if (session.handle == nullptr)
         return lastError();
     if (timeouts
-        && !WinHttpSetTimeouts(session.handle, timeouts->resolveMs, timeouts->connectMs, timeouts->sendMs,
-            timeouts->receiveMs))
+        && !WinHttpSetTimeouts(
+            session.handle, timeouts->resolveMs, timeouts->connectMs, timeouts->sendMs, timeouts->receiveMs))
         return lastError();
     if (https) {
         DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
@@ -113,8 +115,8 @@ int nativeHttpGet(const std::string& userAgent, const std::string& url, const st
     DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
     if (!WinHttpSetOption(request.handle, WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof(policy)))
         return lastError();
-    if (!WinHttpSendRequest(request.handle, L"Cache-Control: no-cache\r\n", static_cast<DWORD>(-1),
-            WINHTTP_NO_REQUEST_DATA, 0, 0, 0)
+    if (!WinHttpSendRequest(
+            request.handle, L"Cache-Control: no-cache\r\n", static_cast<DWORD>(-1), WINHTTP_NO_REQUEST_DATA, 0, 0, 0)
         || !WinHttpReceiveResponse(request.handle, nullptr))
         return lastError();
 
@@ -149,7 +151,7 @@ int nativeHttpGet(const std::string& userAgent, const std::string& url, const st
         if (read == 0)
             break;
         record->received += read;
-        if (!onChunk({buffer.data(), read}, record->contentLength))
+        if (!onChunk({ buffer.data(), read }, record->contentLength))
             return nativeGetStopped;
     }
     if (record->contentLength >= 0 && record->received != static_cast<std::uint64_t>(record->contentLength))

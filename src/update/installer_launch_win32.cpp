@@ -10,12 +10,12 @@ namespace {
 
 Registration readRegistration(HKEY root)
 {
-    const std::wstring key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + std::wstring(applicationId)
-        + L"_is1";
+    const std::wstring key
+        = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + std::wstring(applicationId) + L"_is1";
     HKEY handle = nullptr;
     if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &handle) != ERROR_SUCCESS)
         return {};
-    Registration registration{true, std::nullopt};
+    Registration registration { true, std::nullopt };
     wchar_t buffer[2048] = {};
     DWORD type = 0;
     DWORD size = sizeof(buffer);
@@ -59,7 +59,7 @@ std::expected<void, UpdateFailure> launch(const Plan& plan, void* ownerWindow)
 {
     const auto slash = plan.file.rfind(L'\\');
     const std::wstring folder = slash == std::wstring::npos ? std::wstring() : plan.file.substr(0, slash);
-    SHELLEXECUTEINFOW info{};
+    SHELLEXECUTEINFOW info {};
     info.cbSize = sizeof(info);
     info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
     info.hwnd = static_cast<HWND>(ownerWindow);

@@ -36,7 +36,7 @@ std::optional<std::int64_t> corePiece(std::string_view s)
         return std::nullopt;
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (error != std::errc{} || end != s.data() + s.size())
+    if (error != std::errc {} || end != s.data() + s.size())
         return std::nullopt;
     return value;
 }
@@ -45,9 +45,8 @@ bool validIdentifier(std::string_view s)
 {
     if (s.empty())
         return false;
-    const bool ok = std::all_of(s.begin(), s.end(), [](char c) {
-        return isDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-';
-    });
+    const bool ok = std::all_of(s.begin(), s.end(),
+        [](char c) { return isDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-'; });
     return ok && !(allDigits(s) && s.size() > 1 && s[0] == '0');
 }
 

@@ -40,16 +40,15 @@ bool UpdateDownloader::isSafeFileName(std::string_view name)
 {
     if (name.empty() || name.size() > 128 || name.front() == '.' || name.back() == '.')
         return false;
-    if (!std::all_of(name.begin(), name.end(), [](char c) {
-            return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
-        }))
+    if (!std::all_of(name.begin(), name.end(),
+            [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_'; }))
         return false;
     const std::string lowered = lower(std::string(name));
     if (lowered.ends_with(".part"))
         return false;
     std::string stem = lowered.substr(0, lowered.find('.'));
-    static constexpr std::string_view reserved[] = {"con", "prn", "aux", "nul", "com1", "com2", "com3", "com4", "com5",
-        "com6", "com7", "com8", "com9", "lpt1", "lpt2", "lpt3", "lpt4", "lpt5", "lpt6", "lpt7", "lpt8", "lpt9"};
+    static constexpr std::string_view reserved[] = { "con", "prn", "aux", "nul", "com1", "com2", "com3", "com4", "com5",
+        "com6", "com7", "com8", "com9", "lpt1", "lpt2", "lpt3", "lpt4", "lpt5", "lpt6", "lpt7", "lpt8", "lpt9" };
     return std::find(std::begin(reserved), std::end(reserved), stem) == std::end(reserved);
 }
 
@@ -99,18 +98,18 @@ std::expected<std::filesystem::path, UpdateHTTPError> UpdateDownloader::download
     removeQuietly(working);
 
     std::optional<UpdateHTTPError> remembered;
-    auto transferred = client_.download(url, working, timeout_,
-        [&](std::int64_t received, std::optional<std::int64_t> announced) {
-            if (announced && *announced != size) {
-                remembered = UpdateHTTPError::sizeMismatch(size, *announced);
-                return false;
-            }
-            if (received > size) {
-                remembered = UpdateHTTPError::sizeMismatch(size, received);
-                return false;
-            }
-            return !progress || progress(received, size);
-        });
+    auto transferred
+        = client_.download(url, working, timeout_, [&](std::int64_t received, std::optional<std::int64_t> announced) {
+              if (announced && *announced != size) {
+                  remembered = UpdateHTTPError::sizeMismatch(size, *announced);
+                  return false;
+              }
+              if (received > size) {
+                  remembered = UpdateHTTPError::sizeMismatch(size, received);
+                  return false;
+              }
+              return !progress || progress(received, size);
+          });
     if (!transferred) {
         removeQuietly(working);
         if (remembered && transferred.error().kind == UpdateHTTPError::Kind::cancelled)

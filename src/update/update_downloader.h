@@ -34,8 +34,8 @@ public:
 
     // Hashes the file once more right before it is started, so that a file
     // swapped in the folder after verification is never launched.
-    [[nodiscard]] static bool stillVerified(const std::filesystem::path& file, std::int64_t size,
-        const std::string& sha256);
+    [[nodiscard]] static bool stillVerified(
+        const std::filesystem::path& file, std::int64_t size, const std::string& sha256);
 
 private:
     UpdateHTTPClient& client_;

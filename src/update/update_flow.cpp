@@ -21,11 +21,12 @@ std::string_view UpdateEndpoint::sourceText(Source source) noexcept
 }
 
 UpdateEndpoint::Resolution UpdateEndpoint::resolve(
-    const std::function<std::optional<std::string>(const char*)>& environment, const std::optional<std::string>& settingsURL)
+    const std::function<std::optional<std::string>(const char*)>& environment,
+    const std::optional<std::string>& settingsURL)
 {
     Resolution resolution;
-    const std::pair<Source, std::optional<std::string>> candidates[] = {
-        {Source::environment, environment("ZELMAR_UPDATE_URL")}, {Source::settings, settingsURL}};
+    const std::pair<Source, std::optional<std::string>> candidates[]
+        = { { Source::environment, environment("ZELMAR_UPDATE_URL") }, { Source::settings, settingsURL } };
     for (const auto& [source, value] : candidates) {
         if (!value)
             continue;
@@ -49,7 +50,8 @@ std::vector<std::string> UpdateEndpoint::logLines(const Resolution& r, const std
     std::vector<std::string> lines;
     for (const auto& note : r.rejected)
         lines.push_back("更新：清單網址覆寫格式不合法，已略過：" + note);
-    lines.push_back("更新：清單網址 " + r.url + "（來源 " + std::string(sourceText(r.source)) + "）、目前版本 " + currentVersion);
+    lines.push_back(
+        "更新：清單網址 " + r.url + "（來源 " + std::string(sourceText(r.source)) + "）、目前版本 " + currentVersion);
     return lines;
 }
 
@@ -68,7 +70,7 @@ std::string_view checkModeText(UpdateCheckMode mode) noexcept
 
 std::optional<UpdateCheckMode> parseCheckMode(std::string_view text) noexcept
 {
-    for (auto mode : {UpdateCheckMode::automatic, UpdateCheckMode::manual, UpdateCheckMode::unattendedInstall})
+    for (auto mode : { UpdateCheckMode::automatic, UpdateCheckMode::manual, UpdateCheckMode::unattendedInstall })
         if (checkModeText(mode) == text)
             return mode;
     return std::nullopt;
@@ -80,13 +82,20 @@ UpdateFailure UpdateFailure::fromCheck(const UpdateHTTPError& e)
 {
     using HK = UpdateHTTPError::Kind;
     switch (e.kind) {
-    case HK::network: return of(FK::network, e.code);
-    case HK::httpStatus: return of(FK::serverStatus, e.status);
-    case HK::sizeMismatch: return of(FK::integrityMismatch);
-    case HK::io: return of(FK::storage, 0, e.text);
-    case HK::tooLarge: return of(FK::manifestInvalid);
-    case HK::cancelled: return of(FK::cancelled);
-    case HK::checksumMismatch: return of(FK::integrityMismatch);
+    case HK::network:
+        return of(FK::network, e.code);
+    case HK::httpStatus:
+        return of(FK::serverStatus, e.status);
+    case HK::sizeMismatch:
+        return of(FK::integrityMismatch);
+    case HK::io:
+        return of(FK::storage, 0, e.text);
+    case HK::tooLarge:
+        return of(FK::manifestInvalid);
+    case HK::cancelled:
+        return of(FK::cancelled);
+    case HK::checksumMismatch:
+        return of(FK::integrityMismatch);
     }
     return of(FK::storage, 0, e.description());
 }
@@ -95,10 +104,14 @@ UpdateFailure UpdateFailure::fromCheck(const UpdateManifestError& e)
 {
     using MK = UpdateManifestError::Kind;
     switch (e.kind) {
-    case MK::unsupportedVersion: return of(FK::manifestUnsupported, e.version);
-    case MK::nameMismatch: return of(FK::manifestWrongProduct, 0, e.name);
-    case MK::notManifest: return of(FK::manifestInvalid);
-    case MK::tampered: return of(FK::manifestTampered);
+    case MK::unsupportedVersion:
+        return of(FK::manifestUnsupported, e.version);
+    case MK::nameMismatch:
+        return of(FK::manifestWrongProduct, 0, e.name);
+    case MK::notManifest:
+        return of(FK::manifestInvalid);
+    case MK::tampered:
+        return of(FK::manifestTampered);
     }
     return of(FK::manifestInvalid);
 }
@@ -107,13 +120,18 @@ UpdateFailure UpdateFailure::fromDownload(const UpdateHTTPError& e)
 {
     using HK = UpdateHTTPError::Kind;
     switch (e.kind) {
-    case HK::network: return of(FK::downloadNetwork, e.code);
-    case HK::httpStatus: return of(FK::downloadServerStatus, e.status);
+    case HK::network:
+        return of(FK::downloadNetwork, e.code);
+    case HK::httpStatus:
+        return of(FK::downloadServerStatus, e.status);
     case HK::sizeMismatch:
     case HK::tooLarge:
-    case HK::checksumMismatch: return of(FK::integrityMismatch);
-    case HK::io: return of(FK::storage, 0, e.text);
-    case HK::cancelled: return of(FK::cancelled);
+    case HK::checksumMismatch:
+        return of(FK::integrityMismatch);
+    case HK::io:
+        return of(FK::storage, 0, e.text);
+    case HK::cancelled:
+        return of(FK::cancelled);
     }
     return of(FK::storage, 0, e.description());
 }
@@ -122,20 +140,34 @@ std::string UpdateFailure::logText() const
 {
     const std::string n = std::to_string(number);
     switch (kind) {
-    case FK::network: return "取清單網路錯誤（代碼 " + n + "）";
-    case FK::serverStatus: return "取清單伺服器回應 HTTP " + n;
-    case FK::manifestUnsupported: return "清單 formatVersion " + n + " 較新，不支援";
-    case FK::manifestWrongProduct: return "清單產品名稱不符（" + text + "）";
-    case FK::downloadNetwork: return "下載網路錯誤（代碼 " + n + "）";
-    case FK::downloadServerStatus: return "下載伺服器回應 HTTP " + n;
-    case FK::storage: return "檔案錯誤：" + text;
-    case FK::launchFailed: return "無法啟動安裝程式（Win32 錯誤 " + n + "）";
-    case FK::manifestInvalid: return "清單格式不正確（非清單／欄位不合規則／超過 1 MiB）";
-    case FK::manifestTampered: return "清單驗章失敗（可能遭竄改、keyId 不明或非發行端所簽）";
-    case FK::integrityMismatch: return "安裝檔大小或 SHA-256 不符（已刪除）";
-    case FK::cancelled: return "使用者取消";
-    case FK::elevationCancelled: return "使用者取消 UAC 權限確認";
-    case FK::recordingInProgress: return "記錄中，不可更新";
+    case FK::network:
+        return "取清單網路錯誤（代碼 " + n + "）";
+    case FK::serverStatus:
+        return "取清單伺服器回應 HTTP " + n;
+    case FK::manifestUnsupported:
+        return "清單 formatVersion " + n + " 較新，不支援";
+    case FK::manifestWrongProduct:
+        return "清單產品名稱不符（" + text + "）";
+    case FK::downloadNetwork:
+        return "下載網路錯誤（代碼 " + n + "）";
+    case FK::downloadServerStatus:
+        return "下載伺服器回應 HTTP " + n;
+    case FK::storage:
+        return "檔案錯誤：" + text;
+    case FK::launchFailed:
+        return "無法啟動安裝程式（Win32 錯誤 " + n + "）";
+    case FK::manifestInvalid:
+        return "清單格式不正確（非清單／欄位不合規則／超過 1 MiB）";
+    case FK::manifestTampered:
+        return "清單驗章失敗（可能遭竄改、keyId 不明或非發行端所簽）";
+    case FK::integrityMismatch:
+        return "安裝檔大小或 SHA-256 不符（已刪除）";
+    case FK::cancelled:
+        return "使用者取消";
+    case FK::elevationCancelled:
+        return "使用者取消 UAC 權限確認";
+    case FK::recordingInProgress:
+        return "記錄中，不可更新";
     }
     return {};
 }
@@ -144,20 +176,34 @@ std::string UpdateFailure::userMessage(AppLanguage l) const
 {
     const auto key = [&](L10nKey k) { return std::string(L10n::text(k, l)); };
     switch (kind) {
-    case FK::network: return L10n::manifestNetworkError(l, number);
-    case FK::serverStatus: return L10n::manifestHttpStatus(l, number);
-    case FK::manifestUnsupported: return key(L10nKey::updateErrorManifestUnsupported);
-    case FK::manifestWrongProduct: return key(L10nKey::updateErrorManifestWrongProduct);
-    case FK::downloadNetwork: return L10n::installerNetworkError(l, number);
-    case FK::downloadServerStatus: return L10n::installerHttpStatus(l, number);
-    case FK::storage: return key(L10nKey::updateErrorStorage);
-    case FK::launchFailed: return L10n::installerLaunchFailed(l, number);
-    case FK::manifestInvalid: return key(L10nKey::updateErrorManifestInvalid);
-    case FK::manifestTampered: return key(L10nKey::updateErrorManifestTampered);
-    case FK::integrityMismatch: return key(L10nKey::updateErrorIntegrity);
-    case FK::cancelled: return key(L10nKey::dialogUpdateCancelling);
-    case FK::elevationCancelled: return key(L10nKey::updateErrorElevationCancelled);
-    case FK::recordingInProgress: return key(L10nKey::updateErrorRecording);
+    case FK::network:
+        return L10n::manifestNetworkError(l, number);
+    case FK::serverStatus:
+        return L10n::manifestHttpStatus(l, number);
+    case FK::manifestUnsupported:
+        return key(L10nKey::updateErrorManifestUnsupported);
+    case FK::manifestWrongProduct:
+        return key(L10nKey::updateErrorManifestWrongProduct);
+    case FK::downloadNetwork:
+        return L10n::installerNetworkError(l, number);
+    case FK::downloadServerStatus:
+        return L10n::installerHttpStatus(l, number);
+    case FK::storage:
+        return key(L10nKey::updateErrorStorage);
+    case FK::launchFailed:
+        return L10n::installerLaunchFailed(l, number);
+    case FK::manifestInvalid:
+        return key(L10nKey::updateErrorManifestInvalid);
+    case FK::manifestTampered:
+        return key(L10nKey::updateErrorManifestTampered);
+    case FK::integrityMismatch:
+        return key(L10nKey::updateErrorIntegrity);
+    case FK::cancelled:
+        return key(L10nKey::dialogUpdateCancelling);
+    case FK::elevationCancelled:
+        return key(L10nKey::updateErrorElevationCancelled);
+    case FK::recordingInProgress:
+        return key(L10nKey::updateErrorRecording);
     }
     return {};
 }
@@ -179,8 +225,8 @@ L10nKey UpdateFailure::dialogTitle() const noexcept
     }
 }
 
-UpdateUIAction UpdateFlow::action(const UpdateCheckOutcome& outcome, UpdateCheckMode mode,
-    const std::string& currentVersion)
+UpdateUIAction UpdateFlow::action(
+    const UpdateCheckOutcome& outcome, UpdateCheckMode mode, const std::string& currentVersion)
 {
     using AK = UpdateUIAction::Kind;
     UpdateUIAction a;
@@ -200,8 +246,8 @@ UpdateUIAction UpdateFlow::action(const UpdateCheckOutcome& outcome, UpdateCheck
         break;
     case UpdateDecision::Kind::skipped:
         a.kind = mode == UpdateCheckMode::automatic ? AK::logOnly
-            : mode == UpdateCheckMode::manual      ? AK::showNoticeAndPrompt
-                                                   : AK::installUnattended;
+            : mode == UpdateCheckMode::manual       ? AK::showNoticeAndPrompt
+                                                    : AK::installUnattended;
         break;
     case UpdateDecision::Kind::available:
         a.mandatory = d.mandatory;
@@ -220,11 +266,11 @@ UpdateFlow::PromptEffects UpdateFlow::effects(PromptChoice choice, const std::st
 {
     switch (choice) {
     case PromptChoice::updateNow:
-        return {std::nullopt, true, true};
+        return { std::nullopt, true, true };
     case PromptChoice::remindLater:
-        return {std::nullopt, true, false};
+        return { std::nullopt, true, false };
     case PromptChoice::skipVersion:
-        return mandatory ? PromptEffects{std::nullopt, true, false} : PromptEffects{version, false, false};
+        return mandatory ? PromptEffects { std::nullopt, true, false } : PromptEffects { version, false, false };
     }
     return {};
 }

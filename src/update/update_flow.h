@@ -44,15 +44,26 @@ enum class UpdateCheckMode { automatic, manual, unattendedInstall };
 
 struct UpdateFailure {
     enum class Kind {
-        network, serverStatus, manifestUnsupported, manifestWrongProduct, downloadNetwork, downloadServerStatus,
-        storage, launchFailed, manifestInvalid, manifestTampered, integrityMismatch, cancelled, elevationCancelled,
+        network,
+        serverStatus,
+        manifestUnsupported,
+        manifestWrongProduct,
+        downloadNetwork,
+        downloadServerStatus,
+        storage,
+        launchFailed,
+        manifestInvalid,
+        manifestTampered,
+        integrityMismatch,
+        cancelled,
+        elevationCancelled,
         recordingInProgress,
     };
     Kind kind = Kind::manifestInvalid;
     std::int64_t number = 0; // code, status or version
-    std::string text;        // product name or storage detail
+    std::string text; // product name or storage detail
 
-    static UpdateFailure of(Kind k, std::int64_t n = 0, std::string t = {}) { return {k, n, std::move(t)}; }
+    static UpdateFailure of(Kind k, std::int64_t n = 0, std::string t = {}) { return { k, n, std::move(t) }; }
     friend bool operator==(const UpdateFailure&, const UpdateFailure&) = default;
 
     [[nodiscard]] static UpdateFailure fromCheck(const UpdateHTTPError& error);
@@ -90,14 +101,15 @@ struct PromptEffects {
 };
 enum class InstallPreflight { blockedByRecording, askToSaveChanges, ready };
 
-[[nodiscard]] UpdateUIAction action(const UpdateCheckOutcome& outcome, UpdateCheckMode mode,
-    const std::string& currentVersion);
+[[nodiscard]] UpdateUIAction action(
+    const UpdateCheckOutcome& outcome, UpdateCheckMode mode, const std::string& currentVersion);
 [[nodiscard]] PromptEffects effects(PromptChoice choice, const std::string& version, bool mandatory);
 [[nodiscard]] InstallPreflight preflight(bool isRecording, bool hasUnsavedChanges) noexcept;
 
 // The notes for a language tag, by the lookup order of the prompt.
 [[nodiscard]] std::optional<std::string> notes(const UpdateRelease& release, std::string_view languageTag);
-[[nodiscard]] std::string formatNotes(std::string_view text, std::size_t maxLines = 20, std::size_t maxCharacters = 1500);
+[[nodiscard]] std::string formatNotes(
+    std::string_view text, std::size_t maxLines = 20, std::size_t maxCharacters = 1500);
 [[nodiscard]] int percent(std::int64_t received, std::optional<std::int64_t> expected) noexcept;
 
 } // namespace UpdateFlow

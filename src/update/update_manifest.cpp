@@ -37,19 +37,17 @@ public:
     {
         const auto it = object.find(key);
         if (it == object.end())
-            throw DecodeFailure{"缺少欄位 " + pathText(path) + "." + key};
+            throw DecodeFailure { "缺少欄位 " + pathText(path) + "." + key };
         return *it;
     }
     // A required member read with `key` on the path.
-    template <typename F>
-    auto field(const Json& object, const std::string& key, F read)
+    template <typename F> auto field(const Json& object, const std::string& key, F read)
     {
         const Json& value = required(object, key);
         return at(key, [&] { return read(value); });
     }
     // Runs `read` with `key` on the path.
-    template <typename F>
-    auto at(const std::string& key, F read)
+    template <typename F> auto at(const std::string& key, F read)
     {
         path.push_back(key);
         auto result = read();
@@ -65,7 +63,7 @@ public:
     {
         check(v, v.is_number_integer() || v.is_number_unsigned());
         if (v.is_number_unsigned() && v.get<std::uint64_t>() > static_cast<std::uint64_t>(INT64_MAX))
-            throw DecodeFailure{"欄位 " + pathText(path) + " 內容不合規則"};
+            throw DecodeFailure { "欄位 " + pathText(path) + " 內容不合規則" };
         return v.get<std::int64_t>();
     }
     bool boolean(const Json& v)
@@ -76,9 +74,9 @@ public:
     void check(const Json& v, bool ok)
     {
         if (v.is_null())
-            throw DecodeFailure{"欄位 " + pathText(path) + " 為 null"};
+            throw DecodeFailure { "欄位 " + pathText(path) + " 為 null" };
         if (!ok)
-            throw DecodeFailure{"欄位 " + pathText(path) + " 型別不符"};
+            throw DecodeFailure { "欄位 " + pathText(path) + " 型別不符" };
     }
 };
 
@@ -156,7 +154,7 @@ bool validDate(const std::string& s)
 {
     if (s.size() != 10 || s[4] != '-' || s[7] != '-')
         return false;
-    for (int i : {0, 1, 2, 3, 5, 6, 8, 9})
+    for (int i : { 0, 1, 2, 3, 5, 6, 8, 9 })
         if (s[i] < '0' || s[i] > '9')
             return false;
     const int year = std::stoi(s.substr(0, 4));
@@ -164,19 +162,19 @@ bool validDate(const std::string& s)
     const int day = std::stoi(s.substr(8, 2));
     if (year < 2000 || month < 1 || month > 12 || day < 1)
         return false;
-    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    static constexpr int days[] = { 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
     return day <= days[month - 1] + (month == 2 && leap ? 1 : 0);
 }
 
 UpdateManifestValidationError fail(std::string reason)
 {
-    return UpdateManifestValidationError{std::move(reason)};
+    return UpdateManifestValidationError { std::move(reason) };
 }
 
 JSONNode str(std::string s)
 {
-    return JSONNode{std::move(s)};
+    return JSONNode { std::move(s) };
 }
 
 } // namespace
@@ -207,10 +205,9 @@ std::expected<void, UpdateManifestValidationError> UpdateManifest::validate(bool
             return std::unexpected(fail(c + "：url 缺少主機名稱"));
         if (r.size < 1 || r.size > 4'294'967'296LL)
             return std::unexpected(fail(c + "：size 須介於 1 與 4294967296 位元組"));
-        const bool hashOk = r.sha256.size() == 64
-            && std::all_of(r.sha256.begin(), r.sha256.end(), [](char ch) {
-                   return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f');
-               });
+        const bool hashOk = r.sha256.size() == 64 && std::all_of(r.sha256.begin(), r.sha256.end(), [](char ch) {
+            return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f');
+        });
         if (!hashOk)
             return std::unexpected(fail(c + "：sha256 須為 64 字元小寫十六進位"));
         const std::string key = r.version.text() + "|" + r.channel;
@@ -218,8 +215,9 @@ std::expected<void, UpdateManifestValidationError> UpdateManifest::validate(bool
             return std::unexpected(fail(c + "：版本與通道重複（" + r.version.text() + " / " + r.channel + "）"));
         seen.push_back(key);
     }
-    if (requireLatestListed
-        && std::none_of(releases.begin(), releases.end(), [&](const UpdateRelease& r) { return r.version == *latestVersion; }))
+    if (requireLatestListed && std::none_of(releases.begin(), releases.end(), [&](const UpdateRelease& r) {
+            return r.version == *latestVersion;
+        }))
         return std::unexpected(fail("latest「" + latest + "」不在 versions 清單內"));
     return {};
 }
@@ -285,7 +283,7 @@ std::expected<UpdateManifest, UpdateManifestValidationError> decodePayload(std::
     } else if (*raw.formatVersion != 1) {
         return std::unexpected(fail("formatVersion 須為 1（實際：" + std::to_string(*raw.formatVersion) + "）"));
     }
-    UpdateManifest manifest{raw.name, raw.latest, {}};
+    UpdateManifest manifest { raw.name, raw.latest, {} };
     for (std::size_t i = 0; i < raw.versions.size(); ++i) {
         RawRelease& r = raw.versions[i];
         const std::string at = "versions[" + std::to_string(i) + "]：";
@@ -316,8 +314,8 @@ std::expected<UpdateManifest, UpdateManifestValidationError> decodePayload(std::
     return manifest;
 }
 
-std::expected<UpdateManifest, UpdateManifestError> decode(std::string data, const ZmdVerifier& verifier,
-    std::string_view expectedName)
+std::expected<UpdateManifest, UpdateManifestError> decode(
+    std::string data, const ZmdVerifier& verifier, std::string_view expectedName)
 {
     using Kind = SignedJSONEnvelope::PeekValue::Kind;
     if (static_cast<std::int64_t>(data.size()) > maximumDocument)
@@ -350,29 +348,31 @@ std::expected<std::string, std::string> encode(const UpdateManifest& manifest, c
         return std::unexpected(valid.error().reason);
     std::vector<JSONNode> versions;
     for (const UpdateRelease& r : manifest.releases) {
-        std::vector<std::pair<std::string, JSONNode>> release{{"version", str(r.version.text())},
-            {"channel", str(r.channel)}, {"release_date", str(r.releaseDate)}, {"mandatory", JSONNode{r.mandatory}}};
+        std::vector<std::pair<std::string, JSONNode>> release { { "version", str(r.version.text()) },
+            { "channel", str(r.channel) }, { "release_date", str(r.releaseDate) },
+            { "mandatory", JSONNode { r.mandatory } } };
         if (r.minVersion)
             release.emplace_back("min_version", str(r.minVersion->text()));
         if (!r.notes.empty()) {
             std::vector<std::pair<std::string, JSONNode>> notes;
             for (const auto& [tag, text] : r.notes)
                 notes.emplace_back(tag, str(text));
-            release.emplace_back("notes", JSONNode{std::move(notes)});
+            release.emplace_back("notes", JSONNode { std::move(notes) });
         }
         release.emplace_back("url", str(r.url));
-        release.emplace_back("size", JSONNode{r.size});
+        release.emplace_back("size", JSONNode { r.size });
         release.emplace_back("sha256", str(r.sha256));
-        versions.push_back(JSONNode{std::move(release)});
+        versions.push_back(JSONNode { std::move(release) });
     }
-    const JSONNode payload{std::vector<std::pair<std::string, JSONNode>>{{"format", str(std::string(formatMagic))},
-        {"formatVersion", JSONNode{std::int64_t{1}}}, {"name", str(manifest.name)}, {"latest", str(manifest.latest)},
-        {"versions", JSONNode{std::move(versions)}}}};
+    const JSONNode payload { std::vector<std::pair<std::string, JSONNode>> {
+        { "format", str(std::string(formatMagic)) }, { "formatVersion", JSONNode { std::int64_t { 1 } } },
+        { "name", str(manifest.name) }, { "latest", str(manifest.latest) },
+        { "versions", JSONNode { std::move(versions) } } } };
     auto sealed = SignedJSONEnvelope::seal(payload.serialized(), signer, maximumDocument);
     if (!sealed) {
         if (const auto* tooLarge = std::get_if<SignedJSONEnvelope::TooLarge>(&sealed.error()))
-            return std::unexpected("清單大小 " + std::to_string(tooLarge->total) + " 位元組超過上限 "
-                + std::to_string(tooLarge->limit));
+            return std::unexpected(
+                "清單大小 " + std::to_string(tooLarge->total) + " 位元組超過上限 " + std::to_string(tooLarge->limit));
         return std::unexpected(std::get<CryptoError>(sealed.error()).text());
     }
     return std::move(*sealed);

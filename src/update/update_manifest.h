@@ -57,10 +57,10 @@ struct UpdateManifestError {
     std::int64_t version = 0;
     std::string name;
 
-    static UpdateManifestError unsupportedVersion(std::int64_t v) { return {Kind::unsupportedVersion, v, {}}; }
-    static UpdateManifestError nameMismatch(std::string n) { return {Kind::nameMismatch, 0, std::move(n)}; }
-    static UpdateManifestError notManifest() { return {Kind::notManifest, 0, {}}; }
-    static UpdateManifestError tampered() { return {Kind::tampered, 0, {}}; }
+    static UpdateManifestError unsupportedVersion(std::int64_t v) { return { Kind::unsupportedVersion, v, {} }; }
+    static UpdateManifestError nameMismatch(std::string n) { return { Kind::nameMismatch, 0, std::move(n) }; }
+    static UpdateManifestError notManifest() { return { Kind::notManifest, 0, {} }; }
+    static UpdateManifestError tampered() { return { Kind::tampered, 0, {} }; }
     friend bool operator==(const UpdateManifestError&, const UpdateManifestError&) = default;
 };
 
@@ -78,10 +78,10 @@ inline constexpr std::int64_t maximumDocument = 1'048'576;
 inline constexpr std::string_view formatMagic = "ZELMAR-UPDATE";
 inline constexpr std::string_view productName = "ZELMAR DMM-5174K";
 
-[[nodiscard]] std::expected<UpdateManifest, UpdateManifestError> decode(std::string data, const ZmdVerifier& verifier,
-    std::string_view expectedName);
-[[nodiscard]] std::expected<UpdateManifest, UpdateManifestValidationError> decodePayload(std::string_view payload,
-    bool requireFormat);
+[[nodiscard]] std::expected<UpdateManifest, UpdateManifestError> decode(
+    std::string data, const ZmdVerifier& verifier, std::string_view expectedName);
+[[nodiscard]] std::expected<UpdateManifest, UpdateManifestValidationError> decodePayload(
+    std::string_view payload, bool requireFormat);
 // The publishing direction: validated with the latest version listed, then
 // sealed (at most 1 MiB).
 [[nodiscard]] std::expected<std::string, std::string> encode(const UpdateManifest& manifest, const ZmdSigner& signer);

@@ -2,8 +2,8 @@
 
 namespace zelmar {
 
-UpdateDecision UpdateSelector::select(const UpdateManifest& manifest, const SemanticVersion& current,
-    const std::optional<std::string>& skippedVersion)
+UpdateDecision UpdateSelector::select(
+    const UpdateManifest& manifest, const SemanticVersion& current, const std::optional<std::string>& skippedVersion)
 {
     const UpdateRelease* best = nullptr;
     for (const UpdateRelease& r : manifest.releases)

@@ -16,9 +16,9 @@ struct UpdateDecision {
     std::optional<UpdateRelease> release;
     bool mandatory = false;
 
-    static UpdateDecision available(UpdateRelease r, bool m) { return {Kind::available, std::move(r), m}; }
-    static UpdateDecision skipped(UpdateRelease r) { return {Kind::skipped, std::move(r), false}; }
-    static UpdateDecision upToDate() { return {Kind::upToDate, std::nullopt, false}; }
+    static UpdateDecision available(UpdateRelease r, bool m) { return { Kind::available, std::move(r), m }; }
+    static UpdateDecision skipped(UpdateRelease r) { return { Kind::skipped, std::move(r), false }; }
+    static UpdateDecision upToDate() { return { Kind::upToDate, std::nullopt, false }; }
     friend bool operator==(const UpdateDecision&, const UpdateDecision&) = default;
 };
 

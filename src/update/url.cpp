@@ -27,8 +27,8 @@ std::optional<ParsedUrl> parseUrl(std::string_view text)
         return std::nullopt;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' || c == '`'
-            || c == '{' || c == '|' || c == '}')
+        if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' || c == '`' || c == '{'
+            || c == '|' || c == '}')
             return std::nullopt;
         if (c == '%' && (i + 2 >= text.size() || !isHex(text[i + 1]) || !isHex(text[i + 2])))
             return std::nullopt;
@@ -37,7 +37,8 @@ std::optional<ParsedUrl> parseUrl(std::string_view text)
     std::string_view rest = text;
     const auto colon = text.find(':');
     const auto firstDelimiter = text.find_first_of("/?#");
-    if (colon != std::string_view::npos && colon > 0 && (firstDelimiter == std::string_view::npos || colon < firstDelimiter)
+    if (colon != std::string_view::npos && colon > 0
+        && (firstDelimiter == std::string_view::npos || colon < firstDelimiter)
         && std::isalpha(static_cast<unsigned char>(text[0]))) {
         const std::string_view scheme = text.substr(0, colon);
         bool valid = true;

@@ -11,7 +11,7 @@ namespace zelmar {
 
 struct ParsedUrl {
     std::string scheme; // lower case; empty for a relative reference
-    std::string host;   // empty when there is none
+    std::string host; // empty when there is none
 };
 
 // None for texts that cannot be a URL (empty, spaces, control characters,

@@ -11,13 +11,13 @@ using namespace LaunchArguments;
 
 TEST(LaunchArguments, FirstNonOptionArgumentResolved)
 {
-    const std::vector<std::u16string> args{u"program.exe", u"-x", u"\"C:\\data\\a.zmd\""};
+    const std::vector<std::u16string> args { u"program.exe", u"-x", u"\"C:\\data\\a.zmd\"" };
     EXPECT_EQ(documentPath(args, u"C:\\work"), u"C:\\data\\a.zmd");
-    const std::vector<std::u16string> quotes{u"p.exe", u"  \"\" ", u"\t\r\n", u"b.zmd", u"c.zmd"};
+    const std::vector<std::u16string> quotes { u"p.exe", u"  \"\" ", u"\t\r\n", u"b.zmd", u"c.zmd" };
     EXPECT_EQ(documentPath(quotes, u"D:\\x\\"), u"D:\\x\\b.zmd");
-    EXPECT_EQ(documentPath(std::vector<std::u16string>{u"p.exe", u"--flag"}, u"C:\\"), std::nullopt);
-    EXPECT_EQ(documentPath(std::vector<std::u16string>{u"p.exe"}, u"C:\\"), std::nullopt);
-    EXPECT_EQ(documentPath(std::vector<std::u16string>{}, u"C:\\"), std::nullopt);
+    EXPECT_EQ(documentPath(std::vector<std::u16string> { u"p.exe", u"--flag" }, u"C:\\"), std::nullopt);
+    EXPECT_EQ(documentPath(std::vector<std::u16string> { u"p.exe" }, u"C:\\"), std::nullopt);
+    EXPECT_EQ(documentPath(std::vector<std::u16string> {}, u"C:\\"), std::nullopt);
 }
 
 TEST(LaunchArguments, ResolveAgainstTheWorkingDirectory)
@@ -38,7 +38,7 @@ TEST(OpenDocumentMessage, EncodeAndDecode)
 {
     const auto bytes = OpenDocumentMessage::encode(u"C:\\a");
     ASSERT_TRUE(bytes);
-    EXPECT_EQ(*bytes, (std::vector<std::uint8_t>{0x43, 0, 0x3A, 0, 0x5C, 0, 0x61, 0}));
+    EXPECT_EQ(*bytes, (std::vector<std::uint8_t> { 0x43, 0, 0x3A, 0, 0x5C, 0, 0x61, 0 }));
     EXPECT_EQ(OpenDocumentMessage::decode(0x5A4D4431, *bytes), u"C:\\a");
 
     EXPECT_TRUE(OpenDocumentMessage::encode(std::u16string(32'767, u'a')));
@@ -47,17 +47,19 @@ TEST(OpenDocumentMessage, EncodeAndDecode)
     EXPECT_FALSE(OpenDocumentMessage::encode(std::u16string(u"a\0b", 3)));
 
     EXPECT_FALSE(OpenDocumentMessage::decode(0x5A4D4432, *bytes));
-    EXPECT_FALSE(OpenDocumentMessage::decode(0x5A4D4431, std::vector<std::uint8_t>{0x41, 0, 0x42}));
+    EXPECT_FALSE(OpenDocumentMessage::decode(0x5A4D4431, std::vector<std::uint8_t> { 0x41, 0, 0x42 }));
     EXPECT_FALSE(OpenDocumentMessage::decode(0x5A4D4431, std::vector<std::uint8_t>(65'536, 0x41)));
     EXPECT_TRUE(OpenDocumentMessage::decode(0x5A4D4431, std::vector<std::uint8_t>(65'534, 0x41)));
-    EXPECT_FALSE(OpenDocumentMessage::decode(0x5A4D4431, std::vector<std::uint8_t>{0x41, 0, 0, 0}));
+    EXPECT_FALSE(OpenDocumentMessage::decode(0x5A4D4431, std::vector<std::uint8_t> { 0x41, 0, 0, 0 }));
     EXPECT_FALSE(OpenDocumentMessage::decode(0x5A4D4431, {}));
     EXPECT_FALSE(OpenDocumentMessage::decode(0x5A4D4431, *OpenDocumentMessage::encode(u"  \t ")));
     EXPECT_EQ(OpenDocumentMessage::decode(0x5A4D4431, *OpenDocumentMessage::encode(u" a.zmd")), u" a.zmd");
     // Surrogates must pair up.
     EXPECT_TRUE(OpenDocumentMessage::decode(0x5A4D4431, *OpenDocumentMessage::encode(u"\xD83D\xDE00")));
     EXPECT_FALSE(OpenDocumentMessage::decode(0x5A4D4431, *OpenDocumentMessage::encode(u"a\xD83D")));
-    EXPECT_FALSE(OpenDocumentMessage::decode(0x5A4D4431, *OpenDocumentMessage::encode(u"\xDE00" u"a")));
+    EXPECT_FALSE(OpenDocumentMessage::decode(0x5A4D4431,
+        *OpenDocumentMessage::encode(u"\xDE00"
+                                     u"a")));
 }
 
 TEST(OpenDocumentMessage, RandomPayloadsNeverCrash)

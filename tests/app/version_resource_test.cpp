@@ -75,7 +75,7 @@ Bytes fixedInfo(std::uint32_t fileHigh, std::uint32_t fileLow, std::uint32_t pro
 Bytes block(const Bytes& fixed, const std::vector<Bytes>& tables)
 {
     return node(u"VS_VERSION_INFO", 0, fixed, static_cast<std::uint16_t>(fixed.size()),
-        {node(u"StringFileInfo", 1, {}, 0, tables)});
+        { node(u"StringFileInfo", 1, {}, 0, tables) });
 }
 
 Bytes table(std::u16string_view key, const std::vector<Bytes>& entries)
@@ -92,11 +92,12 @@ std::optional<AppVersionResolver::Resolved> resolveBlock(const Bytes& b)
 TEST(VersionResource, ProductVersionStringFirst)
 {
     const Bytes b = block(fixedInfo(0x00010000, 0, 0x00020001, 0x00000005),
-        {table(u"040904B0", {stringEntry(u"CompanyName", u"ZELMAR"), stringEntry(u"ProductVersion", u" 2.1.0-beta.2 ")})});
+        { table(u"040904B0",
+            { stringEntry(u"CompanyName", u"ZELMAR"), stringEntry(u"ProductVersion", u" 2.1.0-beta.2 ") }) });
     const auto info = VersionResourceParser::parse(b);
     ASSERT_TRUE(info);
     EXPECT_EQ(info->stringTables.at("040904B0").at("CompanyName"), "ZELMAR");
-    EXPECT_EQ(info->fixedProductVersion, (FourPartVersion{2, 1, 0, 5}));
+    EXPECT_EQ(info->fixedProductVersion, (FourPartVersion { 2, 1, 0, 5 }));
     const auto resolved = AppVersionResolver::resolve(*info);
     ASSERT_TRUE(resolved);
     EXPECT_EQ(resolved->version, "2.1.0-beta.2");
@@ -106,7 +107,7 @@ TEST(VersionResource, ProductVersionStringFirst)
 TEST(VersionResource, FallsBackToTheFixedVersions)
 {
     auto r = resolveBlock(block(fixedInfo(0, 0, 0x00020001, 0x00000005),
-        {table(u"040904B0", {stringEntry(u"ProductVersion", u"2.1.0.5")})}));
+        { table(u"040904B0", { stringEntry(u"ProductVersion", u"2.1.0.5") }) }));
     ASSERT_TRUE(r);
     EXPECT_EQ(r->version, "2.1.0");
     EXPECT_EQ(r->source, AppVersionResolver::Source::fixedProductVersion);
@@ -127,21 +128,21 @@ TEST(VersionResource, FallsBackToTheFixedVersions)
 TEST(VersionResource, TablesInKeyOrderAndAnUnparsableCandidateStops)
 {
     auto r = resolveBlock(block(fixedInfo(0, 0, 0, 0),
-        {table(u"040904B0", {stringEntry(u"ProductVersion", u"1.0.0")}),
-            table(u"040404B0", {stringEntry(u"ProductVersion", u"3.0.0")})}));
+        { table(u"040904B0", { stringEntry(u"ProductVersion", u"1.0.0") }),
+            table(u"040404B0", { stringEntry(u"ProductVersion", u"3.0.0") }) }));
     ASSERT_TRUE(r);
     EXPECT_EQ(r->version, "3.0.0");
 
     r = resolveBlock(block(fixedInfo(0, 0, 0x00050000, 0),
-        {table(u"040404B0", {stringEntry(u"ProductVersion", u"bad")}),
-            table(u"040904B0", {stringEntry(u"ProductVersion", u"1.0.0")})}));
+        { table(u"040404B0", { stringEntry(u"ProductVersion", u"bad") }),
+            table(u"040904B0", { stringEntry(u"ProductVersion", u"1.0.0") }) }));
     ASSERT_TRUE(r);
     EXPECT_EQ(r->version, "5.0.0");
     EXPECT_EQ(r->source, AppVersionResolver::Source::fixedProductVersion);
 
     r = resolveBlock(block(fixedInfo(0, 0, 0, 0),
-        {table(u"040404B0", {stringEntry(u"ProductVersion", u"  ")}),
-            table(u"040904B0", {stringEntry(u"ProductVersion", u"1.0.1")})}));
+        { table(u"040404B0", { stringEntry(u"ProductVersion", u"  ") }),
+            table(u"040904B0", { stringEntry(u"ProductVersion", u"1.0.1") }) }));
     ASSERT_TRUE(r);
     EXPECT_EQ(r->version, "1.0.1");
 }
@@ -151,8 +152,8 @@ TEST(VersionResource, DamageKeepsWhatCameBefore)
     Bytes third = stringEntry(u"Comments", u"x");
     third[0] = 4; // a node length below 6
     const Bytes b = block(fixedInfo(0, 0, 0, 0),
-        {table(u"040904B0", {stringEntry(u"A", u"1"), stringEntry(u"ProductVersion", u"4.5.6"), third,
-                                stringEntry(u"D", u"4")})});
+        { table(u"040904B0",
+            { stringEntry(u"A", u"1"), stringEntry(u"ProductVersion", u"4.5.6"), third, stringEntry(u"D", u"4") }) });
     const auto info = VersionResourceParser::parse(b);
     ASSERT_TRUE(info);
     const auto& entries = info->stringTables.at("040904B0");
@@ -166,9 +167,9 @@ TEST(VersionResource, DamageKeepsWhatCameBefore)
     shortRoot[0] = 5;
     shortRoot[1] = 0;
     EXPECT_FALSE(VersionResourceParser::parse(shortRoot));
-    const Bytes noNul{40, 0, 0, 0, 0, 0, 'V', 0, 'S', 0};
+    const Bytes noNul { 40, 0, 0, 0, 0, 0, 'V', 0, 'S', 0 };
     EXPECT_FALSE(VersionResourceParser::parse(noNul));
-    EXPECT_FALSE(VersionResourceParser::parse(Bytes{}));
+    EXPECT_FALSE(VersionResourceParser::parse(Bytes {}));
 }
 
 TEST(VersionResource, NestingBeyondSixLevelsIsNotRead)
@@ -177,16 +178,16 @@ TEST(VersionResource, NestingBeyondSixLevelsIsNotRead)
     // A chain deeper than six levels stops at the limit without failing.
     Bytes deep = stringEntry(u"L", u"x");
     for (int i = 0; i < 10; ++i)
-        deep = node(u"N", 1, {}, 0, {deep});
-    const Bytes b = node(u"VS_VERSION_INFO", 0, fixedInfo(0, 0, 0x00010000, 0), 52, {deep});
+        deep = node(u"N", 1, {}, 0, { deep });
+    const Bytes b = node(u"VS_VERSION_INFO", 0, fixedInfo(0, 0, 0x00010000, 0), 52, { deep });
     EXPECT_TRUE(VersionResourceParser::parse(b));
 }
 
 TEST(VersionResource, RandomAndMutatedBlocksNeverCrash)
 {
     const Bytes valid = block(fixedInfo(0x00010000, 0, 0x00020001, 5),
-        {table(u"040904B0", {stringEntry(u"CompanyName", u"ZELMAR"), stringEntry(u"ProductVersion", u"2.1.0")}),
-            table(u"040404B0", {stringEntry(u"ProductVersion", u"2.1.0")})});
+        { table(u"040904B0", { stringEntry(u"CompanyName", u"ZELMAR"), stringEntry(u"ProductVersion", u"2.1.0") }),
+            table(u"040404B0", { stringEntry(u"ProductVersion", u"2.1.0") }) });
     std::mt19937 rng(5174);
     for (int i = 0; i < 100'000; ++i) {
         Bytes b = valid;
@@ -216,8 +217,8 @@ TEST(VersionResource, TheRunningProgramKnowsItsVersion)
     EXPECT_EQ(loadApplicationVersion(), ZELMAR_TEST_PROJECT_VERSION);
 #ifdef _WIN32
     // Read from this test executable's own version resource.
-    EXPECT_TRUE(log.contains(std::string("[DMMApp] 版本：") + ZELMAR_TEST_PROJECT_VERSION
-        + "（來源 productVersionString）\r\n"));
+    EXPECT_TRUE(log.contains(
+        std::string("[DMMApp] 版本：") + ZELMAR_TEST_PROJECT_VERSION + "（來源 productVersionString）\r\n"));
 #endif
 }
 

@@ -65,7 +65,7 @@ std::vector<Reading> readings()
 {
     std::vector<Reading> r;
     for (int i = 0; i < 6; ++i)
-        r.emplace_back(1714542300.0 + i, i < 3 ? 2 : 6, 1, i == 4 ? " OL " : " 1.250", DmmFlags{}, 0);
+        r.emplace_back(1714542300.0 + i, i < 3 ? 2 : 6, 1, i == 4 ? " OL " : " 1.250", DmmFlags {}, 0);
     return r;
 }
 
@@ -75,7 +75,7 @@ std::filesystem::path savedFile(const TempDir& dir)
     for (const Reading& r : readings())
         records.push_back(JournalRecord::from(r));
     const auto path = dir / "rec.zmd";
-    EXPECT_TRUE(ZmdFile::save({"DMM-5174K", "test", 1714542400.0, 1, records}, path, ZmdSignatureService::shared()));
+    EXPECT_TRUE(ZmdFile::save({ "DMM-5174K", "test", 1714542400.0, 1, records }, path, ZmdSignatureService::shared()));
     return path;
 }
 
@@ -83,73 +83,73 @@ TEST(CliFiles, VerifyExitStatuses)
 {
     TempDir dir;
     const auto good = savedFile(dir);
-    EXPECT_EQ(runTool({"verify", good.string()}).status, 0);
+    EXPECT_EQ(runTool({ "verify", good.string() }).status, 0);
 
     std::string bytes = readFile(good);
     bytes[bytes.find("1.250") + 2] = '3';
     testing::writeFile(dir / "tampered.zmd", bytes);
-    EXPECT_EQ(runTool({"verify", (dir / "tampered.zmd").string()}).status, 4);
+    EXPECT_EQ(runTool({ "verify", (dir / "tampered.zmd").string() }).status, 4);
 
     testing::writeFile(dir / "text.zmd", "hello");
-    EXPECT_EQ(runTool({"verify", (dir / "text.zmd").string()}).status, 3);
+    EXPECT_EQ(runTool({ "verify", (dir / "text.zmd").string() }).status, 3);
     std::string newer = readFile(good);
     newer.replace(newer.find("\"formatVersion\":1"), 17, "\"formatVersion\":7");
     testing::writeFile(dir / "newer.zmd", newer);
-    EXPECT_EQ(runTool({"verify", (dir / "newer.zmd").string()}).status, 5);
-    ZmdDocument other{"DMM-9", "test", 1714542400.0, 0, {}};
+    EXPECT_EQ(runTool({ "verify", (dir / "newer.zmd").string() }).status, 5);
+    ZmdDocument other { "DMM-9", "test", 1714542400.0, 0, {} };
     ASSERT_TRUE(ZmdFile::save(other, dir / "other.zmd", ZmdSignatureService::shared()));
-    EXPECT_EQ(runTool({"verify", (dir / "other.zmd").string()}).status, 6);
-    EXPECT_EQ(runTool({"verify", (dir / "missing.zmd").string()}).status, 7);
-    EXPECT_EQ(runTool({"verify"}).status, 2);
-    EXPECT_EQ(runTool({"frobnicate"}).status, 2);
-    EXPECT_EQ(runTool({"verify", "--help"}).status, 0);
+    EXPECT_EQ(runTool({ "verify", (dir / "other.zmd").string() }).status, 6);
+    EXPECT_EQ(runTool({ "verify", (dir / "missing.zmd").string() }).status, 7);
+    EXPECT_EQ(runTool({ "verify" }).status, 2);
+    EXPECT_EQ(runTool({ "frobnicate" }).status, 2);
+    EXPECT_EQ(runTool({ "verify", "--help" }).status, 0);
 }
 
 TEST(CliFiles, InfoAndExport)
 {
     TempDir dir;
     const auto file = savedFile(dir);
-    const auto info = runTool({"info", file.string(), "--json"});
+    const auto info = runTool({ "info", file.string(), "--json" });
     ASSERT_EQ(info.status, 0);
     EXPECT_NE(info.out.find("\"recordCount\": 6"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("\"deletedCount\": 1"), std::string::npos);
     EXPECT_NE(info.out.find("\"overloads\": 1"), std::string::npos);
     EXPECT_NE(info.out.find("\"mean\": 1.25"), std::string::npos);
-    EXPECT_EQ(runTool({"info", file.string(), "--lang", "zh-TW"}).status, 0);
+    EXPECT_EQ(runTool({ "info", file.string(), "--lang", "zh-TW" }).status, 0);
 
     // The export is the session's CSV, byte for byte.
     const auto csv = dir / "out.csv";
-    ASSERT_EQ(runTool({"export", file.string(), "-o", csv.string(), "--lang", "zh-TW"}).status, 0);
-    const auto rows = csvRows(DMMSession::readings(ZmdFile::open(file, "DMM-5174K",
-                                                       ZmdSignatureService::shared())->records),
-        "OL", [](DmmFunction f) { return L10n::functionName(f, AppLanguage::zhTW); });
-    EXPECT_EQ(readFile(csv), CsvExporter::encode({"日期", "時間", "檔位", "數值", "單位"}, rows));
+    ASSERT_EQ(runTool({ "export", file.string(), "-o", csv.string(), "--lang", "zh-TW" }).status, 0);
+    const auto rows
+        = csvRows(DMMSession::readings(ZmdFile::open(file, "DMM-5174K", ZmdSignatureService::shared())->records), "OL",
+            [](DmmFunction f) { return L10n::functionName(f, AppLanguage::zhTW); });
+    EXPECT_EQ(readFile(csv), CsvExporter::encode({ "日期", "時間", "檔位", "數值", "單位" }, rows));
     EXPECT_NE(readFile(csv).find(",OL,"), std::string::npos);
 }
 
 TEST(CliFiles, DecodeAReport)
 {
-    const auto decoded = runTool({"decode", "00 00 AB CD 00 02 31 20 31 32 2E 33 34 35 00 00 00 00 00 02 F8"});
+    const auto decoded = runTool({ "decode", "00 00 AB CD 00 02 31 20 31 32 2E 33 34 35 00 00 00 00 00 02 F8" });
     ASSERT_EQ(decoded.status, 0);
     EXPECT_NE(decoded.out.find("function 2"), std::string::npos) << decoded.out;
     EXPECT_NE(decoded.out.find("value 12.345"), std::string::npos);
     EXPECT_NE(decoded.out.find("unit \"V\""), std::string::npos);
-    EXPECT_EQ(runTool({"decode", "00 00 AB CD 00 02 31"}).status, 1);
-    EXPECT_EQ(runTool({"decode", "zz"}).status, 2);
+    EXPECT_EQ(runTool({ "decode", "00 00 AB CD 00 02 31" }).status, 1);
+    EXPECT_EQ(runTool({ "decode", "zz" }).status, 2);
 }
 
 TEST(CliFiles, VersionAndHelp)
 {
-    const auto version = runTool({"--version"});
+    const auto version = runTool({ "--version" });
     EXPECT_EQ(version.status, 0);
     std::string text = version.out;
     std::erase(text, '\r'); // Windows consoles end lines with CR LF
     EXPECT_EQ(text, std::string("dmm5174k ") + ZELMAR_TEST_PROJECT_VERSION + "\n");
-    EXPECT_EQ(runTool({"--help"}).status, 0);
-    EXPECT_EQ(runTool({"log", "--help"}).status, 0);
-    EXPECT_EQ(runTool({"log", "--interval", "0"}).status, 2);
-    EXPECT_EQ(runTool({"log", "--count", "2", "--duration", "2"}).status, 2);
-    EXPECT_EQ(runTool({"log", "--recover", "maybe"}).status, 2);
+    EXPECT_EQ(runTool({ "--help" }).status, 0);
+    EXPECT_EQ(runTool({ "log", "--help" }).status, 0);
+    EXPECT_EQ(runTool({ "log", "--interval", "0" }).status, 2);
+    EXPECT_EQ(runTool({ "log", "--count", "2", "--duration", "2" }).status, 2);
+    EXPECT_EQ(runTool({ "log", "--recover", "maybe" }).status, 2);
 }
 
 } // namespace

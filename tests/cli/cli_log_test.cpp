@@ -17,8 +17,8 @@ using testing::TempDir;
 
 std::vector<std::string> logger(const TempDir& dir, std::vector<std::string> extra)
 {
-    std::vector<std::string> args{ZELMAR_CLI_PATH, "log", "--simulate", "--interval", "1", "--data-dir",
-        dir.path().string()};
+    std::vector<std::string> args { ZELMAR_CLI_PATH, "log", "--simulate", "--interval", "1", "--data-dir",
+        dir.path().string() };
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
 }
@@ -34,7 +34,7 @@ TEST(CliLog, SimulatedSessionSavesZmdAndCsv)
 {
     TempDir dir;
     const auto zmd = dir / "a.zmd", csv = dir / "a.csv";
-    ChildProcess logger_(logger(dir, {"--count", "3", "--save", zmd.string(), "--csv", csv.string()}));
+    ChildProcess logger_(logger(dir, { "--count", "3", "--save", zmd.string(), "--csv", csv.string() }));
     for (int i = 1; i <= 3; ++i) {
         const auto line = logger_.readLine();
         ASSERT_TRUE(line);
@@ -44,7 +44,8 @@ TEST(CliLog, SimulatedSessionSavesZmdAndCsv)
     EXPECT_EQ(recordsIn(zmd), 3u);
     EXPECT_FALSE(std::filesystem::exists(DMMSession::journalPath(dir.path()))); // saved, so discarded
     // The file command's export equals the session's own export.
-    ChildProcess exporter({ZELMAR_CLI_PATH, "export", zmd.string(), "-o", (dir / "b.csv").string(), "--lang", "en-US"});
+    ChildProcess exporter(
+        { ZELMAR_CLI_PATH, "export", zmd.string(), "-o", (dir / "b.csv").string(), "--lang", "en-US" });
     ASSERT_EQ(exporter.wait(), 0);
     EXPECT_EQ(readFile(csv), readFile(dir / "b.csv"));
 }
@@ -54,7 +55,7 @@ TEST(CliLog, KilledThenRestoredKeepsEveryRecord)
     TempDir dir;
     int before = 0;
     {
-        ChildProcess first(logger(dir, {"--count", "100"}));
+        ChildProcess first(logger(dir, { "--count", "100" }));
         for (int i = 0; i < 3; ++i) {
             const auto line = first.readLine();
             ASSERT_TRUE(line);
@@ -66,11 +67,11 @@ TEST(CliLog, KilledThenRestoredKeepsEveryRecord)
     ASSERT_GE(before, 3);
 
     // Without a choice the logger refuses to touch the journal.
-    ChildProcess refused(logger(dir, {"--count", "1"}));
+    ChildProcess refused(logger(dir, { "--count", "1" }));
     EXPECT_EQ(refused.wait(), 9);
 
     const auto zmd = dir / "restored.zmd";
-    ChildProcess second(logger(dir, {"--count", "2", "--recover", "restore", "--save", zmd.string()}));
+    ChildProcess second(logger(dir, { "--count", "2", "--recover", "restore", "--save", zmd.string() }));
     ASSERT_EQ(second.wait(), 0);
     const std::size_t total = recordsIn(zmd);
     EXPECT_GE(total, static_cast<std::size_t>(before) + 2);
@@ -81,12 +82,12 @@ TEST(CliLog, DiscardDropsTheJournal)
 {
     TempDir dir;
     {
-        ChildProcess first(logger(dir, {"--count", "100"}));
+        ChildProcess first(logger(dir, { "--count", "100" }));
         ASSERT_TRUE(first.readLine());
         first.signal(SIGKILL);
     }
     const auto zmd = dir / "fresh.zmd";
-    ChildProcess second(logger(dir, {"--count", "1", "--recover", "discard", "--save", zmd.string()}));
+    ChildProcess second(logger(dir, { "--count", "1", "--recover", "discard", "--save", zmd.string() }));
     ASSERT_EQ(second.wait(), 0);
     EXPECT_EQ(recordsIn(zmd), 1u);
 }
@@ -95,9 +96,9 @@ TEST(CliLog, SigtermSavesAndASecondLoggerIsRefused)
 {
     TempDir dir;
     const auto zmd = dir / "t.zmd";
-    ChildProcess first(logger(dir, {"--save", zmd.string()}));
+    ChildProcess first(logger(dir, { "--save", zmd.string() }));
     ASSERT_TRUE(first.readLine());
-    ChildProcess second(logger(dir, {"--count", "1"}));
+    ChildProcess second(logger(dir, { "--count", "1" }));
     EXPECT_EQ(second.wait(), 8);
     first.signal(SIGTERM);
     EXPECT_EQ(first.wait(), 0);
@@ -109,7 +110,7 @@ TEST(CliLog, AFailedSaveKeepsTheJournal)
 {
     TempDir dir;
     const auto unwritable = dir / "no" / "such" / "folder" / "x.zmd";
-    ChildProcess logger_(logger(dir, {"--count", "1", "--save", unwritable.string()}));
+    ChildProcess logger_(logger(dir, { "--count", "1", "--save", unwritable.string() }));
     EXPECT_EQ(logger_.wait(), 1);
     EXPECT_EQ(JournalReplayer::replay(DMMSession::journalPath(dir.path())).records.size(), 1u);
 }

@@ -28,8 +28,14 @@ TEST(DiagnosticLog, InnermostCaptureReceivesLinesFromEveryThread)
     LogCapture outer;
     {
         LogCapture inner;
-        std::thread a([] { for (int i = 0; i < 100; ++i) write(Module::session, "a"); });
-        std::thread b([] { for (int i = 0; i < 100; ++i) write(Module::ui, "b"); });
+        std::thread a([] {
+            for (int i = 0; i < 100; ++i)
+                write(Module::session, "a");
+        });
+        std::thread b([] {
+            for (int i = 0; i < 100; ++i)
+                write(Module::ui, "b");
+        });
         a.join();
         b.join();
         EXPECT_EQ(inner.lines().size(), 200u);

@@ -42,10 +42,10 @@ TEST(DmmFunction, PredicatesFollowTheFunctionSets)
     EXPECT_TRUE(DmmFunction(7).isContinuity());
 
     // The sets named case by case, against the masks.
-    const C ac[] = {C::acv, C::acmV, C::acMicroA, C::acMilliA, C::acA10, C::lozV, C::acAClamp, C::lpfV,
-        C::acDcV, C::lpfAMeter, C::acDcAMeter, C::lpfAClamp, C::acDcAClamp};
-    const C dc[] = {C::dcv, C::dcmV, C::dcMicroA, C::dcMilliA, C::dcA10, C::dcAClamp, C::acDcV,
-        C::acDcAMeter, C::acDcAClamp};
+    const C ac[] = { C::acv, C::acmV, C::acMicroA, C::acMilliA, C::acA10, C::lozV, C::acAClamp, C::lpfV, C::acDcV,
+        C::lpfAMeter, C::acDcAMeter, C::lpfAClamp, C::acDcAClamp };
+    const C dc[]
+        = { C::dcv, C::dcmV, C::dcMicroA, C::dcMilliA, C::dcA10, C::dcAClamp, C::acDcV, C::acDcAMeter, C::acDcAClamp };
     int acCount = 0, dcCount = 0;
     for (int code = 0; code < 256; ++code) {
         const DmmFunction f(static_cast<std::uint8_t>(code));
@@ -86,7 +86,9 @@ TEST(DMMUnitTable, UnitsByCodeAndRange)
     EXPECT_EQ(DMMUnitTable::unit(30, 0), std::nullopt);
     // The exact bytes: U+03A9 GREEK CAPITAL OMEGA and U+00B5 MICRO SIGN.
     EXPECT_EQ(*DMMUnitTable::unit(7, 0), "\xCE\xA9");
-    EXPECT_EQ(*DMMUnitTable::unit(13, 0), "\xC2\xB5" "A");
+    EXPECT_EQ(*DMMUnitTable::unit(13, 0),
+        "\xC2\xB5"
+        "A");
 }
 
 TEST(DMMValueParser, DecimalNumbersOnly)
@@ -114,7 +116,7 @@ TEST(DMMValueParser, DecimalNumbersOnly)
 
 TEST(DMMValueParser, NonFiniteAndNonDecimalFormsHaveNoValue)
 {
-    for (const char* text : {"inf", "-inf", "INF", "infinity", "nan", "NaN", "0x1p3", "0x10", "1e999", "-1e400"})
+    for (const char* text : { "inf", "-inf", "INF", "infinity", "nan", "NaN", "0x1p3", "0x10", "1e999", "-1e400" })
         EXPECT_EQ(DMMValueParser::parse(text), std::nullopt) << text;
     EXPECT_EQ(DMMValueParser::parse("1e-400"), 0.0); // underflow is still a finite number
 }

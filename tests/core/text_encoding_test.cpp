@@ -24,9 +24,11 @@ TEST(Utf16, RoundTripsAndReplacesBrokenInput)
     const std::string text = "電錶 \u03A9 \u00B5A \U0001F600";
     EXPECT_EQ(utf16ToUtf8(utf8ToUtf16(text)), text);
     EXPECT_EQ(utf8ToUtf16("\U0001F600"), std::u16string(u"\xD83D\xDE00"));
-    EXPECT_EQ(utf8ToUtf16("a\xFF" "b"), std::u16string(u"a\uFFFDb"));
+    EXPECT_EQ(utf8ToUtf16("a\xFF"
+                          "b"),
+        std::u16string(u"a\uFFFDb"));
     EXPECT_EQ(utf8ToUtf16("\xC0\xAF"), std::u16string(u"\uFFFD\uFFFD")); // overlong
-    EXPECT_EQ(utf8ToUtf16("\xED\xA0\x80").size(), 3u);                   // encoded surrogate
+    EXPECT_EQ(utf8ToUtf16("\xED\xA0\x80").size(), 3u); // encoded surrogate
     EXPECT_EQ(utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\uFFFD");
     EXPECT_EQ(wideToUtf8(utf8ToWide("Zelmar 電錶")), "Zelmar 電錶");
 }

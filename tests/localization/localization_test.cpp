@@ -7,14 +7,14 @@
 namespace zelmar {
 namespace {
 
-constexpr AppLanguage kBoth[] = {AppLanguage::zhTW, AppLanguage::enUS};
+constexpr AppLanguage kBoth[] = { AppLanguage::zhTW, AppLanguage::enUS };
 
 // Characters that exist only in Simplified Chinese; their Traditional forms
 // are what Taiwan uses.
-const char* const kSimplifiedOnly[] = {"电", "数", "录", "档", "开", "关", "设", "读", "误", "错", "线", "连",
-    "压", "时", "间", "图", "载", "删", "选", "择", "复", "储", "请", "确", "认", "显", "级", "环", "网", "络",
-    "务", "头", "体", "为", "这", "个", "说", "无", "该", "将", "们", "从", "单", "与", "执", "态", "变",
-    "签", "检", "测", "钳", "欧", "阀", "验", "证", "软", "动", "启", "闭", "项", "键"};
+const char* const kSimplifiedOnly[] = { "电", "数", "录", "档", "开", "关", "设", "读", "误", "错", "线", "连", "压",
+    "时", "间", "图", "载", "删", "选", "择", "复", "储", "请", "确", "认", "显", "级", "环", "网", "络", "务", "头",
+    "体", "为", "这", "个", "说", "无", "该", "将", "们", "从", "单", "与", "执", "态", "变", "签", "检", "测", "钳",
+    "欧", "阀", "验", "证", "软", "动", "启", "闭", "项", "键" };
 
 bool containsSimplified(std::string_view text)
 {
@@ -39,7 +39,8 @@ TEST(Localization, EveryKeyHasTextInBothLanguages)
     EXPECT_EQ(static_cast<int>(L10nKey::overload), l10nKeyCount - 1);
     EXPECT_EQ(L10n::text(L10nKey::overload, AppLanguage::enUS), "OL");
     EXPECT_EQ(L10n::text(L10nKey::appName, AppLanguage::zhTW), "ZELMAR DMM-5174K");
-    EXPECT_EQ(L10n::text(L10nKey::viewLanguage, AppLanguage::zhTW), L10n::text(L10nKey::viewLanguage, AppLanguage::enUS));
+    EXPECT_EQ(
+        L10n::text(L10nKey::viewLanguage, AppLanguage::zhTW), L10n::text(L10nKey::viewLanguage, AppLanguage::enUS));
     EXPECT_EQ(L10n::text(L10nKey::fileOpen, AppLanguage::zhTW), "開啟(&O)...\tCtrl+O");
     EXPECT_EQ(L10n::text(L10nKey::dialogLimitReachedBody, AppLanguage::enUS),
         "The 600,000-record limit has been reached. Please save or start a new file.");
@@ -47,15 +48,15 @@ TEST(Localization, EveryKeyHasTextInBothLanguages)
 
 TEST(Localization, MenusKeepMnemonicsAndAcceleratorTabs)
 {
-    const L10nKey withAccelerator[] = {L10nKey::fileNew, L10nKey::fileOpen, L10nKey::fileSave, L10nKey::fileExit,
-        L10nKey::editCopySelectedRows, L10nKey::editSelectAll, L10nKey::editDeleteSelectedRows};
+    const L10nKey withAccelerator[] = { L10nKey::fileNew, L10nKey::fileOpen, L10nKey::fileSave, L10nKey::fileExit,
+        L10nKey::editCopySelectedRows, L10nKey::editSelectAll, L10nKey::editDeleteSelectedRows };
     for (L10nKey key : withAccelerator) {
         const auto zh = L10n::text(key, AppLanguage::zhTW);
         const auto en = L10n::text(key, AppLanguage::enUS);
         ASSERT_NE(zh.find('\t'), std::string_view::npos);
         EXPECT_EQ(zh.substr(zh.find('\t')), en.substr(en.find('\t')));
     }
-    const char mnemonics[] = {'F', 'E', 'V', 'H'};
+    const char mnemonics[] = { 'F', 'E', 'V', 'H' };
     for (int k = 0; k < 4; ++k) {
         const auto zh = L10n::text(static_cast<L10nKey>(k), AppLanguage::zhTW);
         EXPECT_NE(zh.find(std::string("(&") + mnemonics[k] + ")"), std::string_view::npos) << zh;
@@ -126,7 +127,7 @@ TEST(Localization, ByteSizesAndLanguageCodes)
 
     EXPECT_EQ(parseLanguageCode("zh-TW"), AppLanguage::zhTW);
     EXPECT_EQ(parseLanguageCode("en-US"), AppLanguage::enUS);
-    for (const char* bad : {"zh-tw", "en", "en-GB", "", " zh-TW"})
+    for (const char* bad : { "zh-tw", "en", "en-GB", "", " zh-TW" })
         EXPECT_EQ(parseLanguageCode(bad), std::nullopt) << bad;
     EXPECT_EQ(languageCode(AppLanguage::enUS), "en-US");
 }

@@ -9,7 +9,7 @@ namespace {
 
 using testing::ScriptedHid;
 
-const Bytes kDisplay = MeterResponses::displayReport({2, 1, " 12.345", 0, {}});
+const Bytes kDisplay = MeterResponses::displayReport({ 2, 1, " 12.345", 0, {} });
 
 TEST(DMM5174K, AbsentMeterIsFalseNotAnError)
 {
@@ -43,7 +43,7 @@ TEST(DMM5174K, OpenTwiceEnumeratesOnceAndCloseIsIdempotent)
 TEST(DMM5174K, DisplayRequestFramesAndReadBuffers)
 {
     ScriptedHid hid;
-    hid.caps = {9, 0}; // a failed capability query leaves output_len 0
+    hid.caps = { 9, 0 }; // a failed capability query leaves output_len 0
     hid.reads.push_back(kDisplay);
     DMM5174K device(hid);
     ASSERT_TRUE(device.open());
@@ -51,12 +51,12 @@ TEST(DMM5174K, DisplayRequestFramesAndReadBuffers)
     ASSERT_TRUE(report);
     EXPECT_EQ(*report, kDisplay); // cut to the 21 bytes read
     ASSERT_EQ(hid.writes.size(), 1u);
-    const Bytes expected{0x00, 0x57, 0xAB, 0x00, 0x87, 0x06, 0xAB, 0xCD, 0x01, 0x5E, 0x01, 0xD7, 0x04};
+    const Bytes expected { 0x00, 0x57, 0xAB, 0x00, 0x87, 0x06, 0xAB, 0xCD, 0x01, 0x5E, 0x01, 0xD7, 0x04 };
     EXPECT_EQ(hid.writes[0], expected);
     EXPECT_EQ(hid.readLengths[0], 64u);
     EXPECT_EQ(hid.readTimeouts[0], 321u);
 
-    hid.caps = {65, 65};
+    hid.caps = { 65, 65 };
     device.close();
     ASSERT_TRUE(device.open());
     hid.reads.push_back(std::nullopt);
@@ -72,7 +72,7 @@ TEST(DMM5174K, ModelQueryRetriesWithTheSecondTransportCommand)
 {
     ScriptedHid hid;
     // First attempt: three display frames, then the second attempt answers.
-    hid.reads = {kDisplay, kDisplay, kDisplay, MeterResponses::modelReport(" DMM-5174K ")};
+    hid.reads = { kDisplay, kDisplay, kDisplay, MeterResponses::modelReport(" DMM-5174K ") };
     DMM5174K device(hid);
     ASSERT_TRUE(device.open());
     EXPECT_EQ(device.readModel(500), "DMM-5174K");
@@ -106,13 +106,13 @@ TEST(DMM5174K, DisplayTextIsLenientButReportsGarbage)
     ScriptedHid hid;
     Bytes badSum = kDisplay;
     badSum[20] ^= 0xFF;
-    hid.reads = {badSum, Bytes{0x00, 0x00, 0x01, 0x02}};
+    hid.reads = { badSum, Bytes { 0x00, 0x00, 0x01, 0x02 } };
     DMM5174K device(hid);
     ASSERT_TRUE(device.open());
     EXPECT_EQ(device.readDisplayText(500), " 12.345");
     const auto garbage = device.readDisplayText(500);
     ASSERT_FALSE(garbage);
-    EXPECT_EQ(garbage.error(), DMMError::badResponse({0x00, 0x00, 0x01, 0x02}));
+    EXPECT_EQ(garbage.error(), DMMError::badResponse({ 0x00, 0x00, 0x01, 0x02 }));
 }
 
 TEST(HIDDevicePort, ForwardsWithTheModelLimit)
@@ -122,7 +122,7 @@ TEST(HIDDevicePort, ForwardsWithTheModelLimit)
     HIDDevicePort port(std::move(owned));
     EXPECT_FALSE(port.isOpen());
     ASSERT_TRUE(port.open());
-    hid.reads = {MeterResponses::modelReport("X1"), kDisplay, kDisplay};
+    hid.reads = { MeterResponses::modelReport("X1"), kDisplay, kDisplay };
     EXPECT_EQ(port.readModel(), "X1");
     EXPECT_EQ(hid.readTimeouts.back(), 500u);
     EXPECT_EQ(port.requestDisplay(77), kDisplay);

@@ -22,8 +22,9 @@ class FakeSysfs : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        root_ = fs::temp_directory_path() / ("zelmar-hidraw-" + std::to_string(::getpid()) + "-"
-            + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        root_ = fs::temp_directory_path()
+            / ("zelmar-hidraw-" + std::to_string(::getpid()) + "-"
+                + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root_);
         fs::create_directories(root_ / "dev");
         roots_.sysClass = (root_ / "class").string();
@@ -54,7 +55,7 @@ TEST_F(FakeSysfs, PicksTheFirstMatchingNodeInNumberOrder)
     addNode("hidraw10", "0003:00001A86:0000E429");
     addNode("hidraw2", "0003:00001A86:0000E430", kDescriptor64); // another product
     addNode("hidraw3", "0003:00001a86:0000e429", kDescriptor64);
-    dmm_caps caps{1, 1};
+    dmm_caps caps { 1, 1 };
     HidHandle handle = hidraw::open(roots_, 0x1A86, 0xE429, &caps);
     ASSERT_NE(handle, nullptr);
     EXPECT_EQ(caps.input_len, 65);
@@ -62,9 +63,9 @@ TEST_F(FakeSysfs, PicksTheFirstMatchingNodeInNumberOrder)
 
     // The report goes out with its ID byte; the FIFO hands the same bytes
     // back as an unnumbered report, which gains an ID byte of 0.
-    const std::uint8_t report[4] = {0x00, 0x57, 0xAB, 0x00};
+    const std::uint8_t report[4] = { 0x00, 0x57, 0xAB, 0x00 };
     EXPECT_EQ(hid_write(handle, report, 4), 4);
-    std::uint8_t buffer[64] = {0xEE};
+    std::uint8_t buffer[64] = { 0xEE };
     ASSERT_EQ(hid_read(handle, buffer, sizeof buffer, 200), 5);
     EXPECT_EQ(buffer[0], 0x00);
     EXPECT_EQ(buffer[1], 0x00);

@@ -15,7 +15,7 @@ namespace {
 
 TEST(HidWin32, NoMeterIsNullAndCapsStayUntouched)
 {
-    dmm_caps caps{7, 7};
+    dmm_caps caps { 7, 7 };
     EXPECT_EQ(hid_open(0x1A86, 0xE429, &caps), nullptr);
     EXPECT_EQ(caps.input_len, 7);
     hid_close(nullptr);
@@ -32,8 +32,8 @@ PipePair makePipe()
     PipePair pair;
     pair.server.reset(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
         PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr));
-    pair.client.reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-        FILE_FLAG_OVERLAPPED, nullptr));
+    pair.client.reset(CreateFileW(
+        name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
     return pair;
 }
 
@@ -52,13 +52,13 @@ TEST(HidWin32, TimedTransfersCompleteOrAreCancelled)
     EXPECT_LT(waited, std::chrono::seconds(3));
 
     // A write lands on the other end; an answer is read in full.
-    const std::uint8_t request[13] = {0x00, 0x57, 0xAB, 0x00, 0x87, 0x06, 0xAB, 0xCD, 0x01, 0x5E, 0x01, 0xD7, 0x04};
+    const std::uint8_t request[13] = { 0x00, 0x57, 0xAB, 0x00, 0x87, 0x06, 0xAB, 0xCD, 0x01, 0x5E, 0x01, 0xD7, 0x04 };
     EXPECT_EQ(hid_write(pipe.client.get(), request, sizeof request), 13);
     std::uint8_t received[64] = {};
     EXPECT_EQ(hid_read(pipe.server.get(), received, sizeof received, 1000), 13);
     EXPECT_EQ(received[9], 0x5E);
 
-    const std::uint8_t answer[21] = {0x00, 0x00, 0xAB, 0xCD};
+    const std::uint8_t answer[21] = { 0x00, 0x00, 0xAB, 0xCD };
     EXPECT_EQ(hid_write(pipe.server.get(), answer, sizeof answer), 21);
     EXPECT_EQ(hid_read(pipe.client.get(), buffer, sizeof buffer, 1000), 21);
     EXPECT_EQ(buffer[2], 0xAB);

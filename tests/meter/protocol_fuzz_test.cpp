@@ -63,7 +63,7 @@ Bytes randomBytes(std::mt19937& rng, std::size_t length)
 std::vector<Bytes> seeds()
 {
     std::vector<Bytes> seeds;
-    DMMDisplayFrame frame{2, 1, " 12.345", 42, {}};
+    DMMDisplayFrame frame { 2, 1, " 12.345", 42, {} };
     seeds.push_back(MeterResponses::displayReport(frame));
     frame.displayText = "  -OL  ";
     frame.flags.hold = frame.flags.acFlag = true;

@@ -20,8 +20,8 @@ Bytes hex(std::initializer_list<int> values)
 // 00 00 | AB CD 00 02 '1' " 12.345" 00 00 00 00 00 | 02 F8
 Bytes sampleDisplayReport()
 {
-    return hex({0x00, 0x00, 0xAB, 0xCD, 0x00, 0x02, 0x31, 0x20, 0x31, 0x32, 0x2E, 0x33, 0x34, 0x35, 0x00, 0x00,
-        0x00, 0x00, 0x00, 0x02, 0xF8});
+    return hex({ 0x00, 0x00, 0xAB, 0xCD, 0x00, 0x02, 0x31, 0x20, 0x31, 0x32, 0x2E, 0x33, 0x34, 0x35, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x02, 0xF8 });
 }
 
 void fixSum(Bytes& report)
@@ -46,13 +46,16 @@ TEST(DMMCommand, OnlyTheThreeCommandBytes)
 
 TEST(TransportFrames, WorkedFramesByteForByte)
 {
-    EXPECT_EQ(commandFrame(0x5E), hex({0xAB, 0xCD, 0x01, 0x5E, 0x01, 0xD7}));
-    EXPECT_EQ(transportFrame(0x87, 0x5E), hex({0x57, 0xAB, 0x00, 0x87, 0x06, 0xAB, 0xCD, 0x01, 0x5E, 0x01, 0xD7, 0x04}));
-    EXPECT_EQ(transportFrame(0x87, 0x5F), hex({0x57, 0xAB, 0x00, 0x87, 0x06, 0xAB, 0xCD, 0x01, 0x5F, 0x01, 0xD8, 0x04}));
-    EXPECT_EQ(transportFrame(0x06, 0x5F), hex({0x57, 0xAB, 0x00, 0x06, 0x06, 0xAB, 0xCD, 0x01, 0x5F, 0x01, 0xD8, 0x03}));
+    EXPECT_EQ(commandFrame(0x5E), hex({ 0xAB, 0xCD, 0x01, 0x5E, 0x01, 0xD7 }));
+    EXPECT_EQ(
+        transportFrame(0x87, 0x5E), hex({ 0x57, 0xAB, 0x00, 0x87, 0x06, 0xAB, 0xCD, 0x01, 0x5E, 0x01, 0xD7, 0x04 }));
+    EXPECT_EQ(
+        transportFrame(0x87, 0x5F), hex({ 0x57, 0xAB, 0x00, 0x87, 0x06, 0xAB, 0xCD, 0x01, 0x5F, 0x01, 0xD8, 0x04 }));
+    EXPECT_EQ(
+        transportFrame(0x06, 0x5F), hex({ 0x57, 0xAB, 0x00, 0x06, 0x06, 0xAB, 0xCD, 0x01, 0x5F, 0x01, 0xD8, 0x03 }));
     // The check byte is the sum's high byte (0x43E -> 0x04), never its low byte.
     EXPECT_NE(transportFrame(0x87, 0x5E).back(), 0x3E);
-    EXPECT_EQ(commandFrame(0xFF), hex({0xAB, 0xCD, 0x01, 0xFF, 0x02, 0x78}));
+    EXPECT_EQ(commandFrame(0xFF), hex({ 0xAB, 0xCD, 0x01, 0xFF, 0x02, 0x78 }));
 }
 
 TEST(TransportFrames, OutputReportAndReadBufferSizes)
@@ -80,7 +83,7 @@ TEST(DecodeDisplay, WorkedReport)
     EXPECT_EQ(frame->rangeIndex, 1);
     EXPECT_EQ(frame->displayText, " 12.345");
     EXPECT_EQ(frame->barGraph, 0);
-    EXPECT_EQ(frame->flags, DMMStatusFlags{});
+    EXPECT_EQ(frame->flags, DMMStatusFlags {});
     // The responder produces the same bytes.
     EXPECT_EQ(MeterResponses::displayReport(*frame), sampleDisplayReport());
 }
@@ -154,7 +157,7 @@ TEST(DecodeDisplay, BarGraphAndFlags)
         && all.hvWarning && all.acFlag && all.peakMax && all.peakMin && all.barNegative);
     report[16] = report[17] = report[18] = 0xF0;
     fixSum(report);
-    EXPECT_EQ(decodeDisplay(report)->flags, DMMStatusFlags{});
+    EXPECT_EQ(decodeDisplay(report)->flags, DMMStatusFlags {});
 }
 
 TEST(StatusFlags, EachBitItsField)
@@ -189,12 +192,16 @@ TEST(ParseModel, ChecksInOrder)
     EXPECT_EQ(parseModel(MeterResponses::modelReport("DMM-5174K")), "DMM-5174K");
     EXPECT_EQ(parseModel(MeterResponses::modelReport(" DMM-5174K ")), "DMM-5174K");
     EXPECT_EQ(parseModel(MeterResponses::modelReport("    ")), std::nullopt);
-    EXPECT_EQ(parseModel(MeterResponses::modelReport("A\x7F" "B")), std::nullopt);
-    EXPECT_EQ(parseModel(MeterResponses::modelReport("A\x1F" "B")), std::nullopt);
-    EXPECT_EQ(parseModel(MeterResponses::modelReport("X")), "X");            // n = 3
-    EXPECT_EQ(parseModel(MeterResponses::modelReport("")), std::nullopt);     // n = 2
-    EXPECT_EQ(parseModel(MeterResponses::modelReport(std::string(64, 'M'))), std::string(64, 'M'));  // n = 66
-    EXPECT_EQ(parseModel(MeterResponses::modelReport(std::string(65, 'M'))), std::nullopt);          // n = 67
+    EXPECT_EQ(parseModel(MeterResponses::modelReport("A\x7F"
+                                                     "B")),
+        std::nullopt);
+    EXPECT_EQ(parseModel(MeterResponses::modelReport("A\x1F"
+                                                     "B")),
+        std::nullopt);
+    EXPECT_EQ(parseModel(MeterResponses::modelReport("X")), "X"); // n = 3
+    EXPECT_EQ(parseModel(MeterResponses::modelReport("")), std::nullopt); // n = 2
+    EXPECT_EQ(parseModel(MeterResponses::modelReport(std::string(64, 'M'))), std::string(64, 'M')); // n = 66
+    EXPECT_EQ(parseModel(MeterResponses::modelReport(std::string(65, 'M'))), std::nullopt); // n = 67
 
     // n = 10 needs 15 bytes; a 14-byte report is too short.
     Bytes ten = MeterResponses::modelReport("ABCDEFGH");
@@ -203,7 +210,7 @@ TEST(ParseModel, ChecksInOrder)
     EXPECT_FALSE(parseModel(ByteView(ten).first(14)));
     ten[14] ^= 1;
     EXPECT_FALSE(parseModel(ten));
-    EXPECT_FALSE(parseModel(hex({0, 0, 0xAB, 0xCD, 3, 'A'})));
+    EXPECT_FALSE(parseModel(hex({ 0, 0, 0xAB, 0xCD, 3, 'A' })));
     // A display report is not a model report.
     EXPECT_FALSE(parseModel(sampleDisplayReport()));
 }
@@ -211,7 +218,7 @@ TEST(ParseModel, ChecksInOrder)
 TEST(Acknowledge, NeedsNineBytes)
 {
     const Bytes ack = MeterResponses::acknowledgeReport();
-    ASSERT_EQ(ack, hex({0, 0, 0xAB, 0xCD, 0x04, 0xFF, 0x00, 0x02, 0x7B}));
+    ASSERT_EQ(ack, hex({ 0, 0, 0xAB, 0xCD, 0x04, 0xFF, 0x00, 0x02, 0x7B }));
     EXPECT_TRUE(isAcknowledge(ack));
     EXPECT_FALSE(isAcknowledge(ByteView(ack).first(8)));
     Bytes longer = ack;
@@ -227,19 +234,19 @@ TEST(DisplayText, LenientDecode)
 {
     Bytes report = sampleDisplayReport();
     report[20] ^= 0xFF; // no sum check
-    report[6] = 'Z';    // no range check
+    report[6] = 'Z'; // no range check
     EXPECT_EQ(displayText(report), " 12.345");
     EXPECT_EQ(displayText(ByteView(report).first(15)), " 12.345");
     EXPECT_EQ(displayText(ByteView(report).first(14)), std::nullopt);
     report[8] = 0x80;
     EXPECT_EQ(displayText(report), std::nullopt);
-    EXPECT_EQ(displayText(hex({0, 0, 0xAB})), std::nullopt);
+    EXPECT_EQ(displayText(hex({ 0, 0, 0xAB })), std::nullopt);
 }
 
 TEST(DMMError, Texts)
 {
     EXPECT_EQ(DMMError::badResponse({}).text(), "回應格式錯誤: ");
-    EXPECT_EQ(DMMError::badResponse({0x0A, 0xFF}).text(), "回應格式錯誤: 0A FF");
+    EXPECT_EQ(DMMError::badResponse({ 0x0A, 0xFF }).text(), "回應格式錯誤: 0A FF");
     Bytes many(25);
     for (std::size_t i = 0; i < many.size(); ++i)
         many[i] = static_cast<std::uint8_t>(i);

@@ -71,7 +71,7 @@ TEST(MeterSimulator, ScenariosShowWhatTheyName)
     ASSERT_TRUE(range.device.open());
     for (int i = 0; i < 40; ++i)
         functions.insert(range.poll()->functionCode);
-    EXPECT_EQ(functions, (std::set<std::uint8_t>{0, 2, 6}));
+    EXPECT_EQ(functions, (std::set<std::uint8_t> { 0, 2, 6 }));
 
     int holds = 0, lowBattery = 0;
     SimulatedMeter flags(SimScenario::flags);

@@ -21,7 +21,7 @@ ByteVector hex(std::string_view text)
 {
     auto decoded = decodeHex(text);
     EXPECT_TRUE(decoded) << text;
-    return decoded.value_or(ByteVector{});
+    return decoded.value_or(ByteVector {});
 }
 
 std::string toHex(std::span<const std::uint8_t> b)
@@ -92,7 +92,7 @@ TEST(EcdsaP256, GenerateSignVerify)
     EXPECT_EQ(ByteVector(pair->privateKey.begin(), pair->privateKey.begin() + 4), bytes("ECS2"));
     EXPECT_EQ(ByteVector(pair->publicKey.begin(), pair->publicKey.begin() + 4), bytes("ECS1"));
     EXPECT_EQ(*EcdsaP256::publicKey(pair->privateKey), pair->publicKey);
-    for (const ByteVector& message : {ByteVector{}, bytes("x"), ByteVector(100'000, 0x5A)}) {
+    for (const ByteVector& message : { ByteVector {}, bytes("x"), ByteVector(100'000, 0x5A) }) {
         const auto signature = EcdsaP256::sign(message, pair->privateKey);
         ASSERT_TRUE(signature);
         ASSERT_EQ(signature->size(), 64u);
@@ -106,7 +106,7 @@ TEST(EcdsaP256, GenerateSignVerify)
 TEST(EcdsaP256, BadArgumentsAreRefusedBeforeThePlatform)
 {
     const ByteVector privateKey = rfc6979PrivateKey();
-    for (ByteVector bad : {ByteVector(privateKey.begin(), privateKey.end() - 1), ByteVector(105, 0), privateKey}) {
+    for (ByteVector bad : { ByteVector(privateKey.begin(), privateKey.end() - 1), ByteVector(105, 0), privateKey }) {
         if (bad.size() == 104)
             bad[3] = '1'; // the public magic on a private blob
         const auto signed_ = EcdsaP256::sign(bytes("m"), bad);
@@ -123,8 +123,8 @@ TEST(EcdsaP256, BadArgumentsAreRefusedBeforeThePlatform)
     const ByteVector sig(63, 1), longSig(65, 1);
     const std::uint8_t m = 'm';
     EXPECT_EQ(dmm_ecdsa_verify(key.data(), key.size(), &m, 1, sig.data(), sig.size()), dmmCryptoInvalidSignature);
-    EXPECT_EQ(dmm_ecdsa_verify(key.data(), key.size(), &m, 1, longSig.data(), longSig.size()),
-        dmmCryptoInvalidSignature);
+    EXPECT_EQ(
+        dmm_ecdsa_verify(key.data(), key.size(), &m, 1, longSig.data(), longSig.size()), dmmCryptoInvalidSignature);
     EXPECT_EQ(dmm_crypto_last_status(), 0u);
     EXPECT_EQ(dmm_ecdsa_verify(key.data(), key.size(), &m, 1, nullptr, 0), dmmCryptoInvalidSignature);
     EXPECT_EQ(dmm_ecdsa_verify(key.data(), 71, &m, 1, longSig.data(), 64), dmmCryptoBadArgument);
@@ -140,11 +140,11 @@ TEST(EcdsaP256, BadArgumentsAreRefusedBeforeThePlatform)
 
 TEST(CryptoError, TextForm)
 {
-    EXPECT_EQ((CryptoError{"generateKeyPair", 3, static_cast<std::int32_t>(0xC0000001), std::nullopt}).text(),
+    EXPECT_EQ((CryptoError { "generateKeyPair", 3, static_cast<std::int32_t>(0xC0000001), std::nullopt }).text(),
         "CryptoError(generateKeyPair: FAILURE(3), NTSTATUS=0xC0000001)");
-    EXPECT_EQ((CryptoError{"sign", 2, 0, std::string("簽章金鑰不可用")}).text(),
+    EXPECT_EQ((CryptoError { "sign", 2, 0, std::string("簽章金鑰不可用") }).text(),
         "CryptoError(sign: BAD_ARGUMENT(2), NTSTATUS=0x0, 簽章金鑰不可用)");
-    EXPECT_EQ((CryptoError{"x", 9, 255, std::nullopt}).text(), "CryptoError(x: UNKNOWN(9), NTSTATUS=0xFF)");
+    EXPECT_EQ((CryptoError { "x", 9, 255, std::nullopt }).text(), "CryptoError(x: UNKNOWN(9), NTSTATUS=0xFF)");
     ByteVector secret(10, 0xAB);
     SecureMemory::zero(secret);
     EXPECT_EQ(secret, ByteVector(10, 0));
@@ -168,7 +168,7 @@ TEST(CrossBackend, OpenSslFixtureVerifies)
             key = b;
             continue;
         }
-        const ByteVector message = a == "-" ? ByteVector{} : hex(a);
+        const ByteVector message = a == "-" ? ByteVector {} : hex(a);
         ByteVector signature = hex(b);
         EXPECT_TRUE(EcdsaP256::verify(message, signature, hex(key))) << line;
         signature[10] ^= 0x40;
@@ -189,7 +189,7 @@ TEST(CrossBackend, SignaturesOfTheOtherBuild)
     {
         std::ofstream out(*dir / (std::string(testing::buildName()) + "-signatures.txt"));
         out << "public " << toHex(pair->publicKey) << "\n";
-        for (const char* m : {"sample", "電錶", "x"})
+        for (const char* m : { "sample", "電錶", "x" })
             out << toHex(bytes(m)) << " " << toHex(*EcdsaP256::sign(bytes(m), pair->privateKey)) << "\n";
     }
     std::ifstream in(*dir / (std::string(testing::otherBuildName()) + "-signatures.txt"));

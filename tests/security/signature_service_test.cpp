@@ -15,7 +15,7 @@ ByteVector bytes(std::string_view text)
 
 TEST(SealedBytes, RoundTripsAndRefusesBadSeeds)
 {
-    for (std::size_t n : {1u, 32u, 33u, 72u, 104u}) {
+    for (std::size_t n : { 1u, 32u, 33u, 72u, 104u }) {
         ByteVector plain(n);
         for (std::size_t i = 0; i < n; ++i)
             plain[i] = static_cast<std::uint8_t>(i * 7 + 1);
@@ -28,7 +28,7 @@ TEST(SealedBytes, RoundTripsAndRefusesBadSeeds)
         shortSeed.seed.pop_back();
         EXPECT_FALSE(*shortSeed.unseal());
     }
-    EXPECT_FALSE(*(SealedBytes{ByteVector(32, 1), {}}).unseal());
+    EXPECT_FALSE(*(SealedBytes { ByteVector(32, 1), {} }).unseal());
     // Fresh seeds: sealing twice gives different ciphers.
     EXPECT_NE(SealedBytes::seal(bytes("same"))->cipher, SealedBytes::seal(bytes("same"))->cipher);
     // The keystream is the SHA-256 chain: 33 bytes span two blocks.
@@ -62,7 +62,7 @@ TEST(ZmdSignatureService, DamagedOrMissingKeys)
     ASSERT_TRUE(pair);
     // A catalog entry that unseals to 71 bytes is no key at all.
     ByteVector shortKey(pair->publicKey.begin(), pair->publicKey.end() - 1);
-    std::map<std::string, SealedBytes, std::less<>> keys{{"K", *SealedBytes::seal(shortKey)}};
+    std::map<std::string, SealedBytes, std::less<>> keys { { "K", *SealedBytes::seal(shortKey) } };
     const ZmdSignatureService damaged("K", std::nullopt, keys);
     const auto noKey = damaged.sign(bytes("p"));
     ASSERT_FALSE(noKey);
@@ -85,10 +85,10 @@ TEST(UpdateKeyCatalog, DecodesOnlyWellFormedKeys)
     std::string lower = good;
     for (char& c : lower)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    EXPECT_EQ(UpdateKeyCatalog::entries({{"A", lower}}).size(), 1u);
-    EXPECT_TRUE(UpdateKeyCatalog::entries({{"A", good.substr(0, 143)}}).empty());
-    EXPECT_TRUE(UpdateKeyCatalog::entries({{"A", good.substr(0, 142) + "G0"}}).empty());
-    EXPECT_TRUE(UpdateKeyCatalog::entries({{"A", good.substr(0, 142)}}).empty());
+    EXPECT_EQ(UpdateKeyCatalog::entries({ { "A", lower } }).size(), 1u);
+    EXPECT_TRUE(UpdateKeyCatalog::entries({ { "A", good.substr(0, 143) } }).empty());
+    EXPECT_TRUE(UpdateKeyCatalog::entries({ { "A", good.substr(0, 142) + "G0" } }).empty());
+    EXPECT_TRUE(UpdateKeyCatalog::entries({ { "A", good.substr(0, 142) } }).empty());
 }
 
 TEST(UpdateSignatureService, VerifiesWithTheDevelopmentKey)

@@ -41,15 +41,15 @@ int main(int argc, char** argv)
 
     auto recovery = DMMSession::pendingRecovery(data);
     auto sim = std::make_unique<MeterSimulator>(SimScenario::steadyDc);
-    DMMSession session(std::make_unique<HIDDevicePort>(std::move(sim)), data, 5, 600'000,
-        PollingTiming{20, 50, 5, 3, 5});
+    DMMSession session(
+        std::make_unique<HIDDevicePort>(std::move(sim)), data, 5, 600'000, PollingTiming { 20, 50, 5, 3, 5 });
     if (recovery)
         session.adoptRecovery(std::move(*recovery));
     if (rewrite && session.recordCount() == 0) {
         // A big journal makes every rewrite take long enough to be hit.
         std::vector<Reading> seed;
         for (int i = 0; i < 20'000; ++i)
-            seed.emplace_back(1.7e9 + i, 2, 1, "12.345", DmmFlags{}, 0);
+            seed.emplace_back(1.7e9 + i, 2, 1, "12.345", DmmFlags {}, 0);
         session.loadRecords(std::move(seed), 0);
     }
     report('S', session.recordCount());

@@ -1,6 +1,6 @@
 #include "core/diagnostic_log.h"
-#include "session/dmm_session.h"
 #include "meter/simulator.h"
+#include "session/dmm_session.h"
 #include "session/sample_scheduler.h"
 #include "session/session_time_format.h"
 #include "support/scripted_port.h"
@@ -22,7 +22,7 @@ using testing::TempDir;
 using testing::writeFile;
 using Kind = SampleOutcome::Kind;
 
-constexpr PollingTiming kFast{5, 50, 5, 3, 5};
+constexpr PollingTiming kFast { 5, 50, 5, 3, 5 };
 
 struct SessionRig {
     explicit SessionRig(int limit = 600'000)
@@ -101,7 +101,7 @@ TEST(DMMSession, LoadWhileRecordingStopsAndRewrites)
     rig.waitForReading();
     (void)rig.session.startRecording(PollingEngine::now());
     log::LogCapture log;
-    rig.session.loadRecords({Reading(5, 6, 1, "1.5", {}, 0), Reading(6, 6, 1, "OL", {}, 0)}, 4);
+    rig.session.loadRecords({ Reading(5, 6, 1, "1.5", {}, 0), Reading(6, 6, 1, "OL", {}, 0) }, 4);
     EXPECT_FALSE(rig.session.isRecording());
     EXPECT_TRUE(log.contains("[DMMSession] 開檔載入時仍在記錄中：已先停止記錄\r\n"));
     EXPECT_TRUE(log.contains("[DMMSession] 開檔載入 2 筆（刪除筆數 4），緩衝檔已重寫\r\n"));
@@ -118,8 +118,8 @@ TEST(DMMSession, RecoveryOfAJournalWithATornTail)
     {
         auto writer = JournalWriter::create(journal);
         ASSERT_TRUE(writer);
-        const std::vector<JournalRecord> records{JournalRecord::from(Reading(100, 2, 1, "1.0", {}, 0)),
-            JournalRecord::from(Reading(101, 6, 4, "OL", {}, 0))};
+        const std::vector<JournalRecord> records { JournalRecord::from(Reading(100, 2, 1, "1.0", {}, 0)),
+            JournalRecord::from(Reading(101, 6, 4, "OL", {}, 0)) };
         ASSERT_TRUE(writer->rewrite(records));
     }
     {
@@ -138,7 +138,7 @@ TEST(DMMSession, RecoveryOfAJournalWithATornTail)
     EXPECT_EQ(info->records[0].unit(), "V");
     EXPECT_EQ(info->records[1].value(), std::nullopt);
     EXPECT_EQ(info->records[1].unit(), "M\u03A9");
-    EXPECT_EQ(info->records[1].flags(), DmmFlags{});
+    EXPECT_EQ(info->records[1].flags(), DmmFlags {});
     // Nothing was touched yet.
     EXPECT_NE(readFile(journal).find("{\"t\":\"2024"), std::string::npos);
 
@@ -176,8 +176,9 @@ TEST(DMMSession, SideFileDamageGivesZero)
 {
     TempDir dir;
     writeFile(DMMSession::journalPath(dir.path()),
-        R"({"t":"2024-05-01T13:45:12+08:00","f":2,"r":1,"x":"1","u":"V"})" "\n");
-    for (const char* meta : {"{\"deletedCount\":-4}", "not json", "{\"deletedCount\":\"3\"}", "[]"}) {
+        R"({"t":"2024-05-01T13:45:12+08:00","f":2,"r":1,"x":"1","u":"V"})"
+        "\n");
+    for (const char* meta : { "{\"deletedCount\":-4}", "not json", "{\"deletedCount\":\"3\"}", "[]" }) {
         writeFile(DMMSession::metaPath(dir.path()), meta);
         const auto info = DMMSession::pendingRecovery(dir.path());
         ASSERT_TRUE(info);
@@ -188,14 +189,14 @@ TEST(DMMSession, SideFileDamageGivesZero)
 TEST(DMMSession, DiscardAndShutdowns)
 {
     SessionRig rig;
-    rig.session.loadRecords({Reading(1, 2, 1, "1", {}, 0)}, 1);
+    rig.session.loadRecords({ Reading(1, 2, 1, "1", {}, 0) }, 1);
     log::LogCapture log;
     rig.session.discardRecovery();
     EXPECT_TRUE(log.contains("[DMMSession] 已放棄恢復並刪除緩衝檔\r\n"));
     EXPECT_FALSE(std::filesystem::exists(DMMSession::journalPath(rig.dir.path())));
     EXPECT_FALSE(std::filesystem::exists(DMMSession::metaPath(rig.dir.path())));
 
-    rig.session.loadRecords({Reading(1, 2, 1, "1", {}, 0)}, 0);
+    rig.session.loadRecords({ Reading(1, 2, 1, "1", {}, 0) }, 0);
     rig.session.shutdownKeepingJournal();
     EXPECT_TRUE(DMMSession::pendingRecovery(rig.dir.path()));
     rig.session.shutdownDiscardingJournal();
@@ -206,17 +207,23 @@ TEST(DMMSession, DiscardAndShutdowns)
 TEST(DMMSession, ExportCsvRows)
 {
     SessionRig rig;
-    rig.session.loadRecords({Reading(0, 10, 0, " 21.5 ", {}, 0), Reading(1, 6, 1, " OL", {}, 0)}, 0);
+    rig.session.loadRecords({ Reading(0, 10, 0, " 21.5 ", {}, 0), Reading(1, 6, 1, " OL", {}, 0) }, 0);
     const auto path = rig.dir / "out.csv";
     log::LogCapture log;
-    ASSERT_TRUE(rig.session.exportCSV(path, {"Date", "Time", "Function", "Value", "Unit"}, "OL",
+    ASSERT_TRUE(rig.session.exportCSV(path, { "Date", "Time", "Function", "Value", "Unit" }, "OL",
         [](DmmFunction f) { return f.code() == 10 ? std::string("Temp, C") : std::string("Ohm"); }));
     const std::string d0 = SessionTimeFormat::date(0), t0 = SessionTimeFormat::time(0);
     const std::string d1 = SessionTimeFormat::date(1), t1 = SessionTimeFormat::time(1);
-    EXPECT_EQ(readFile(path), "\xEF\xBB\xBF" "Date,Time,Function,Value,Unit\r\n" + d0 + "," + t0
-            + ",\"Temp, C\",21.5,\xC2\xB0" "C\r\n" + d1 + "," + t1 + ",Ohm,OL,k\u03A9\r\n");
+    EXPECT_EQ(readFile(path),
+        "\xEF\xBB\xBF"
+        "Date,Time,Function,Value,Unit\r\n"
+            + d0 + "," + t0
+            + ",\"Temp, C\",21.5,\xC2\xB0"
+              "C\r\n"
+            + d1 + "," + t1 + ",Ohm,OL,k\u03A9\r\n");
     EXPECT_TRUE(log.contains("[DMMSession] 已匯出 CSV 2 列："));
-    EXPECT_FALSE(rig.session.exportCSV(rig.dir / "no" / "such" / "x.csv", {"A"}, "OL", [](DmmFunction) { return ""; }));
+    EXPECT_FALSE(
+        rig.session.exportCSV(rig.dir / "no" / "such" / "x.csv", { "A" }, "OL", [](DmmFunction) { return ""; }));
 }
 
 TEST(SessionTimeFormat, TextsForAnOffset)

@@ -16,7 +16,7 @@ using testing::PortScript;
 using testing::ScriptedPort;
 using Kind = SessionConnectionState::Kind;
 
-constexpr PollingTiming kFast{5, 100, 5, 3, 5};
+constexpr PollingTiming kFast { 5, 100, 5, 3, 5 };
 
 // An engine over a scripted port that records every notification.
 struct Rig {
@@ -48,7 +48,7 @@ struct Rig {
     log::LogCapture log;
     std::shared_ptr<PortScript> script;
     PollingEngine engine;
-    std::atomic<int> readings{0};
+    std::atomic<int> readings { 0 };
     std::mutex mutex;
     std::vector<SessionConnectionState> changes;
 };
@@ -57,7 +57,7 @@ TEST(PollingEngine, FailuresBelowTheThresholdDoNotDisconnect)
 {
     Rig rig;
     rig.script->model = std::string("M-1");
-    rig.script->push({testing::failedAnswer(), testing::failedAnswer(), testing::validAnswer()});
+    rig.script->push({ testing::failedAnswer(), testing::failedAnswer(), testing::validAnswer() });
     rig.engine.start();
     ASSERT_TRUE(eventually([&] { return rig.readings >= 1; }));
     rig.engine.stop(3.0);
@@ -73,7 +73,7 @@ TEST(PollingEngine, FailuresBelowTheThresholdDoNotDisconnect)
 TEST(PollingEngine, ThreeFailuresDisconnectOnceAndReopen)
 {
     Rig rig;
-    rig.script->push({testing::validAnswer()});
+    rig.script->push({ testing::validAnswer() });
     rig.script->whenEmpty = testing::failedAnswer();
     rig.engine.start();
     ASSERT_TRUE(eventually([&] { return rig.count(Kind::disconnected) == 1; }));
@@ -91,9 +91,9 @@ TEST(PollingEngine, ThreeFailuresDisconnectOnceAndReopen)
 TEST(PollingEngine, FiveBadAnswersNotifyReadErrorOnce)
 {
     Rig rig;
-    rig.script->push({testing::validAnswer(), testing::ackAnswer(), testing::garbageAnswer(), testing::ackAnswer(),
+    rig.script->push({ testing::validAnswer(), testing::ackAnswer(), testing::garbageAnswer(), testing::ackAnswer(),
         testing::garbageAnswer(), testing::ackAnswer(), testing::ackAnswer(), testing::garbageAnswer(),
-        testing::ackAnswer(), testing::validAnswer()});
+        testing::ackAnswer(), testing::validAnswer() });
     rig.script->whenEmpty = testing::validAnswer();
     rig.engine.start();
     ASSERT_TRUE(eventually([&] { return rig.changesSoFar().size() >= 3; }));
@@ -109,9 +109,9 @@ TEST(PollingEngine, FiveBadAnswersNotifyReadErrorOnce)
 TEST(PollingEngine, FourBadAnswersAreNotAnError)
 {
     Rig rig;
-    rig.script->push({testing::validAnswer(), testing::ackAnswer(), testing::ackAnswer(), testing::ackAnswer(),
-        testing::ackAnswer(), testing::validAnswer(), testing::ackAnswer(), testing::ackAnswer(),
-        testing::ackAnswer(), testing::ackAnswer()});
+    rig.script->push({ testing::validAnswer(), testing::ackAnswer(), testing::ackAnswer(), testing::ackAnswer(),
+        testing::ackAnswer(), testing::validAnswer(), testing::ackAnswer(), testing::ackAnswer(), testing::ackAnswer(),
+        testing::ackAnswer() });
     rig.script->whenEmpty = testing::validAnswer();
     rig.engine.start();
     ASSERT_TRUE(eventually([&] { return rig.readings >= 5; }));
@@ -136,7 +136,10 @@ TEST(PollingEngine, AbsentMeterIsTriedAgainAndNotifiedOnce)
     Rig rig;
     rig.engine.start();
     ASSERT_TRUE(eventually([&] { return rig.readings >= 1; }));
-    rig.script->with([](PortScript& s) { s.present = false; return 0; });
+    rig.script->with([](PortScript& s) {
+        s.present = false;
+        return 0;
+    });
     ASSERT_TRUE(eventually([&] { return rig.script->with([](PortScript& s) { return s.openAttempts; }) >= 4; }));
     rig.engine.stop(3.0);
     // The initial state is already disconnected: an absent meter from the
@@ -199,7 +202,8 @@ TEST(PollingEngine, PeriodIsMeasuredStartToStart)
     Rig rig(100);
     rig.script->requestDelayMs = 30;
     rig.engine.start();
-    ASSERT_TRUE(eventually([&] { return rig.script->with([](PortScript& s) { return s.requestStarts.size(); }) >= 5; }));
+    ASSERT_TRUE(
+        eventually([&] { return rig.script->with([](PortScript& s) { return s.requestStarts.size(); }) >= 5; }));
     rig.engine.stop(3.0);
     const auto starts = rig.script->requestStarts;
     for (std::size_t i = 1; i < starts.size(); ++i)
@@ -213,13 +217,14 @@ TEST(PollingEngine, DestroyWhileTheThreadIsStillRunning)
 {
     auto script = std::make_shared<PortScript>();
     script->requestDelayMs = 200;
-    std::atomic<int> callbacks{0};
+    std::atomic<int> callbacks { 0 };
     {
         auto engine = std::make_unique<PollingEngine>(std::make_unique<ScriptedPort>(script), 10, kFast);
         engine->setOnReading([&](const Reading&) { ++callbacks; });
         engine->setOnConnectionChanged([&](const SessionConnectionState&) { ++callbacks; });
         engine->start();
-        ASSERT_TRUE(eventually([&] { return script->with([](PortScript& s) { return s.requestStarts.size(); }) >= 1; }));
+        ASSERT_TRUE(
+            eventually([&] { return script->with([](PortScript& s) { return s.requestStarts.size(); }) >= 1; }));
         engine->stop(0.01); // gives up while the request is in progress
         EXPECT_TRUE(engine->isRunning());
     }

@@ -72,7 +72,7 @@ TEST(RecordStore, DeleteCountsAndRewrites)
     StoreRig rig;
     for (int i = 0; i < 10; ++i)
         (void)rig.store.append(reading(i));
-    const std::vector<int> indexes{5, 5, -1, 99};
+    const std::vector<int> indexes { 5, 5, -1, 99 };
     EXPECT_EQ(rig.store.remove(indexes), 1);
     EXPECT_EQ(rig.store.deletedCount(), 1);
     EXPECT_EQ(readFile(rig.meta()), "{\"deletedCount\":1}");
@@ -82,8 +82,8 @@ TEST(RecordStore, DeleteCountsAndRewrites)
 
     const auto before = readFile(rig.journal());
     std::filesystem::remove(rig.meta());
-    EXPECT_EQ(rig.store.remove(std::vector<int>{}), 0);
-    EXPECT_EQ(rig.store.remove(std::vector<int>{-5, 9}), 0);
+    EXPECT_EQ(rig.store.remove(std::vector<int> {}), 0);
+    EXPECT_EQ(rig.store.remove(std::vector<int> { -5, 9 }), 0);
     EXPECT_EQ(readFile(rig.journal()), before);
     EXPECT_FALSE(std::filesystem::exists(rig.meta()));
 }
@@ -101,7 +101,7 @@ TEST(RecordStore, ClearAllReplaceAndReset)
     EXPECT_TRUE(std::filesystem::exists(rig.journal()));
     EXPECT_EQ(readFile(rig.journal()), "");
 
-    rig.store.replace({reading(1), reading(2)}, -4);
+    rig.store.replace({ reading(1), reading(2) }, -4);
     EXPECT_EQ(rig.store.deletedCount(), 0);
     EXPECT_EQ(readFile(rig.meta()), "{\"deletedCount\":0}");
     EXPECT_EQ(rig.journalRecords(), 2u);
@@ -131,7 +131,7 @@ TEST(RecordStore, JournalFailuresAreLoggedEachTimeAndReportedOnce)
     std::filesystem::remove(rig.dir / "temp");
     EXPECT_EQ(rig.store.append(reading(3)), 3);
     EXPECT_EQ(rig.journalRecords(), 1u);
-    EXPECT_EQ(rig.store.remove(std::vector<int>{0}), 1); // the rewrite brings back what was missed
+    EXPECT_EQ(rig.store.remove(std::vector<int> { 0 }), 1); // the rewrite brings back what was missed
     EXPECT_EQ(rig.journalRecords(), 2u);
     EXPECT_EQ(rig.failures.size(), 1u);
     rig.store.discardJournal();
@@ -149,7 +149,7 @@ TEST(RecordStore, JournalFailureMidRecordingAndRecovery)
     std::filesystem::rename(rig.dir / "temp", rig.dir / "temp.away");
     testing::writeFile(rig.dir / "temp", "in the way");
     log::LogCapture log;
-    EXPECT_EQ(rig.store.remove(std::vector<int>{0}), 1);
+    EXPECT_EQ(rig.store.remove(std::vector<int> { 0 }), 1);
     EXPECT_EQ(rig.store.append(reading(10)), 3);
     EXPECT_EQ(rig.store.append(reading(11)), 4);
     EXPECT_EQ(log.count("緩衝檔寫入失敗："), 4); // side file, rewrite, two appends
@@ -158,7 +158,7 @@ TEST(RecordStore, JournalFailureMidRecordingAndRecovery)
     std::filesystem::remove(rig.dir / "temp");
     std::filesystem::rename(rig.dir / "temp.away", rig.dir / "temp");
     EXPECT_EQ(rig.store.append(reading(12)), 5);
-    EXPECT_EQ(rig.store.remove(std::vector<int>{0}), 1);
+    EXPECT_EQ(rig.store.remove(std::vector<int> { 0 }), 1);
     const auto replayed = JournalReplayer::replay(rig.journal());
     ASSERT_EQ(replayed.records.size(), 4u);
     EXPECT_EQ(replayed.records.back().t, 12.0);

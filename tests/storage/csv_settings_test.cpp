@@ -14,31 +14,37 @@ using testing::writeFile;
 
 TEST(CsvExporter, QuotingBomAndLineEnds)
 {
-    const std::string text = CsvExporter::encode({"Date", "Value", "Unit"},
-        {{"2024-07-03", "a,b", "\u00B0C"}, {"x\"y", " ", ""}, {"line\nbreak", "cr\r"}, {}});
+    const std::string text = CsvExporter::encode({ "Date", "Value", "Unit" },
+        { { "2024-07-03", "a,b", "\u00B0C" }, { "x\"y", " ", "" }, { "line\nbreak", "cr\r" }, {} });
     EXPECT_EQ(text,
-        "\xEF\xBB\xBF" "Date,Value,Unit\r\n"
-        "2024-07-03,\"a,b\",\xC2\xB0" "C\r\n"
+        "\xEF\xBB\xBF"
+        "Date,Value,Unit\r\n"
+        "2024-07-03,\"a,b\",\xC2\xB0"
+        "C\r\n"
         "\"x\"\"y\", ,\r\n"
         "\"line\nbreak\",\"cr\r\"\r\n"
         "\r\n");
-    EXPECT_EQ(CsvExporter::encode({"A", "B"}, {}), "\xEF\xBB\xBF" "A,B\r\n");
+    EXPECT_EQ(CsvExporter::encode({ "A", "B" }, {}),
+        "\xEF\xBB\xBF"
+        "A,B\r\n");
 }
 
 TEST(CsvExporter, WritesAtomicallyAndLeavesTheOldFileOnFailure)
 {
     TempDir dir;
     const auto path = dir / "out.csv";
-    ASSERT_TRUE(CsvExporter::exportFile({"A"}, {{"1"}}, path));
-    EXPECT_EQ(readFile(path), "\xEF\xBB\xBF" "A\r\n1\r\n");
+    ASSERT_TRUE(CsvExporter::exportFile({ "A" }, { { "1" } }, path));
+    EXPECT_EQ(readFile(path),
+        "\xEF\xBB\xBF"
+        "A\r\n1\r\n");
     EXPECT_FALSE(std::filesystem::exists(dir / "out.csv.tmp"));
     // A destination in a missing folder fails with an error value.
-    const auto failed = CsvExporter::exportFile({"A"}, {}, dir / "missing" / "x.csv");
+    const auto failed = CsvExporter::exportFile({ "A" }, {}, dir / "missing" / "x.csv");
     ASSERT_FALSE(failed);
     EXPECT_EQ(failed.error().kind, StorageError::Kind::fileSystem);
     // A destination that is a folder fails and the folder is untouched.
     std::filesystem::create_directories(dir / "folder.csv" / "inner");
-    EXPECT_FALSE(CsvExporter::exportFile({"A"}, {}, dir / "folder.csv"));
+    EXPECT_FALSE(CsvExporter::exportFile({ "A" }, {}, dir / "folder.csv"));
     EXPECT_TRUE(std::filesystem::exists(dir / "folder.csv" / "inner"));
 }
 
@@ -54,9 +60,9 @@ TEST(Settings, DefaultsForMissingOrMalformedFiles)
         || defaults.skippedUpdateVersion || defaults.updateManifestURL);
 
     TempDir dir;
-    SettingsStore store{PathProvider(dir.path())};
+    SettingsStore store { PathProvider(dir.path()) };
     EXPECT_EQ(store.load(), defaults);
-    for (const char* text : {"[]", "not json", "", "null", "42", "{\"language\":"}) {
+    for (const char* text : { "[]", "not json", "", "null", "42", "{\"language\":" }) {
         writeFile(dir / "settings.json", text);
         EXPECT_EQ(store.load(), defaults) << text;
     }
@@ -84,13 +90,13 @@ TEST(Settings, EachMemberStandsAlone)
     EXPECT_NEAR(*t.lastUpdateCheck, 1741915805.123, 1e-6);
     EXPECT_EQ(t.recordInterval, 10); // out of range for the integer type
     ASSERT_TRUE(t.windowPlacement);
-    EXPECT_EQ(*t.windowPlacement, (WindowPlacement{-10, 2, 300, 200, true}));
+    EXPECT_EQ(*t.windowPlacement, (WindowPlacement { -10, 2, 300, 200, true }));
     EXPECT_FALSE(SettingsStore::decode(R"({"lastUpdateCheck":"yesterday"})").lastUpdateCheck);
 }
 
 TEST(Settings, SortedOutputAndRoundTrip)
 {
-    const std::string plain = SettingsStore::encode(AppSettings{});
+    const std::string plain = SettingsStore::encode(AppSettings {});
     EXPECT_EQ(plain,
         "{\n  \"alwaysOnTop\": false,\n  \"autoCheckUpdates\": true,\n  \"chartVisible\": true,\n"
         "  \"language\": \"\",\n  \"recordInterval\": 10\n}\n");
@@ -99,7 +105,7 @@ TEST(Settings, SortedOutputAndRoundTrip)
     full.language = "zh-TW";
     full.recordInterval = 3;
     full.lastSaveDirectory = "/home/\u96FB";
-    full.windowPlacement = WindowPlacement{10, 20, 800, 600, false};
+    full.windowPlacement = WindowPlacement { 10, 20, 800, 600, false };
     full.lastUpdateCheck = 1741915805.0;
     full.skippedUpdateVersion = "1.2.0";
     full.updateManifestURL = "https://example.invalid/info.json";
@@ -112,7 +118,7 @@ TEST(Settings, SortedOutputAndRoundTrip)
     EXPECT_NE(text.find(*timestamp), std::string::npos);
 
     TempDir dir;
-    SettingsStore store{PathProvider(dir.path())};
+    SettingsStore store { PathProvider(dir.path()) };
     ASSERT_TRUE(store.save(full));
     EXPECT_EQ(store.load(), full);
     EXPECT_FALSE(std::filesystem::exists(dir / "settings.json.tmp"));

@@ -18,7 +18,7 @@ constexpr double k20240501 = 1714542312.0;
 
 JournalRecord record(double t, std::string x, std::optional<double> v, std::uint8_t f = 2, std::string u = "V")
 {
-    return JournalRecord{t, f, 1, std::move(x), v, std::move(u)};
+    return JournalRecord { t, f, 1, std::move(x), v, std::move(u) };
 }
 
 std::string canonical(const JournalRecord& r, int offset = 8 * 3600)
@@ -46,7 +46,11 @@ TEST(CanonicalLine, LayoutByteForByte)
 TEST(CanonicalLine, EscapingTable)
 {
     std::string out;
-    appendJsonString(out, std::string("a\"b\\c\td\x01" "e/\x7F\b\f\n\r\x1F", 16) + "電");
+    appendJsonString(out,
+        std::string("a\"b\\c\td\x01"
+                    "e/\x7F\b\f\n\r\x1F",
+            16)
+            + "電");
     EXPECT_EQ(out, "\"a\\\"b\\\\c\\td\\u0001e/\x7F\\b\\f\\n\\r\\u001f電\"");
 }
 
@@ -68,7 +72,7 @@ TEST(CanonicalLine, NumbersReadBackExactly)
     EXPECT_EQ(text(1e16), "1e+16");
     EXPECT_EQ(text(1234567890123456.0), "1234567890123456.0");
     EXPECT_EQ(text(0.1 + 0.2), "0.30000000000000004");
-    for (double v : {1.0 / 3, 6.02214076e23, 1.7976931348623157e308, 5e-324, -123.456e-7}) {
+    for (double v : { 1.0 / 3, 6.02214076e23, 1.7976931348623157e308, 5e-324, -123.456e-7 }) {
         const auto line = canonical(record(0, "v", v));
         const auto parsed = parseJournalLineFast(std::string_view(line).substr(0, line.size() - 1));
         ASSERT_TRUE(parsed) << line;
@@ -106,10 +110,14 @@ TEST(ParseLine, AcceptsTheGeneralShapes)
     EXPECT_FALSE(parseJournalLineFast(R"({"t":"2024-05-01T13:45:12+08:00","f":2,"f":2,"r":1,"x":"","u":""})"));
 }
 
-const std::string L1 = R"({"t":"2024-05-01T13:45:12+08:00","f":2,"r":1,"x":"1","v":1.0,"u":"V"})" "\n";
-const std::string L2 = R"({"t":"2024-05-01T13:45:13+08:00","f":2,"r":1,"x":"2","v":2.0,"u":"V"})" "\n";
-const std::string L3 = R"({"t":"2024-05-01T13:45:14+08:00","f":2,"r":1,"x":"3","v":3.0,"u":"V"})" "\n";
-const std::string Bad = R"({"t":"2024-05-01T13:45:14+08:00","f":256,"r":1,"x":"3","u":"V"})" "\n";
+const std::string L1 = R"({"t":"2024-05-01T13:45:12+08:00","f":2,"r":1,"x":"1","v":1.0,"u":"V"})"
+                       "\n";
+const std::string L2 = R"({"t":"2024-05-01T13:45:13+08:00","f":2,"r":1,"x":"2","v":2.0,"u":"V"})"
+                       "\n";
+const std::string L3 = R"({"t":"2024-05-01T13:45:14+08:00","f":2,"r":1,"x":"3","v":3.0,"u":"V"})"
+                       "\n";
+const std::string Bad = R"({"t":"2024-05-01T13:45:14+08:00","f":256,"r":1,"x":"3","u":"V"})"
+                        "\n";
 
 TEST(Replay, DamageKeepsWhatCameBefore)
 {
@@ -184,13 +192,14 @@ TEST(JournalWriter, AppendRewriteDiscard)
     EXPECT_FALSE(replayed.records[1].v);
     EXPECT_FALSE(replayed.wasTruncated);
 
-    const std::vector<JournalRecord> three{record(1, "a", 1.0), record(2, "b", 2.0), record(3, "c", 3.0)};
+    const std::vector<JournalRecord> three { record(1, "a", 1.0), record(2, "b", 2.0), record(3, "c", 3.0) };
     ASSERT_TRUE(writer->rewrite(three));
     EXPECT_TRUE(writer->isOpen());
     ASSERT_TRUE(writer->append(record(4, "d", 4.0)));
     EXPECT_EQ(JournalReplayer::replay(path).records.size(), 4u);
-    EXPECT_EQ(readFile(path), JournalWriter::encode(three, LocalTimeZone::currentOffsetSeconds())
-            + JournalWriter::encode(std::vector{record(4, "d", 4.0)}, LocalTimeZone::currentOffsetSeconds()));
+    EXPECT_EQ(readFile(path),
+        JournalWriter::encode(three, LocalTimeZone::currentOffsetSeconds())
+            + JournalWriter::encode(std::vector { record(4, "d", 4.0) }, LocalTimeZone::currentOffsetSeconds()));
 
     ASSERT_TRUE(writer->rewrite({}));
     EXPECT_EQ(readFile(path), "");
@@ -205,7 +214,7 @@ TEST(JournalWriter, AppendRewriteDiscard)
 
 TEST(JournalWriter, OutOfRangeTimestampsFallBackToTheGeneralEncoder)
 {
-    const std::vector<JournalRecord> records{record(0, "a", 1.0), record(253402300800.0, "far", 2.0)};
+    const std::vector<JournalRecord> records { record(0, "a", 1.0), record(253402300800.0, "far", 2.0) };
     const std::string bytes = JournalWriter::encode(records, 0);
     EXPECT_NE(bytes.find("\"10000-01-01T00:00:00+00:00\""), std::string::npos);
     const auto replayed = JournalReplayer::replayBytes(bytes);

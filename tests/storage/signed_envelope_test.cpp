@@ -27,14 +27,15 @@ SignedJSONEnvelope::HeaderPeek peek(std::string_view payload)
 {
     auto envelope = SignedJSONEnvelope::parse("{\"payload\":" + std::string(payload) + ",\"signature\":{}}");
     EXPECT_TRUE(envelope) << payload;
-    return envelope ? envelope->peekHeader() : SignedJSONEnvelope::HeaderPeek{};
+    return envelope ? envelope->peekHeader() : SignedJSONEnvelope::HeaderPeek {};
 }
 
 TEST(SignedJSONEnvelope, SealLayoutByteForByte)
 {
     const std::string payload = "{\"a\":1,\n\"b\":[true,null]}";
     const std::string document = sealed(payload);
-    ASSERT_TRUE(document.starts_with("{\"payload\":" + payload + ",\n\"signature\":{\"alg\":\"ES256\",\"keyId\":\"ZMD-4\",\"value\":\""));
+    ASSERT_TRUE(document.starts_with(
+        "{\"payload\":" + payload + ",\n\"signature\":{\"alg\":\"ES256\",\"keyId\":\"ZMD-4\",\"value\":\""));
     ASSERT_TRUE(document.ends_with("==\"}}\n"));
     const auto valueAt = document.find("\"value\":\"") + 9;
     EXPECT_EQ(document.size() - valueAt, 88u + 4u);
@@ -136,13 +137,13 @@ TEST(SignedJSONEnvelope, TooLargeCarriesTheExactTotal)
 
 TEST(Base64, StrictStandardForm)
 {
-    const std::vector<std::uint8_t> bytes{0xFB, 0xFF, 0x00, 0x41};
+    const std::vector<std::uint8_t> bytes { 0xFB, 0xFF, 0x00, 0x41 };
     EXPECT_EQ(Base64::encode(bytes), "+/8AQQ==");
     EXPECT_EQ(Base64::decode("+/8AQQ=="), bytes);
     EXPECT_EQ(Base64::encode({}), "");
-    EXPECT_EQ(Base64::decode(""), std::vector<std::uint8_t>{});
-    for (const char* bad : {"+/8AQQ", "+/8AQQ=", "+/8A QQ==", "+/8AQR==", "-_8AQQ==", "+/8A\nQQ==", "QQ=A", "Q===",
-             "=QQQ"})
+    EXPECT_EQ(Base64::decode(""), std::vector<std::uint8_t> {});
+    for (const char* bad :
+        { "+/8AQQ", "+/8AQQ=", "+/8A QQ==", "+/8AQR==", "-_8AQQ==", "+/8A\nQQ==", "QQ=A", "Q===", "=QQQ" })
         EXPECT_FALSE(Base64::decode(bad)) << bad;
 }
 
@@ -156,9 +157,15 @@ TEST(SignedJSONEnvelope, RandomDocumentsNeverCrash)
         for (int k = 0; k < edits; ++k) {
             const auto at = rng() % b.size();
             switch (rng() % 3) {
-            case 0: b[at] = "{}[]\",:\\ tfn0-"[rng() % 14]; break;
-            case 1: b.erase(at, 1 + rng() % 8); break;
-            default: b.resize(at); break;
+            case 0:
+                b[at] = "{}[]\",:\\ tfn0-"[rng() % 14];
+                break;
+            case 1:
+                b.erase(at, 1 + rng() % 8);
+                break;
+            default:
+                b.resize(at);
+                break;
             }
             if (b.empty())
                 break;

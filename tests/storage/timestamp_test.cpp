@@ -27,8 +27,8 @@ TEST(Timestamp, CanonicalRefusesWhatItCannotWrite)
     EXPECT_FALSE(canonicalTimestamp(NAN, 0));
     EXPECT_FALSE(canonicalTimestamp(INFINITY, 0));
     EXPECT_FALSE(canonicalTimestamp(1e14, 0));
-    EXPECT_FALSE(canonicalTimestamp(0, 30));      // not whole minutes
-    EXPECT_FALSE(canonicalTimestamp(0, 86'400));  // a day or more
+    EXPECT_FALSE(canonicalTimestamp(0, 30)); // not whole minutes
+    EXPECT_FALSE(canonicalTimestamp(0, 86'400)); // a day or more
     EXPECT_FALSE(canonicalTimestamp(253402300800.0, 0)); // year 10000
     EXPECT_FALSE(canonicalTimestamp(-62167219201.0, 0)); // year -1
     EXPECT_EQ(canonicalTimestamp(-62167219200.0, 0), "0000-01-01T00:00:00+00:00");
@@ -47,9 +47,9 @@ TEST(Timestamp, ReadsFastAndFractionalForms)
     // A day beyond the month runs on into the next month.
     EXPECT_EQ(parseTimestamp("2024-02-31T00:00:00Z"), parseTimestamp("2024-03-02T00:00:00Z"));
 
-    for (const char* bad : {"2024-05-01 13:45:12+08:00", "2024-05-01T13:45:12", "2024-13-01T00:00:00Z",
+    for (const char* bad : { "2024-05-01 13:45:12+08:00", "2024-05-01T13:45:12", "2024-13-01T00:00:00Z",
              "2024-05-01T24:00:00Z", "2024-05-01T13:45:12+0800", "2024-05-01T13:45:12.Z", "2024-05-01T13:45:12+08:00x",
-             "2024-05-00T00:00:00Z", "", "2024-05-01T13:45:12+24:00", "x024-05-01T13:45:12Z"})
+             "2024-05-00T00:00:00Z", "", "2024-05-01T13:45:12+24:00", "x024-05-01T13:45:12Z" })
         EXPECT_FALSE(parseTimestamp(bad)) << bad;
 }
 

@@ -24,11 +24,11 @@ const ZmdSignatureService& service()
 
 ZmdDocument document(std::size_t records = 3)
 {
-    ZmdDocument doc{"DMM-5174K", "ZELMAR DMM-5174K 1.0.0", 1714542312.75, 2, {}};
+    ZmdDocument doc { "DMM-5174K", "ZELMAR DMM-5174K 1.0.0", 1714542312.75, 2, {} };
     for (std::size_t i = 0; i < records; ++i)
-        doc.records.push_back(JournalRecord{1714542300.0 + static_cast<double>(i) + 0.5, static_cast<std::uint8_t>(i % 31),
-            static_cast<std::int64_t>(i % 10), i % 5 == 4 ? "OL" : "12.345",
-            i % 5 == 4 ? std::nullopt : std::optional<double>(12.345), "V"});
+        doc.records.push_back(JournalRecord { 1714542300.0 + static_cast<double>(i) + 0.5,
+            static_cast<std::uint8_t>(i % 31), static_cast<std::int64_t>(i % 10), i % 5 == 4 ? "OL" : "12.345",
+            i % 5 == 4 ? std::nullopt : std::optional<double>(12.345), "V" });
     return doc;
 }
 
@@ -56,8 +56,8 @@ std::string resigned(const std::string& file, const std::function<void(std::stri
 TEST(ZmdFile, PayloadLayoutByteForByte)
 {
     ZmdDocument doc = document(0);
-    doc.records.push_back({0, 2, 1, "1.5", 1.5, "V"});
-    doc.records.push_back({1, 6, 4, "OL", std::nullopt, "M\u03A9"});
+    doc.records.push_back({ 0, 2, 1, "1.5", 1.5, "V" });
+    doc.records.push_back({ 1, 6, 4, "OL", std::nullopt, "M\u03A9" });
     const std::string file = encoded(doc);
     const auto envelope = SignedJSONEnvelope::parse(file);
     ASSERT_TRUE(envelope);
@@ -103,15 +103,17 @@ TEST(ZmdFile, RefusalsInTheirOrder)
     digit[digit.find("12.345") + 2] = '9';
     EXPECT_EQ(decode(digit).error(), ZmdError::tampered());
 
-    EXPECT_EQ(decode(resigned(file, [](std::string& p) { p.replace(p.find("\"recordCount\":3"), 15, "\"recordCount\":4"); }))
-                  .error(),
+    EXPECT_EQ(
+        decode(resigned(file, [](std::string& p) { p.replace(p.find("\"recordCount\":3"), 15, "\"recordCount\":4"); }))
+            .error(),
         ZmdError::tampered());
 
     // A newer version is refused before the signature is looked at.
     std::string v2 = file;
     v2.replace(v2.find("\"formatVersion\":1"), 17, "\"formatVersion\":2");
     EXPECT_EQ(decode(v2).error(), ZmdError::unsupportedVersion(2));
-    EXPECT_EQ(decode(resigned(file, [](std::string& p) { p.replace(p.find("\"formatVersion\":1"), 17, "\"formatVersion\":0"); }))
+    EXPECT_EQ(decode(resigned(file,
+                         [](std::string& p) { p.replace(p.find("\"formatVersion\":1"), 17, "\"formatVersion\":0"); }))
                   .error(),
         ZmdError::notZmd());
 
@@ -127,10 +129,12 @@ TEST(ZmdFile, RefusalsInTheirOrder)
     EXPECT_EQ(decode(other).error(), ZmdError::notZmd());
 
     // Fractional savedAt is refused; fractional record times are accepted.
-    EXPECT_EQ(decode(resigned(file, [](std::string& p) {
-        const auto at = p.find("\"savedAt\":\"") + 30;
-        p.insert(at, ".5");
-    })).error(),
+    EXPECT_EQ(decode(resigned(file,
+                         [](std::string& p) {
+                             const auto at = p.find("\"savedAt\":\"") + 30;
+                             p.insert(at, ".5");
+                         }))
+                  .error(),
         ZmdError::notZmd());
     const auto fractional = decode(resigned(file, [](std::string& p) {
         const auto at = p.find("{\"t\":\"") + 25;

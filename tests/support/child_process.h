@@ -61,11 +61,11 @@ public:
                 buffer_.erase(0, at + 1);
                 return line;
             }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
+            const auto left
+                = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0)
                 return std::nullopt;
-            pollfd p{out_, POLLIN, 0};
+            pollfd p { out_, POLLIN, 0 };
             if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
                 return std::nullopt;
             char chunk[4096];

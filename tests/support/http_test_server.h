@@ -21,7 +21,10 @@
 using TestSocket = SOCKET;
 constexpr int kSendFlags = 0;
 constexpr TestSocket kNoSocket = INVALID_SOCKET;
-inline void closeTestSocket(TestSocket s) { closesocket(s); }
+inline void closeTestSocket(TestSocket s)
+{
+    closesocket(s);
+}
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -30,7 +33,10 @@ inline void closeTestSocket(TestSocket s) { closesocket(s); }
 using TestSocket = int;
 constexpr int kSendFlags = MSG_NOSIGNAL;
 constexpr TestSocket kNoSocket = -1;
-inline void closeTestSocket(TestSocket s) { ::close(s); }
+inline void closeTestSocket(TestSocket s)
+{
+    ::close(s);
+}
 #endif
 
 namespace zelmar::testing {
@@ -75,7 +81,7 @@ public:
         WSAStartup(MAKEWORD(2, 2), &data);
 #endif
         listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
+        sockaddr_in address {};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         address.sin_port = 0;
@@ -91,7 +97,7 @@ public:
         stopping_ = true;
         // Wake the accept call with a connection of our own.
         TestSocket wake = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
+        sockaddr_in address {};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         address.sin_port = htons(port_);
@@ -114,7 +120,10 @@ public:
     {
         return "http://127.0.0.1:" + std::to_string(port_) + path;
     }
-    [[nodiscard]] int requests() const { return requests_; }
+    [[nodiscard]] int requests() const
+    {
+        return requests_;
+    }
     [[nodiscard]] std::string lastRequest() const
     {
         std::lock_guard lock(mutex_);
@@ -170,8 +179,8 @@ private:
 
     TestSocket listener_ = kNoSocket;
     unsigned short port_ = 0;
-    std::atomic<bool> stopping_{false};
-    std::atomic<int> requests_{0};
+    std::atomic<bool> stopping_ { false };
+    std::atomic<int> requests_ { 0 };
     mutable std::mutex mutex_;
     std::map<std::string, Route> routes_;
     std::string lastRequest_;

@@ -16,7 +16,7 @@ namespace zelmar::testing {
 class ScriptedHid final : public HidBackend {
 public:
     bool present = true;
-    dmm_caps caps{65, 65};
+    dmm_caps caps { 65, 65 };
     bool failWrites = false;
     int opens = 0;
     int closes = 0;

@@ -19,7 +19,7 @@ using Answer = std::expected<Bytes, DMMError>;
 
 inline Answer validAnswer(const char* text = " 12.345")
 {
-    return MeterResponses::displayReport({2, 1, text, 0, {}});
+    return MeterResponses::displayReport({ 2, 1, text, 0, {} });
 }
 inline Answer failedAnswer()
 {
@@ -31,7 +31,7 @@ inline Answer ackAnswer()
 }
 inline Answer garbageAnswer()
 {
-    return Bytes{0x00, 0x00, 0xAB, 0xCD, 0x01};
+    return Bytes { 0x00, 0x00, 0xAB, 0xCD, 0x01 };
 }
 
 struct PortScript {
@@ -52,8 +52,7 @@ struct PortScript {
         std::lock_guard lock(mutex);
         answers.insert(answers.end(), list.begin(), list.end());
     }
-    template <typename F>
-    auto with(F f)
+    template <typename F> auto with(F f)
     {
         std::lock_guard lock(mutex);
         return f(*this);

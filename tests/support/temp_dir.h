@@ -17,7 +17,7 @@ class TempDir {
 public:
     TempDir()
     {
-        static std::atomic<int> counter{0};
+        static std::atomic<int> counter { 0 };
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
         path_ = std::filesystem::temp_directory_path()

@@ -26,9 +26,8 @@ struct Rig {
     {
         server.route("/body", [](auto& c) { c.respond(200, bytesOf(200'000)); });
         server.route("/empty", [](auto& c) { c.respond(200, ""); });
-        server.route("/nolength", [](auto& c) {
-            c.send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + bytesOf(150'000));
-        });
+        server.route(
+            "/nolength", [](auto& c) { c.send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + bytesOf(150'000)); });
         server.route("/short", [](auto& c) {
             c.send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nConnection: close\r\n\r\n" + bytesOf(500));
         });
@@ -45,12 +44,11 @@ struct Rig {
         });
         server.route("/grow", [](auto& c) {
             c.send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
-            for (int i = 0; i < 40 && c.send(bytesOf(65'536)); ++i) {
-            }
+            for (int i = 0; i < 40 && c.send(bytesOf(65'536)); ++i) { }
         });
     }
     HttpTestServer server;
-    PlatformHTTPClient client{"ZELMAR-DMM5174K/1.0.0"};
+    PlatformHTTPClient client { "ZELMAR-DMM5174K/1.0.0" };
 };
 
 TEST(UpdateHTTPClient, GetsBodiesWithAndWithoutLength)
@@ -97,8 +95,8 @@ TEST(UpdateHTTPClient, DownloadsStreamToAFileAndFailuresLeaveNone)
     testing::TempDir dir;
     const auto file = dir / "setup.exe";
     std::vector<std::pair<std::int64_t, std::optional<std::int64_t>>> progress;
-    const auto done = rig.client.download(rig.server.url("/body"), file, 10,
-        [&](std::int64_t received, std::optional<std::int64_t> expected) {
+    const auto done = rig.client.download(
+        rig.server.url("/body"), file, 10, [&](std::int64_t received, std::optional<std::int64_t> expected) {
             progress.emplace_back(received, expected);
             return true;
         });
@@ -124,8 +122,8 @@ TEST(UpdateHTTPClient, DownloadsStreamToAFileAndFailuresLeaveNone)
     EXPECT_FALSE(std::filesystem::exists(dir / "grow.exe"));
     EXPECT_LT(calls, 10);
 
-    EXPECT_EQ(rig.client.download(rig.server.url("/404"), dir / "404.exe", 10, {}).error(),
-        UpdateHTTPError::httpStatus(404));
+    EXPECT_EQ(
+        rig.client.download(rig.server.url("/404"), dir / "404.exe", 10, {}).error(), UpdateHTTPError::httpStatus(404));
     EXPECT_FALSE(std::filesystem::exists(dir / "404.exe"));
 }
 

@@ -40,8 +40,8 @@ TEST(InstallerLaunchWin32, ReadsTheUninstallRegistration)
 
 TEST(InstallerLaunchWin32, AMissingInstallerIsALaunchFailure)
 {
-    const auto plan = InstallerLaunch::plan(L"C:\\no\\such\\ZELMAR_DMM5174K_Setup_9.9.9.exe",
-        InstallerLaunch::Scope::perUser);
+    const auto plan
+        = InstallerLaunch::plan(L"C:\\no\\such\\ZELMAR_DMM5174K_Setup_9.9.9.exe", InstallerLaunch::Scope::perUser);
     const auto launched = InstallerLaunch::launch(plan, nullptr);
     ASSERT_FALSE(launched);
     EXPECT_EQ(launched.error().kind, UpdateFailure::Kind::launchFailed);

@@ -25,8 +25,8 @@ TEST(PublishTool, SignsAManifestTheCheckAccepts)
         {"version":"1.5.0-beta.1","channel":"beta","release_date":"2025-04-01",
          "url":"https://example.invalid/b.exe","size":1,"sha256":"0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef"}]})");
     const auto output = dir / "info.json";
-    testing::ChildProcess tool({ZELMAR_PUBLISH_PATH, (dir / "description.json").string(),
-        testing::fixturePath("update-dev-key.private.hex").string(), "UPD-1", output.string()});
+    testing::ChildProcess tool({ ZELMAR_PUBLISH_PATH, (dir / "description.json").string(),
+        testing::fixturePath("update-dev-key.private.hex").string(), "UPD-1", output.string() });
     ASSERT_EQ(tool.wait(), 0);
 
     testing::HttpTestServer server;
@@ -35,8 +35,8 @@ TEST(PublishTool, SignsAManifestTheCheckAccepts)
     PlatformHTTPClient client("ZELMAR-DMM5174K/1.0.0");
     const auto body = client.get(server.url("/swupdata/dmm5174k/info.json"), 10, UpdateManifestCodec::maximumDocument);
     ASSERT_TRUE(body);
-    const auto manifest = UpdateManifestCodec::decode(std::string(body->begin(), body->end()),
-        UpdateSignatureService::shared(), "ZELMAR DMM-5174K");
+    const auto manifest = UpdateManifestCodec::decode(
+        std::string(body->begin(), body->end()), UpdateSignatureService::shared(), "ZELMAR DMM-5174K");
     ASSERT_TRUE(manifest);
     const auto decision = UpdateSelector::select(*manifest, *SemanticVersion::parse("1.0.0"), std::nullopt);
     ASSERT_EQ(decision.kind, UpdateDecision::Kind::available);
@@ -45,8 +45,8 @@ TEST(PublishTool, SignsAManifestTheCheckAccepts)
 
     // A description whose latest version is not listed is refused.
     testing::writeFile(dir / "bad.json", R"({"name":"ZELMAR DMM-5174K","latest":"2.0.0","versions":[]})");
-    testing::ChildProcess refused({ZELMAR_PUBLISH_PATH, (dir / "bad.json").string(),
-        testing::fixturePath("update-dev-key.private.hex").string(), "UPD-1", (dir / "bad-info.json").string()});
+    testing::ChildProcess refused({ ZELMAR_PUBLISH_PATH, (dir / "bad.json").string(),
+        testing::fixturePath("update-dev-key.private.hex").string(), "UPD-1", (dir / "bad-info.json").string() });
     EXPECT_EQ(refused.wait(), 1);
     EXPECT_FALSE(std::filesystem::exists(dir / "bad-info.json"));
 }

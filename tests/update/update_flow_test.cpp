@@ -34,16 +34,15 @@ struct DownloadRig {
     DownloadRig()
     {
         server.route("/setup.exe", [this](auto& c) { c.respond(200, body); });
-        server.route("/nolength-plus-one", [this](auto& c) {
-            c.send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body + "x");
-        });
+        server.route("/nolength-plus-one",
+            [this](auto& c) { c.send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body + "x"); });
         server.route("/announces-more", [this](auto& c) { c.respond(200, body + "x"); });
     }
     std::string body = installer(300'000);
     HttpTestServer server;
-    PlatformHTTPClient client{"test"};
+    PlatformHTTPClient client { "test" };
     TempDir dir;
-    UpdateDownloader downloader{client, dir / "updates", 10};
+    UpdateDownloader downloader { client, dir / "updates", 10 };
     const std::string name = UpdateDownloader::installerFileName("1.4.0");
 };
 
@@ -66,8 +65,8 @@ TEST(UpdateDownloader, VerifiedInstallersOnly)
 
     // A second download finds the verified file: no request, no progress.
     const int requests = rig.server.requests();
-    ASSERT_TRUE(rig.downloader.download(rig.server.url("/setup.exe"), rig.name, size, hashOf(rig.body),
-        [](std::int64_t, std::int64_t) {
+    ASSERT_TRUE(rig.downloader.download(
+        rig.server.url("/setup.exe"), rig.name, size, hashOf(rig.body), [](std::int64_t, std::int64_t) {
             ADD_FAILURE() << "no transfer expected";
             return true;
         }));
@@ -91,14 +90,17 @@ TEST(UpdateDownloader, RefusalsLeaveNothingBehind)
     EXPECT_EQ(rig.downloader.download(rig.server.url("/announces-more"), rig.name, size, hashOf(rig.body), {}).error(),
         UpdateHTTPError::sizeMismatch(size, size + 1));
     EXPECT_TRUE(empty());
-    EXPECT_EQ(rig.downloader.download(rig.server.url("/nolength-plus-one"), rig.name, size, hashOf(rig.body), {}).error(),
+    EXPECT_EQ(
+        rig.downloader.download(rig.server.url("/nolength-plus-one"), rig.name, size, hashOf(rig.body), {}).error(),
         UpdateHTTPError::sizeMismatch(size, size + 1));
     EXPECT_TRUE(empty());
     EXPECT_EQ(rig.downloader.download(rig.server.url("/setup.exe"), rig.name, size, std::string(64, 'a'), {}).error(),
         UpdateHTTPError::checksumMismatch());
     EXPECT_TRUE(empty());
-    EXPECT_EQ(rig.downloader.download(rig.server.url("/setup.exe"), rig.name, size, hashOf(rig.body),
-                  [](std::int64_t, std::int64_t) { return false; }).error(),
+    EXPECT_EQ(rig.downloader
+                  .download(rig.server.url("/setup.exe"), rig.name, size, hashOf(rig.body),
+                      [](std::int64_t, std::int64_t) { return false; })
+                  .error(),
         UpdateHTTPError::cancelled());
     EXPECT_TRUE(empty());
     EXPECT_EQ(rig.downloader.download(rig.server.url("/missing"), rig.name, size, hashOf(rig.body), {}).error(),
@@ -114,8 +116,8 @@ TEST(UpdateDownloader, RefusalsLeaveNothingBehind)
 
 TEST(UpdateDownloader, SafeNamesAndCleanup)
 {
-    for (const char* bad : {"con.exe", "Con.Setup.exe", ".hidden.exe", "setup.exe.", "a.exe.PART", "a b.exe", "../x.exe",
-             "LPT9", ""})
+    for (const char* bad :
+        { "con.exe", "Con.Setup.exe", ".hidden.exe", "setup.exe.", "a.exe.PART", "a b.exe", "../x.exe", "LPT9", "" })
         EXPECT_FALSE(UpdateDownloader::isSafeFileName(bad)) << bad;
     EXPECT_TRUE(UpdateDownloader::isSafeFileName("ZELMAR_DMM5174K_Setup_1.4.0-rc.1.exe"));
     EXPECT_FALSE(UpdateDownloader::isSafeFileName(std::string(129, 'a')));
@@ -123,7 +125,7 @@ TEST(UpdateDownloader, SafeNamesAndCleanup)
     DownloadRig rig;
     const auto updates = rig.dir / "updates";
     std::filesystem::create_directories(updates / "old.exe");
-    for (const char* f : {"ZELMAR_DMM5174K_SETUP_1.4.0.EXE", "old-1.exe", "x.part", "notes.txt"})
+    for (const char* f : { "ZELMAR_DMM5174K_SETUP_1.4.0.EXE", "old-1.exe", "x.part", "notes.txt" })
         testing::writeFile(updates / f, "x");
     ASSERT_TRUE(rig.downloader.removeOldInstallers(rig.name));
     EXPECT_TRUE(std::filesystem::exists(updates / "ZELMAR_DMM5174K_SETUP_1.4.0.EXE"));
@@ -135,13 +137,11 @@ TEST(UpdateDownloader, SafeNamesAndCleanup)
 
 TEST(UpdateEndpoint, OverridesAndRejections)
 {
-    const auto env = [](std::optional<std::string> value) {
-        return [value](const char*) { return value; };
-    };
+    const auto env = [](std::optional<std::string> value) { return [value](const char*) { return value; }; };
     auto r = UpdateEndpoint::resolve(env("ftp://host/x"), "https://mirror.example/info.json");
     EXPECT_EQ(r.url, "https://mirror.example/info.json");
     EXPECT_EQ(r.source, UpdateEndpoint::Source::settings);
-    EXPECT_EQ(r.rejected, std::vector<std::string>{"environment=ftp://host/x"});
+    EXPECT_EQ(r.rejected, std::vector<std::string> { "environment=ftp://host/x" });
     r = UpdateEndpoint::resolve(env("  \n"), " ");
     EXPECT_EQ(r.source, UpdateEndpoint::Source::builtIn);
     EXPECT_TRUE(r.rejected.empty());
@@ -160,11 +160,11 @@ TEST(UpdateFlow, ActionsEffectsAndPreflight)
     UpdateRelease r;
     r.version = *SemanticVersion::parse("1.4.0");
     const auto act = [&](UpdateCheckOutcome o, Mode m) { return UpdateFlow::action(o, m, "1.0.0"); };
-    const UpdateCheckOutcome skipped{UpdateDecision::skipped(r), std::nullopt};
-    const UpdateCheckOutcome optional{UpdateDecision::available(r, false), std::nullopt};
-    const UpdateCheckOutcome mandatory{UpdateDecision::available(r, true), std::nullopt};
-    const UpdateCheckOutcome current{UpdateDecision::upToDate(), std::nullopt};
-    const UpdateCheckOutcome failed{std::nullopt, UpdateFailure::of(FK::network, 12029)};
+    const UpdateCheckOutcome skipped { UpdateDecision::skipped(r), std::nullopt };
+    const UpdateCheckOutcome optional { UpdateDecision::available(r, false), std::nullopt };
+    const UpdateCheckOutcome mandatory { UpdateDecision::available(r, true), std::nullopt };
+    const UpdateCheckOutcome current { UpdateDecision::upToDate(), std::nullopt };
+    const UpdateCheckOutcome failed { std::nullopt, UpdateFailure::of(FK::network, 12029) };
     EXPECT_EQ(act(skipped, Mode::automatic).kind, AK::logOnly);
     EXPECT_EQ(act(skipped, Mode::manual).kind, AK::showNoticeAndPrompt);
     EXPECT_EQ(act(skipped, Mode::unattendedInstall).kind, AK::installUnattended);
@@ -178,10 +178,14 @@ TEST(UpdateFlow, ActionsEffectsAndPreflight)
     EXPECT_EQ(act(failed, Mode::manual).failure->dialogTitle(), L10nKey::dialogUpdateCheckFailedTitle);
 
     using C = UpdateFlow::PromptChoice;
-    EXPECT_EQ(UpdateFlow::effects(C::updateNow, "1.4.0", false), (UpdateFlow::PromptEffects{std::nullopt, true, true}));
-    EXPECT_EQ(UpdateFlow::effects(C::remindLater, "1.4.0", false), (UpdateFlow::PromptEffects{std::nullopt, true, false}));
-    EXPECT_EQ(UpdateFlow::effects(C::skipVersion, "1.4.0", false), (UpdateFlow::PromptEffects{"1.4.0", false, false}));
-    EXPECT_EQ(UpdateFlow::effects(C::skipVersion, "1.4.0", true), (UpdateFlow::PromptEffects{std::nullopt, true, false}));
+    EXPECT_EQ(
+        UpdateFlow::effects(C::updateNow, "1.4.0", false), (UpdateFlow::PromptEffects { std::nullopt, true, true }));
+    EXPECT_EQ(
+        UpdateFlow::effects(C::remindLater, "1.4.0", false), (UpdateFlow::PromptEffects { std::nullopt, true, false }));
+    EXPECT_EQ(
+        UpdateFlow::effects(C::skipVersion, "1.4.0", false), (UpdateFlow::PromptEffects { "1.4.0", false, false }));
+    EXPECT_EQ(
+        UpdateFlow::effects(C::skipVersion, "1.4.0", true), (UpdateFlow::PromptEffects { std::nullopt, true, false }));
     EXPECT_EQ(UpdateFlow::preflight(true, true), UpdateFlow::InstallPreflight::blockedByRecording);
     EXPECT_EQ(UpdateFlow::preflight(false, true), UpdateFlow::InstallPreflight::askToSaveChanges);
     EXPECT_EQ(UpdateFlow::preflight(false, false), UpdateFlow::InstallPreflight::ready);
@@ -193,8 +197,10 @@ TEST(UpdateFlow, FailuresFromErrors)
 {
     EXPECT_EQ(UpdateFailure::fromCheck(UpdateHTTPError::httpStatus(404)), UpdateFailure::of(FK::serverStatus, 404));
     EXPECT_EQ(UpdateFailure::fromCheck(UpdateHTTPError::tooLarge()), UpdateFailure::of(FK::manifestInvalid));
-    EXPECT_EQ(UpdateFailure::fromCheck(UpdateManifestError::nameMismatch("X")), UpdateFailure::of(FK::manifestWrongProduct, 0, "X"));
-    EXPECT_EQ(UpdateFailure::fromDownload(UpdateHTTPError::network(12002)), UpdateFailure::of(FK::downloadNetwork, 12002));
+    EXPECT_EQ(UpdateFailure::fromCheck(UpdateManifestError::nameMismatch("X")),
+        UpdateFailure::of(FK::manifestWrongProduct, 0, "X"));
+    EXPECT_EQ(
+        UpdateFailure::fromDownload(UpdateHTTPError::network(12002)), UpdateFailure::of(FK::downloadNetwork, 12002));
     EXPECT_EQ(UpdateFailure::fromDownload(UpdateHTTPError::tooLarge()), UpdateFailure::of(FK::integrityMismatch));
     EXPECT_EQ(UpdateFailure::fromDownload(UpdateHTTPError::io("x")), UpdateFailure::of(FK::storage, 0, "x"));
     EXPECT_EQ(UpdateFailure::of(FK::storage, 0, "x").logText(), "檔案錯誤：x");
@@ -210,12 +216,12 @@ TEST(UpdateFlow, FailuresFromErrors)
 TEST(UpdateFlow, NotesAndPercent)
 {
     UpdateRelease r;
-    r.notes = {{"en-GB", "gb"}, {"en-US", "us"}, {"zh-Hant", "hant"}, {"ja", "ja"}};
+    r.notes = { { "en-GB", "gb" }, { "en-US", "us" }, { "zh-Hant", "hant" }, { "ja", "ja" } };
     EXPECT_EQ(UpdateFlow::notes(r, "en-US"), "us");
     EXPECT_EQ(UpdateFlow::notes(r, "zh-TW"), "hant");
     r.notes.erase("zh-Hant");
     EXPECT_EQ(UpdateFlow::notes(r, "zh-TW"), "us");
-    r.notes = {{"ja", "ja"}, {"de", "de"}};
+    r.notes = { { "ja", "ja" }, { "de", "de" } };
     EXPECT_EQ(UpdateFlow::notes(r, "zh-TW"), "de");
     r.notes.clear();
     EXPECT_FALSE(UpdateFlow::notes(r, "zh-TW"));
@@ -255,10 +261,10 @@ TEST(InstallerLaunch, ScopeAndPlan)
     FakeInstallations env;
     env.folder = L"C:\\Users\\a\\AppData\\Local\\Programs\\DMM";
     EXPECT_EQ(InstallerLaunch::detectScope(env), Scope::machine); // no per-user key
-    env.user = {true, L"c:/users/a/appdata/local/programs/dmm/"};
+    env.user = { true, L"c:/users/a/appdata/local/programs/dmm/" };
     EXPECT_EQ(InstallerLaunch::detectScope(env), Scope::perUser);
-    env.user = {true, L"D:\\Elsewhere"};
-    env.machineReg = {true, L"\"C:\\Users\\a\\AppData\\Local\\Programs\\DMM\\\""};
+    env.user = { true, L"D:\\Elsewhere" };
+    env.machineReg = { true, L"\"C:\\Users\\a\\AppData\\Local\\Programs\\DMM\\\"" };
     EXPECT_EQ(InstallerLaunch::detectScope(env), Scope::machine);
     env.machineReg = {};
     EXPECT_EQ(InstallerLaunch::detectScope(env), Scope::perUser);

@@ -24,11 +24,13 @@ PrivateKeySigner devSigner()
 
 std::string release(const std::string& version, const std::string& extra = {})
 {
-    return R"({"version":")" + version + R"(","channel":"stable","release_date":"2025-03-14","url":"https://example.invalid/setup.exe","size":1000,"sha256":")"
+    return R"({"version":")" + version
+        + R"(","channel":"stable","release_date":"2025-03-14","url":"https://example.invalid/setup.exe","size":1000,"sha256":")"
         + kHash + "\"" + extra + "}";
 }
 
-std::string payload(const std::string& releases, const std::string& head = R"("format":"ZELMAR-UPDATE","formatVersion":1,)",
+std::string payload(const std::string& releases,
+    const std::string& head = R"("format":"ZELMAR-UPDATE","formatVersion":1,)",
     const std::string& name = "ZELMAR DMM-5174K")
 {
     return "{" + head + R"("name":")" + name + R"(","latest":"1.4.0","versions":[)" + releases + "]}";
@@ -63,15 +65,17 @@ TEST(UpdateManifest, ServerPathOrderOfChecks)
     EXPECT_EQ(decode(v2).error(), UpdateManifestError::unsupportedVersion(2));
     EXPECT_EQ(decode(sealed(payload(release("1.4.0"), R"("format":"ZELMAR-UPDATE","formatVersion":0,)"))).error(),
         UpdateManifestError::notManifest());
-    EXPECT_EQ(decode(sealed(payload(release("1.4.0"), R"("format":"ZELMAR-UPDATE","formatVersion":1,)", "ZELMAR DMM-5174K ")))
-                  .error(),
+    EXPECT_EQ(
+        decode(sealed(payload(release("1.4.0"), R"("format":"ZELMAR-UPDATE","formatVersion":1,)", "ZELMAR DMM-5174K ")))
+            .error(),
         UpdateManifestError::nameMismatch("ZELMAR DMM-5174K "));
 
     std::string altered = sealed(payload(release("1.4.0")));
     altered[altered.find("1000")] = '2';
     EXPECT_EQ(decode(altered).error(), UpdateManifestError::tampered());
     // The measurement-file key is not an update key.
-    EXPECT_EQ(decode(*SignedJSONEnvelope::seal(payload(release("1.4.0")), ZmdSignatureService::shared(), 1 << 20)).error(),
+    EXPECT_EQ(
+        decode(*SignedJSONEnvelope::seal(payload(release("1.4.0")), ZmdSignatureService::shared(), 1 << 20)).error(),
         UpdateManifestError::tampered());
     EXPECT_EQ(decode("not json").error(), UpdateManifestError::notManifest());
     EXPECT_EQ(decode(sealed(R"({"a":1})")).error(), UpdateManifestError::notManifest());
@@ -82,14 +86,15 @@ TEST(UpdateManifest, ServerPathOrderOfChecks)
 TEST(UpdateManifest, OneMebibyteLimit)
 {
     // Pad the payload with an unknown member to exactly 1 MiB of document.
-    const std::string base = sealed(payload(release("1.4.0"), R"("format":"ZELMAR-UPDATE","formatVersion":1,"pad":"",)"));
+    const std::string base
+        = sealed(payload(release("1.4.0"), R"("format":"ZELMAR-UPDATE","formatVersion":1,"pad":"",)"));
     const std::size_t missing = static_cast<std::size_t>(UpdateManifestCodec::maximumDocument) - base.size();
-    const std::string exact = sealed(
-        payload(release("1.4.0"), R"("format":"ZELMAR-UPDATE","formatVersion":1,"pad":")" + std::string(missing, 'x') + "\","));
+    const std::string exact = sealed(payload(
+        release("1.4.0"), R"("format":"ZELMAR-UPDATE","formatVersion":1,"pad":")" + std::string(missing, 'x') + "\","));
     ASSERT_EQ(exact.size(), 1'048'576u);
     EXPECT_TRUE(decode(exact));
-    const std::string over = sealed(payload(
-        release("1.4.0"), R"("format":"ZELMAR-UPDATE","formatVersion":1,"pad":")" + std::string(missing + 1, 'x') + "\","));
+    const std::string over = sealed(payload(release("1.4.0"),
+        R"("format":"ZELMAR-UPDATE","formatVersion":1,"pad":")" + std::string(missing + 1, 'x') + "\","));
     EXPECT_EQ(decode(over).error(), UpdateManifestError::notManifest());
 }
 
@@ -97,9 +102,12 @@ TEST(UpdateManifest, PayloadReasons)
 {
     EXPECT_EQ(reason("\xEF\xBB\xBF" + payload(release("1.4.0"))), "");
     EXPECT_EQ(reason(payload(release("1.4.0")) + "\xFF"), "payload 不是有效的 UTF-8 文字");
-    EXPECT_EQ(reason(payload(R"({"version":"1.4.0","channel":"stable","release_date":"2025-03-14","url":5,"size":1,"sha256":"x"})")),
+    EXPECT_EQ(
+        reason(payload(
+            R"({"version":"1.4.0","channel":"stable","release_date":"2025-03-14","url":5,"size":1,"sha256":"x"})")),
         "payload JSON 結構或欄位型別不符（欄位 versions.[0].url 型別不符）");
-    EXPECT_EQ(reason(payload(R"({"version":"1.4.0","channel":null,"release_date":"2025-03-14","url":"x","size":1,"sha256":"x"})")),
+    EXPECT_EQ(reason(payload(
+                  R"({"version":"1.4.0","channel":null,"release_date":"2025-03-14","url":"x","size":1,"sha256":"x"})")),
         "payload JSON 結構或欄位型別不符（欄位 versions.[0].channel 為 null）");
     EXPECT_EQ(reason(R"({"format":"ZELMAR-UPDATE","formatVersion":1,"latest":"1.0.0","versions":[]})"),
         "payload JSON 結構或欄位型別不符（缺少欄位 根.name）");
@@ -109,8 +117,11 @@ TEST(UpdateManifest, PayloadReasons)
     EXPECT_EQ(reason(payload(release("1.4.0"), R"("format":"X",)"), false), "format 須為 ZELMAR-UPDATE（實際：X）");
     EXPECT_EQ(reason(payload(release("1.4.0"), R"("format":"ZELMAR-UPDATE",)")), "缺少 formatVersion");
     EXPECT_EQ(reason(payload(release("v1.4.0"))), "versions[0]：version「v1.4.0」不是合法的版本號");
-    EXPECT_EQ(reason(payload(release("1.4.0", R"(,"min_version":"x")"))), "versions[0]：min_version「x」不是合法的版本號");
-    EXPECT_EQ(reason(payload(R"({"version":"1.4.0","channel":"stable","release_date":"2025-03-14","url":"a b","size":1,"sha256":")" + kHash + "\"}")),
+    EXPECT_EQ(
+        reason(payload(release("1.4.0", R"(,"min_version":"x")"))), "versions[0]：min_version「x」不是合法的版本號");
+    EXPECT_EQ(reason(payload(
+                  R"({"version":"1.4.0","channel":"stable","release_date":"2025-03-14","url":"a b","size":1,"sha256":")"
+                  + kHash + "\"}")),
         "versions[0]：url 不是合法網址");
 }
 
@@ -139,8 +150,9 @@ TEST(UpdateManifest, ValidationRules)
     EXPECT_EQ(with([](auto& r) { r.size = 4'294'967'297LL; }), c + "size 須介於 1 與 4294967296 位元組");
     EXPECT_EQ(with([](auto& r) { r.size = 0; }), c + "size 須介於 1 與 4294967296 位元組");
     EXPECT_EQ(with([](auto& r) { r.releaseDate = "2024-02-29"; }), "");
-    for (const char* bad : {"2023-02-29", "1999-12-31", "2024-2-09", "2024-13-01"})
-        EXPECT_EQ(with([&](auto& r) { r.releaseDate = bad; }), c + "release_date「" + bad + "」不是合法日期（yyyy-MM-dd）");
+    for (const char* bad : { "2023-02-29", "1999-12-31", "2024-2-09", "2024-13-01" })
+        EXPECT_EQ(
+            with([&](auto& r) { r.releaseDate = bad; }), c + "release_date「" + bad + "」不是合法日期（yyyy-MM-dd）");
     EXPECT_EQ(with([](auto& r) { r.channel = ""; }), c + "channel 須為 1–32 個可見 ASCII 字元");
     EXPECT_EQ(with([](auto& r) { r.channel = std::string(33, 'b'); }), c + "channel 須為 1–32 個可見 ASCII 字元");
     EXPECT_EQ(with([](auto& r) { r.channel = "stable "; }), c + "channel 須為 1–32 個可見 ASCII 字元");
@@ -149,7 +161,8 @@ TEST(UpdateManifest, ValidationRules)
     EXPECT_EQ(with([](auto& r) { r.url = "setup.exe"; }), c + "url 只接受 http／https");
     EXPECT_EQ(with([](auto& r) { r.url = "https:///x"; }), c + "url 缺少主機名稱");
     EXPECT_EQ(with([](auto& r) { r.sha256 = std::string(64, 'A'); }), c + "sha256 須為 64 字元小寫十六進位");
-    EXPECT_EQ(with([](auto& r) { r.minVersion = SemanticVersion::parse("2.0.0"); }), c + "min_version（2.0.0）不可大於 version");
+    EXPECT_EQ(with([](auto& r) { r.minVersion = SemanticVersion::parse("2.0.0"); }),
+        c + "min_version（2.0.0）不可大於 version");
 
     m.name.clear();
     EXPECT_EQ(validation(m), "name 不可為空");
@@ -170,7 +183,7 @@ TEST(UpdateManifest, ValidationRules)
 TEST(UpdateManifest, EncodeRoundTripsThroughTheServerPath)
 {
     auto m = manifest();
-    m.releases[0].notes = {{"en-US", "Fixes."}, {"zh-TW", "修正。"}};
+    m.releases[0].notes = { { "en-US", "Fixes." }, { "zh-TW", "修正。" } };
     m.releases[0].minVersion = SemanticVersion::parse("1.0.0");
     const auto document = UpdateManifestCodec::encode(m, devSigner());
     ASSERT_TRUE(document) << document.error();
@@ -181,8 +194,8 @@ TEST(UpdateManifest, EncodeRoundTripsThroughTheServerPath)
     EXPECT_FALSE(UpdateManifestCodec::encode(m, devSigner()));
 }
 
-UpdateRelease rel(const char* version, const char* channel = "stable", bool mandatory = false,
-    const char* minVersion = nullptr)
+UpdateRelease rel(
+    const char* version, const char* channel = "stable", bool mandatory = false, const char* minVersion = nullptr)
 {
     UpdateRelease r = manifest().releases[0];
     r.version = *SemanticVersion::parse(version);
@@ -196,25 +209,27 @@ UpdateRelease rel(const char* version, const char* channel = "stable", bool mand
 TEST(UpdateSelector, StableOnlyNewestFirstOfEquals)
 {
     const auto v = [](const char* t) { return *SemanticVersion::parse(t); };
-    UpdateManifest m{"ZELMAR DMM-5174K", "2.0.0", {rel("2.0.0", "beta"), rel("1.4.0"), rel("1.3.0")}};
+    UpdateManifest m { "ZELMAR DMM-5174K", "2.0.0", { rel("2.0.0", "beta"), rel("1.4.0"), rel("1.3.0") } };
     auto d = UpdateSelector::select(m, v("1.0.0"), std::nullopt);
     EXPECT_EQ(d.kind, UpdateDecision::Kind::available);
     EXPECT_EQ(d.release->version.text(), "1.4.0");
     EXPECT_EQ(UpdateSelector::select(m, v("1.4.0"), std::nullopt), UpdateDecision::upToDate());
     EXPECT_EQ(UpdateSelector::select(m, v("3.0.0"), std::nullopt), UpdateDecision::upToDate());
-    EXPECT_EQ(UpdateSelector::select({"x", "2.0.0", {rel("9.0.0", "beta")}}, v("1.0.0"), std::nullopt),
+    EXPECT_EQ(UpdateSelector::select({ "x", "2.0.0", { rel("9.0.0", "beta") } }, v("1.0.0"), std::nullopt),
         UpdateDecision::upToDate());
 
     UpdateRelease first = rel("1.4.0");
     first.url = "https://example.invalid/first.exe";
-    UpdateManifest twins{"x", "1.4.0", {first, rel("1.4.0")}};
-    EXPECT_EQ(UpdateSelector::select(twins, v("1.0.0"), std::nullopt).release->url, "https://example.invalid/first.exe");
+    UpdateManifest twins { "x", "1.4.0", { first, rel("1.4.0") } };
+    EXPECT_EQ(
+        UpdateSelector::select(twins, v("1.0.0"), std::nullopt).release->url, "https://example.invalid/first.exe");
 
     EXPECT_EQ(UpdateSelector::select(m, v("1.0.0"), "1.4.0").kind, UpdateDecision::Kind::skipped);
     EXPECT_EQ(UpdateSelector::select(m, v("1.0.0"), "garbage").kind, UpdateDecision::Kind::available);
-    UpdateManifest mandatory{"x", "1.4.0", {rel("1.4.0", "stable", true)}};
-    EXPECT_EQ(UpdateSelector::select(mandatory, v("1.0.0"), "1.4.0"), UpdateDecision::available(mandatory.releases[0], true));
-    UpdateManifest minimum{"x", "1.4.0", {rel("1.4.0", "stable", false, "1.2.0")}};
+    UpdateManifest mandatory { "x", "1.4.0", { rel("1.4.0", "stable", true) } };
+    EXPECT_EQ(
+        UpdateSelector::select(mandatory, v("1.0.0"), "1.4.0"), UpdateDecision::available(mandatory.releases[0], true));
+    UpdateManifest minimum { "x", "1.4.0", { rel("1.4.0", "stable", false, "1.2.0") } };
     EXPECT_TRUE(UpdateSelector::select(minimum, v("1.1.0"), "1.4.0").mandatory);
     EXPECT_EQ(UpdateSelector::select(minimum, v("1.2.0"), "1.4.0").kind, UpdateDecision::Kind::skipped);
 }

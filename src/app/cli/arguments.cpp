@@ -12,8 +12,8 @@ std::optional<std::string> ParsedArguments::value(const std::string& name) const
     return it->second;
 }
 
-std::expected<ParsedArguments, std::string> parseArguments(const std::vector<std::string>& args,
-    const std::vector<OptionSpec>& specs)
+std::expected<ParsedArguments, std::string> parseArguments(
+    const std::vector<std::string>& args, const std::vector<OptionSpec>& specs)
 {
     ParsedArguments parsed;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -51,7 +51,7 @@ std::optional<long long> parseWholeNumber(const std::string& text, long long min
 {
     long long value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc{} || end != text.data() + text.size() || value < minimum || value > maximum)
+    if (text.empty() || error != std::errc {} || end != text.data() + text.size() || value < minimum || value > maximum)
         return std::nullopt;
     return value;
 }

@@ -13,7 +13,7 @@
 namespace zelmar::cli {
 
 struct OptionSpec {
-    std::string name;       // "--interval", "-o"
+    std::string name; // "--interval", "-o"
     enum class Value { none, required, optional } value = Value::none;
 };
 
@@ -26,8 +26,8 @@ struct ParsedArguments {
 };
 
 // Fails with the offending argument's description.
-[[nodiscard]] std::expected<ParsedArguments, std::string> parseArguments(const std::vector<std::string>& args,
-    const std::vector<OptionSpec>& specs);
+[[nodiscard]] std::expected<ParsedArguments, std::string> parseArguments(
+    const std::vector<std::string>& args, const std::vector<OptionSpec>& specs);
 
 // A whole number within the range, or none.
 [[nodiscard]] std::optional<long long> parseWholeNumber(const std::string& text, long long minimum, long long maximum);

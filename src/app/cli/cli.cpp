@@ -29,8 +29,8 @@ std::string pick(AppLanguage language, std::string zh, std::string en)
 
 int usageError(Context& context, const std::string& command, const std::string& problem)
 {
-    std::fprintf(context.err, "dmm5174k %s: %s\n(dmm5174k %s --help)\n", command.c_str(), problem.c_str(),
-        command.c_str());
+    std::fprintf(
+        context.err, "dmm5174k %s: %s\n(dmm5174k %s --help)\n", command.c_str(), problem.c_str(), command.c_str());
     return exitUsage;
 }
 
@@ -40,7 +40,7 @@ AppLanguage chooseLanguage(const std::string* requested)
         if (auto language = parseLanguageCode(*requested))
             return *language;
     }
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    for (const char* name : { "LC_ALL", "LC_MESSAGES", "LANG" }) {
         const char* value = std::getenv(name);
         if (value == nullptr || *value == '\0')
             continue;
@@ -59,9 +59,9 @@ std::string softwareText(const std::string& version)
 
 std::vector<std::string> csvHeader(AppLanguage l)
 {
-    return {std::string(L10n::text(L10nKey::columnDate, l)), std::string(L10n::text(L10nKey::columnTime, l)),
+    return { std::string(L10n::text(L10nKey::columnDate, l)), std::string(L10n::text(L10nKey::columnTime, l)),
         std::string(L10n::text(L10nKey::columnFunction, l)), std::string(L10n::text(L10nKey::columnValue, l)),
-        std::string(L10n::text(L10nKey::columnUnit, l))};
+        std::string(L10n::text(L10nKey::columnUnit, l)) };
 }
 
 int run(const std::vector<std::string>& args)

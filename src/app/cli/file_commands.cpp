@@ -85,7 +85,10 @@ struct Statistics {
         m2 += delta * (*value - mean);
     }
     [[nodiscard]] std::int64_t values() const { return count - overloads; }
-    [[nodiscard]] double deviation() const { return values() > 1 ? std::sqrt(m2 / static_cast<double>(values() - 1)) : 0; }
+    [[nodiscard]] double deviation() const
+    {
+        return values() > 1 ? std::sqrt(m2 / static_cast<double>(values() - 1)) : 0;
+    }
 };
 
 std::string number(double v)
@@ -99,7 +102,7 @@ std::string number(double v)
 
 int runInfo(const std::vector<std::string>& args, Context& context)
 {
-    auto parsed = parseArguments(args, {{"--json"}, {"--lang", OptionSpec::Value::required}, {"--help"}});
+    auto parsed = parseArguments(args, { { "--json" }, { "--lang", OptionSpec::Value::required }, { "--help" } });
     if (!parsed)
         return usageError(context, "info", parsed.error());
     if (parsed->has("--help")) {
@@ -117,7 +120,7 @@ int runInfo(const std::vector<std::string>& args, Context& context)
     const auto readings = DMMSession::readings(document->records);
     std::map<std::pair<int, std::string>, Statistics> groups;
     for (const Reading& r : readings) {
-        auto& s = groups[{r.function().code(), r.unit()}];
+        auto& s = groups[{ r.function().code(), r.unit() }];
         s.function = L10n::functionName(r.function(), context.language);
         s.unit = r.unit();
         s.add(r.value());
@@ -137,8 +140,8 @@ int runInfo(const std::vector<std::string>& args, Context& context)
         json["last"] = any ? nlohmann::ordered_json(last) : nlohmann::ordered_json(nullptr);
         json["functions"] = nlohmann::ordered_json::array();
         for (const auto& [key, s] : groups) {
-            nlohmann::ordered_json g{{"code", key.first}, {"function", s.function}, {"unit", s.unit},
-                {"count", s.count}, {"overloads", s.overloads}};
+            nlohmann::ordered_json g { { "code", key.first }, { "function", s.function }, { "unit", s.unit },
+                { "count", s.count }, { "overloads", s.overloads } };
             if (s.values() > 0) {
                 g["min"] = s.minimum;
                 g["max"] = s.maximum;
@@ -158,11 +161,14 @@ int runInfo(const std::vector<std::string>& args, Context& context)
         pick(l, "記錄筆數：", "Records: ").c_str(), readings.size(), pick(l, "刪除筆數：", "Deleted: ").c_str(),
         static_cast<long long>(document->deletedCount));
     if (any)
-        std::fprintf(context.out, "%s %s ~ %s\n", pick(l, "時間範圍：", "From/to: ").c_str(), first.c_str(), last.c_str());
+        std::fprintf(
+            context.out, "%s %s ~ %s\n", pick(l, "時間範圍：", "From/to: ").c_str(), first.c_str(), last.c_str());
     for (const auto& [key, s] : groups) {
-        std::fprintf(context.out, "  %s [%s]: %lld", s.function.c_str(), s.unit.c_str(), static_cast<long long>(s.count));
+        std::fprintf(
+            context.out, "  %s [%s]: %lld", s.function.c_str(), s.unit.c_str(), static_cast<long long>(s.count));
         if (s.overloads > 0)
-            std::fprintf(context.out, pick(l, "（OL %lld）", " (OL %lld)").c_str(), static_cast<long long>(s.overloads));
+            std::fprintf(
+                context.out, pick(l, "（OL %lld）", " (OL %lld)").c_str(), static_cast<long long>(s.overloads));
         if (s.values() > 0)
             std::fprintf(context.out, "  min %s  max %s  mean %s  sd %s", number(s.minimum).c_str(),
                 number(s.maximum).c_str(), number(s.mean).c_str(), number(s.deviation()).c_str());
@@ -173,13 +179,13 @@ int runInfo(const std::vector<std::string>& args, Context& context)
 
 int runVerify(const std::vector<std::string>& args, Context& context)
 {
-    auto parsed = parseArguments(args, {{"--lang", OptionSpec::Value::required}, {"--help"}});
+    auto parsed = parseArguments(args, { { "--lang", OptionSpec::Value::required }, { "--help" } });
     if (!parsed)
         return usageError(context, "verify", parsed.error());
     if (parsed->has("--help")) {
         std::fputs("usage: dmm5174k verify FILE.zmd [--lang zh-TW|en-US]\n"
-                    "exit status: 0 opens, 3 not a measurement file, 4 tampered, 5 newer format version,\n"
-                    "             6 another meter model, 7 file error\n",
+                   "exit status: 0 opens, 3 not a measurement file, 4 tampered, 5 newer format version,\n"
+                   "             6 another meter model, 7 file error\n",
             context.out);
         return exitOk;
     }
@@ -199,8 +205,9 @@ int runVerify(const std::vector<std::string>& args, Context& context)
 
 int runExport(const std::vector<std::string>& args, Context& context)
 {
-    auto parsed = parseArguments(args, {{"-o", OptionSpec::Value::required}, {"--output", OptionSpec::Value::required},
-                                           {"--lang", OptionSpec::Value::required}, {"--help"}});
+    auto parsed = parseArguments(args,
+        { { "-o", OptionSpec::Value::required }, { "--output", OptionSpec::Value::required },
+            { "--lang", OptionSpec::Value::required }, { "--help" } });
     if (!parsed)
         return usageError(context, "export", parsed.error());
     if (parsed->has("--help")) {
@@ -253,13 +260,12 @@ int runDecode(const std::vector<std::string>& args, Context& context)
     const Reading r(0, frame->functionCode, frame->rangeIndex, frame->displayText, {}, frame->barGraph);
     const AppLanguage l = chooseLanguage(nullptr);
     std::fprintf(context.out, "function %u (%s), range %d, text \"%s\", value %s, unit \"%s\", bar %d\n",
-        frame->functionCode, L10n::functionName(r.function(), l).c_str(), frame->rangeIndex,
-        frame->displayText.c_str(), r.value() ? number(*r.value()).c_str() : "none (OL or blank)", r.unit().c_str(),
-        frame->barGraph);
+        frame->functionCode, L10n::functionName(r.function(), l).c_str(), frame->rangeIndex, frame->displayText.c_str(),
+        r.value() ? number(*r.value()).c_str() : "none (OL or blank)", r.unit().c_str(), frame->barGraph);
     const auto& f = frame->flags;
-    const std::pair<bool, const char*> flags[] = {{f.rel, "REL"}, {f.hold, "HOLD"}, {f.min, "MIN"}, {f.max, "MAX"},
-        {f.apo, "APO"}, {f.manualRange, "MANU"}, {f.lowBattery, "BAT"}, {f.hvWarning, "HV"}, {f.acFlag, "AC"},
-        {f.peakMax, "P-MAX"}, {f.peakMin, "P-MIN"}, {f.barNegative, "BAR-"}};
+    const std::pair<bool, const char*> flags[] = { { f.rel, "REL" }, { f.hold, "HOLD" }, { f.min, "MIN" },
+        { f.max, "MAX" }, { f.apo, "APO" }, { f.manualRange, "MANU" }, { f.lowBattery, "BAT" }, { f.hvWarning, "HV" },
+        { f.acFlag, "AC" }, { f.peakMax, "P-MAX" }, { f.peakMin, "P-MIN" }, { f.barNegative, "BAR-" } };
     std::fputs("flags:", context.out);
     for (const auto& [on, name] : flags)
         if (on)
@@ -270,7 +276,7 @@ int runDecode(const std::vector<std::string>& args, Context& context)
 
 int runJournal(const std::vector<std::string>& args, Context& context)
 {
-    auto parsed = parseArguments(args, {{"--data-dir", OptionSpec::Value::required}, {"--help"}});
+    auto parsed = parseArguments(args, { { "--data-dir", OptionSpec::Value::required }, { "--help" } });
     if (!parsed)
         return usageError(context, "journal", parsed.error());
     if (parsed->has("--help")) {
@@ -284,13 +290,13 @@ int runJournal(const std::vector<std::string>& args, Context& context)
     // Read only: nothing is trimmed, cleaned up or deleted here.
     const auto replayed = JournalReplayer::replay(journal);
     if (replayed.records.empty()) {
-        std::fprintf(context.out, "%s\n", pick(l, "沒有待恢復的記錄：", "no records to recover: ").append(journal.string()).c_str());
+        std::fprintf(context.out, "%s\n",
+            pick(l, "沒有待恢復的記錄：", "no records to recover: ").append(journal.string()).c_str());
         return exitOk;
     }
-    std::fprintf(context.out, "%s %s\n%s %zu\n%s %s ~ %s\n%s %d\n",
-        pick(l, "緩衝檔：", "journal:").c_str(), journal.string().c_str(), pick(l, "記錄筆數：", "records:").c_str(),
-        replayed.records.size(), pick(l, "時間範圍：", "from/to:").c_str(),
-        SessionTimeFormat::dateTime(replayed.records.front().t).c_str(),
+    std::fprintf(context.out, "%s %s\n%s %zu\n%s %s ~ %s\n%s %d\n", pick(l, "緩衝檔：", "journal:").c_str(),
+        journal.string().c_str(), pick(l, "記錄筆數：", "records:").c_str(), replayed.records.size(),
+        pick(l, "時間範圍：", "from/to:").c_str(), SessionTimeFormat::dateTime(replayed.records.front().t).c_str(),
         SessionTimeFormat::dateTime(replayed.records.back().t).c_str(),
         pick(l, "損毀而略過的行：", "damaged lines:").c_str(), replayed.droppedLineCount);
     return exitOk;

@@ -46,9 +46,9 @@ struct LogOptions {
 std::string flagsText(const DmmFlags& f)
 {
     std::string text;
-    const std::pair<bool, const char*> flags[] = {{f.hold, "HOLD"}, {f.rel, "REL"}, {f.min, "MIN"}, {f.max, "MAX"},
-        {f.acFlag, "AC"}, {f.manualRange, "MANU"}, {f.lowBattery, "BAT"}, {f.hvWarning, "HV"}, {f.apo, "APO"},
-        {f.peakMax, "P-MAX"}, {f.peakMin, "P-MIN"}};
+    const std::pair<bool, const char*> flags[] = { { f.hold, "HOLD" }, { f.rel, "REL" }, { f.min, "MIN" },
+        { f.max, "MAX" }, { f.acFlag, "AC" }, { f.manualRange, "MANU" }, { f.lowBattery, "BAT" }, { f.hvWarning, "HV" },
+        { f.apo, "APO" }, { f.peakMax, "P-MAX" }, { f.peakMin, "P-MIN" } };
     for (const auto& [on, name] : flags)
         if (on)
             text.append(" ").append(name);
@@ -124,12 +124,13 @@ bool saveRequested(const LogOptions& o, const DMMSession& session, Context& cont
     const AppLanguage l = context.language;
     bool ok = true;
     if (o.save) {
-        ZmdDocument document{"DMM-5174K", softwareText(context.version), PollingEngine::now(), session.deletedCount(),
-            session.journalRecords()};
+        ZmdDocument document { "DMM-5174K", softwareText(context.version), PollingEngine::now(), session.deletedCount(),
+            session.journalRecords() };
         if (auto saved = ZmdFile::save(document, *o.save, ZmdSignatureService::shared()); !saved) {
             const auto* zmd = std::get_if<ZmdError>(&saved.error());
             std::fprintf(context.err, "%s\n",
-                L10n::saveFailed(l, zmd != nullptr && zmd->kind == ZmdError::Kind::io ? zmd->text : describe(saved.error()))
+                L10n::saveFailed(
+                    l, zmd != nullptr && zmd->kind == ZmdError::Kind::io ? zmd->text : describe(saved.error()))
                     .c_str());
             ok = false;
         } else {
@@ -155,11 +156,11 @@ bool saveRequested(const LogOptions& o, const DMMSession& session, Context& cont
 int runLog(const std::vector<std::string>& args, Context& context)
 {
     auto parsed = parseArguments(args,
-        {{"--simulate", OptionSpec::Value::optional}, {"--interval", OptionSpec::Value::required},
-            {"--count", OptionSpec::Value::required}, {"--duration", OptionSpec::Value::required},
-            {"--save", OptionSpec::Value::required}, {"--csv", OptionSpec::Value::required},
-            {"--lang", OptionSpec::Value::required}, {"--data-dir", OptionSpec::Value::required},
-            {"--recover", OptionSpec::Value::required}, {"--help"}});
+        { { "--simulate", OptionSpec::Value::optional }, { "--interval", OptionSpec::Value::required },
+            { "--count", OptionSpec::Value::required }, { "--duration", OptionSpec::Value::required },
+            { "--save", OptionSpec::Value::required }, { "--csv", OptionSpec::Value::required },
+            { "--lang", OptionSpec::Value::required }, { "--data-dir", OptionSpec::Value::required },
+            { "--recover", OptionSpec::Value::required }, { "--help" } });
     if (!parsed)
         return usageError(context, "log", parsed.error());
     if (parsed->has("--help")) {
@@ -192,8 +193,8 @@ int runLog(const std::vector<std::string>& args, Context& context)
     if (recovery && !o.recover) {
         const auto& r = recovery->records;
         std::fprintf(context.err, "%s\n%s\n",
-            L10n::recoveryQuestion(l, static_cast<std::int64_t>(r.size()), SessionTimeFormat::dateTime(r.front().timestamp()),
-                SessionTimeFormat::dateTime(r.back().timestamp()))
+            L10n::recoveryQuestion(l, static_cast<std::int64_t>(r.size()),
+                SessionTimeFormat::dateTime(r.front().timestamp()), SessionTimeFormat::dateTime(r.back().timestamp()))
                 .c_str(),
             pick(l, "請加上 --recover restore（接續並一併存檔）或 --recover discard（刪除）再執行。",
                 "Run again with --recover restore (continue it; its records are saved too) or --recover discard "
