@@ -77,17 +77,9 @@ bool skipValue(std::string_view b, std::size_t& pos, std::size_t end, int level)
             }
             if (!skipValue(b, pos, end, level + 1))
                 return false;
-            skipSpace(b, pos, end);
-            if (pos >= end)
-                return false;
-            if (b[pos] == ',') {
-                ++pos;
-                continue;
-            }
-            if (b[pos] != close)
-                return false;
-            ++pos;
-            return true;
+            const AfterMember next = afterItem(b, pos, end, close);
+            if (next != AfterMember::another)
+                return next == AfterMember::closed;
         }
     }
     if (c == '"')
@@ -121,7 +113,7 @@ bool readKey(std::string_view b, std::size_t& pos, std::size_t end, std::string_
     return true;
 }
 
-AfterMember afterMember(std::string_view b, std::size_t& pos, std::size_t end) noexcept
+AfterMember afterItem(std::string_view b, std::size_t& pos, std::size_t end, char close) noexcept
 {
     skipSpace(b, pos, end);
     if (pos >= end)
@@ -130,7 +122,7 @@ AfterMember afterMember(std::string_view b, std::size_t& pos, std::size_t end) n
         ++pos;
         return AfterMember::another;
     }
-    if (b[pos] != '}')
+    if (b[pos] != close)
         return AfterMember::invalid;
     ++pos;
     return AfterMember::closed;

@@ -29,10 +29,14 @@ void skipSpace(std::string_view bytes, std::size_t& pos, std::size_t end) noexce
 // the space before the value; pos ends where the value starts.
 [[nodiscard]] bool readKey(std::string_view bytes, std::size_t& pos, std::size_t end, std::string_view& key) noexcept;
 
-// After an object member: ',' (another member follows), '}' (the object
-// closed; pos is past it), or anything else.
+// After an object member or array element: ',' (another follows), the
+// closing byte ('}' or ']'; pos is then past it), or anything else.
 enum class AfterMember { another, closed, invalid };
-[[nodiscard]] AfterMember afterMember(std::string_view bytes, std::size_t& pos, std::size_t end) noexcept;
+[[nodiscard]] AfterMember afterItem(std::string_view bytes, std::size_t& pos, std::size_t end, char close) noexcept;
+[[nodiscard]] inline AfterMember afterMember(std::string_view bytes, std::size_t& pos, std::size_t end) noexcept
+{
+    return afterItem(bytes, pos, end, '}');
+}
 
 // An optional '-' and one or more digits, nothing else; magnitudes beyond
 // 64 bits saturate.

@@ -68,17 +68,9 @@ bool scanRecords(
         } else {
             out.overLimit = true;
         }
-        skipSpace(b, pos, end);
-        if (pos >= end)
-            return false;
-        if (b[pos] == ',') {
-            ++pos;
-            continue;
-        }
-        if (b[pos] != ']')
-            return false;
-        ++pos;
-        return true;
+        const auto next = JsonScan::afterItem(b, pos, end, ']');
+        if (next != JsonScan::AfterMember::another)
+            return next == JsonScan::AfterMember::closed;
     }
 }
 
