@@ -45,7 +45,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", document.error().c_str());
         return 1;
     }
-    if (auto written = writeFileAtomically(argv[4], *document, temporaryPathFor(argv[4])); !written) {
+    if (auto written = writeFileAtomically(argv[4], *document); !written) {
         std::fprintf(stderr, "%s\n", written.error().text().c_str());
         return 1;
     }

@@ -60,7 +60,7 @@ void RecordStore::writeMeta()
 {
     std::error_code ec;
     std::filesystem::create_directories(metaURL_.parent_path(), ec);
-    if (auto written = writeFileAtomically(metaURL_, metaText(deletedCount_), temporaryPathFor(metaURL_)); !written)
+    if (auto written = writeFileAtomically(metaURL_, metaText(deletedCount_)); !written)
         journalFailure(written.error());
 }
 

@@ -45,7 +45,7 @@ std::string encode(const Row& header, const std::vector<Row>& rows)
 std::expected<void, StorageError> exportFile(
     const Row& header, const std::vector<Row>& rows, const std::filesystem::path& destination)
 {
-    return writeFileAtomically(destination, encode(header, rows), temporaryPathFor(destination));
+    return writeFileAtomically(destination, encode(header, rows));
 }
 
 } // namespace zelmar::CsvExporter

@@ -4,10 +4,14 @@
 // platform (file_io_posix.cpp, file_io_win32.cpp):
 // - AppendFile: a file kept open for appending, where every append is one
 //   write call followed by a flush to disk, so a killed process leaves at
-//   most one torn last line.
-// - writeFileAtomically: write a temporary file beside the target, flush it
-//   to disk, then rename it over the target in one step (on Linux the folder
-//   is synced too), so a crash leaves the old or the new content, never none.
+//   most one torn last line. A failed or partial append is cut off again,
+//   so the next good append starts on a fresh line.
+// - writeFileAtomically: write a new, exclusively created temporary file
+//   beside the target, flush it to disk, then rename it over the target in
+//   one step (on Linux the folder is synced too), so a crash leaves the old
+//   or the new content, never none. A symbolic link keeps pointing where it
+//   did: the file it names is replaced.
+// - readWholeFile: regular files only, up to maximumReadSize bytes.
 
 #include "storage/storage_error.h"
 
@@ -32,7 +36,8 @@ public:
     [[nodiscard]] static std::expected<AppendFile, StorageError> open(const std::filesystem::path& path);
 
     [[nodiscard]] bool isOpen() const noexcept;
-    // One write of all bytes, then a flush to disk (a failed flush is ignored).
+    // One write of all bytes, then a flush to disk. When either fails, the
+    // file is cut back to its length before the call and the error returned.
     [[nodiscard]] std::expected<void, StorageError> append(std::string_view bytes);
     // Closes the handle; on error the handle stays as it was.
     [[nodiscard]] std::expected<void, StorageError> close();
@@ -45,12 +50,24 @@ private:
 // Creates an empty file if none exists. False when the platform refuses.
 [[nodiscard]] bool createFileIfMissing(const std::filesystem::path& path);
 
+// Keeps the permissions of the file it replaces; a new file gets the
+// platform's defaults. The temporary file is removed on every failure.
 [[nodiscard]] std::expected<void, StorageError> writeFileAtomically(
-    const std::filesystem::path& target, std::string_view bytes, const std::filesystem::path& temporary);
+    const std::filesystem::path& target, std::string_view bytes);
 
-// The temporary name used beside a file: its name with ".tmp" appended.
-[[nodiscard]] std::filesystem::path temporaryPathFor(const std::filesystem::path& path);
+// The file a path names once symbolic links are followed (the path itself
+// when it is no link or the chain cannot be read).
+[[nodiscard]] std::filesystem::path resolveLinks(const std::filesystem::path& path);
 
+// A fresh name beside a file for its temporary copy: the file's name, a
+// random part and ".tmp" ("current.jsonl.3f9a1c0b.tmp").
+[[nodiscard]] std::filesystem::path uniqueTemporaryPathFor(const std::filesystem::path& path);
+
+// The largest file readWholeFile reads; a bigger one is an error, never an
+// attempt to allocate its size.
+inline constexpr std::uintmax_t maximumReadSize = std::uintmax_t { 1 } << 30;
+
+// Folders, devices and pipes are refused with an error value.
 [[nodiscard]] std::expected<std::string, StorageError> readWholeFile(const std::filesystem::path& path);
 
 [[nodiscard]] std::expected<void, StorageError> removeFileIfExists(const std::filesystem::path& path);

@@ -2,9 +2,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zelmar {
@@ -22,8 +24,11 @@ bool writeAll(int fd, std::string_view bytes)
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
             return false;
+        }
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
@@ -83,12 +88,26 @@ std::expected<void, StorageError> AppendFile::append(std::string_view bytes)
 {
     if (handle_ < 0)
         return std::unexpected(StorageError::fileSystem(pathText(path_), "檔案未開啟"));
+    const int fd = static_cast<int>(handle_);
+    struct stat before {};
+    if (::fstat(fd, &before) != 0)
+        return std::unexpected(lastError(path_));
     // One write call: O_APPEND places the whole line at the end at once.
-    const ssize_t n = ::write(static_cast<int>(handle_), bytes.data(), bytes.size());
-    if (n < 0 || static_cast<std::size_t>(n) != bytes.size())
-        return std::unexpected(n < 0 ? lastError(path_) : StorageError::fileSystem(pathText(path_), "寫入不完整"));
-    ::fdatasync(static_cast<int>(handle_));
-    return {};
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    std::optional<StorageError> failure;
+    if (n < 0)
+        failure = lastError(path_);
+    else if (static_cast<std::size_t>(n) != bytes.size())
+        failure = StorageError::fileSystem(pathText(path_), "寫入不完整");
+    else if (::fdatasync(fd) != 0)
+        failure = lastError(path_);
+    if (!failure)
+        return {};
+    // A torn fragment would glue the next good line onto it; cut it off.
+    // Cutting never needs room, so it works on a full disk too.
+    if (n != 0)
+        (void)::ftruncate(fd, before.st_size);
+    return std::unexpected(*failure);
 }
 
 std::expected<void, StorageError> AppendFile::close()
@@ -110,27 +129,40 @@ bool createFileIfMissing(const std::filesystem::path& path)
     return true;
 }
 
-std::expected<void, StorageError> writeFileAtomically(
-    const std::filesystem::path& target, std::string_view bytes, const std::filesystem::path& temporary)
+std::expected<void, StorageError> writeFileAtomically(const std::filesystem::path& target, std::string_view bytes)
 {
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const std::filesystem::path destination = resolveLinks(target);
+    struct stat existing {};
+    const bool replacing = ::stat(destination.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+
+    std::filesystem::path temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temporary = uniqueTemporaryPathFor(destination);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
     if (fd < 0)
-        return std::unexpected(lastError(temporary));
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    const int savedErrno = errno;
-    ::close(fd);
-    if (!written) {
-        errno = savedErrno;
-        const StorageError error = lastError(temporary);
+        return std::unexpected(lastError(destination));
+
+    const bool written
+        = (!replacing || ::fchmod(fd, existing.st_mode & 07777) == 0) && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    std::optional<StorageError> failure;
+    if (!written)
+        failure = lastError(destination);
+    if (::close(fd) != 0 && !failure)
+        failure = lastError(destination);
+    if (failure) {
+        ::unlink(temporary.c_str());
+        return std::unexpected(*failure);
+    }
+    if (::rename(temporary.c_str(), destination.c_str()) != 0) {
+        const StorageError error = lastError(destination);
         ::unlink(temporary.c_str());
         return std::unexpected(error);
     }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        const StorageError error = lastError(target);
-        ::unlink(temporary.c_str());
-        return std::unexpected(error);
-    }
-    syncFolder(target.parent_path());
+    syncFolder(destination.parent_path());
     return {};
 }
 

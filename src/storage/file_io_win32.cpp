@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace zelmar {
@@ -49,8 +51,9 @@ AppendFile& AppendFile::operator=(AppendFile&& other) noexcept
 
 std::expected<AppendFile, StorageError> AppendFile::open(const std::filesystem::path& path)
 {
-    // FILE_APPEND_DATA alone makes every write land at the end of the file.
-    HANDLE h = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+    // Write access (not append-only) so that a failed append can be cut off
+    // again; every append moves to the end first, and this is the only writer.
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
         FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return std::unexpected(lastError(path));
@@ -69,13 +72,26 @@ std::expected<void, StorageError> AppendFile::append(std::string_view bytes)
 {
     if (handle_ == kClosed)
         return std::unexpected(StorageError::fileSystem(pathText(path_), "檔案未開啟"));
-    DWORD written = 0;
-    if (!WriteFile(native(handle_), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+    HANDLE h = native(handle_);
+    LARGE_INTEGER before {};
+    if (!SetFilePointerEx(h, LARGE_INTEGER {}, &before, FILE_END))
         return std::unexpected(lastError(path_));
-    if (written != bytes.size())
-        return std::unexpected(StorageError::fileSystem(pathText(path_), "寫入不完整"));
-    FlushFileBuffers(native(handle_));
-    return {};
+    DWORD written = 0;
+    std::optional<StorageError> failure;
+    if (bytes.size() > MAXDWORD)
+        failure = StorageError::fileSystem(pathText(path_), "寫入不完整");
+    else if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+        failure = lastError(path_);
+    else if (written != bytes.size())
+        failure = StorageError::fileSystem(pathText(path_), "寫入不完整");
+    else if (!FlushFileBuffers(h))
+        failure = lastError(path_);
+    if (!failure)
+        return {};
+    // A torn fragment would glue the next good line onto it; cut it off.
+    if (SetFilePointerEx(h, before, nullptr, FILE_BEGIN))
+        SetEndOfFile(h);
+    return std::unexpected(*failure);
 }
 
 std::expected<void, StorageError> AppendFile::close()
@@ -98,12 +114,26 @@ bool createFileIfMissing(const std::filesystem::path& path)
     return true;
 }
 
-std::expected<void, StorageError> writeFileAtomically(
-    const std::filesystem::path& target, std::string_view bytes, const std::filesystem::path& temporary)
+std::expected<void, StorageError> writeFileAtomically(const std::filesystem::path& target, std::string_view bytes)
 {
-    HANDLE h = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::filesystem::path destination = resolveLinks(target);
+    const DWORD existingAttributes = GetFileAttributesW(destination.c_str());
+    const DWORD attributes = existingAttributes != INVALID_FILE_ATTRIBUTES
+            && (existingAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0
+        ? (existingAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE))
+        : FILE_ATTRIBUTE_NORMAL;
+
+    std::filesystem::path temporary;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 16 && h == INVALID_HANDLE_VALUE; ++attempt) {
+        temporary = uniqueTemporaryPathFor(destination);
+        h = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+            attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes, nullptr);
+        if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+            break;
+    }
     if (h == INVALID_HANDLE_VALUE)
-        return std::unexpected(lastError(temporary));
+        return std::unexpected(lastError(destination));
     bool ok = true;
     std::string_view rest = bytes;
     while (ok && !rest.empty()) {
@@ -113,16 +143,18 @@ std::expected<void, StorageError> writeFileAtomically(
         rest.remove_prefix(chunk);
     }
     ok = ok && FlushFileBuffers(h);
-    if (!ok) {
-        const StorageError error = lastError(temporary);
-        CloseHandle(h);
+    std::optional<StorageError> failure;
+    if (!ok)
+        failure = lastError(destination);
+    if (!CloseHandle(h) && !failure)
+        failure = lastError(destination);
+    if (failure) {
         DeleteFileW(temporary.c_str());
-        return std::unexpected(error);
+        return std::unexpected(*failure);
     }
-    CloseHandle(h);
     // One step replaces the old content; there is never a moment without it.
-    if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const StorageError error = lastError(target);
+    if (!MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const StorageError error = lastError(destination);
         DeleteFileW(temporary.c_str());
         return std::unexpected(error);
     }

@@ -8,6 +8,8 @@ namespace zelmar {
 
 namespace {
 
+constexpr std::size_t minimumLineLength = 48;
+
 std::expected<void, StorageError> trimDamagedTail(const std::filesystem::path& path)
 {
     auto bytes = readWholeFile(path);
@@ -16,7 +18,7 @@ std::expected<void, StorageError> trimDamagedTail(const std::filesystem::path& p
     const auto replayed = JournalReplayer::replayBytes(*bytes);
     if (replayed.keptLength == bytes->size())
         return {};
-    return writeFileAtomically(path, std::string_view(*bytes).substr(0, replayed.keptLength), temporaryPathFor(path));
+    return writeFileAtomically(path, std::string_view(*bytes).substr(0, replayed.keptLength));
 }
 
 } // namespace
@@ -72,30 +74,42 @@ std::expected<void, StorageError> JournalWriter::append(const JournalRecord& rec
     return handle_.append(line);
 }
 
-std::string JournalWriter::encode(std::span<const JournalRecord> records, int offsetSeconds)
+std::expected<std::string, StorageError> JournalWriter::encode(
+    std::span<const JournalRecord> records, int offsetSeconds)
 {
     std::string buffer;
     buffer.reserve(records.size() * 80);
-    for (const JournalRecord& record : records) {
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const JournalRecord& record = records[i];
+        if (record.v && !std::isfinite(*record.v))
+            return std::unexpected(StorageError::encoding("第 " + std::to_string(i + 1) + " 筆記錄的 v 不是有限數值"));
         if (appendCanonicalLine(buffer, record, offsetSeconds))
             continue;
         // Out of the canonical range: the general encoder for this record.
-        if (auto general = generalLine(record, offsetSeconds))
-            buffer += *general;
+        auto general = generalLine(record, offsetSeconds);
+        if (!general)
+            return std::unexpected(StorageError::encoding("第 " + std::to_string(i + 1) + " 筆記錄的 t 不是有限數值"));
+        buffer += *general;
     }
     return buffer;
 }
 
 std::expected<void, StorageError> JournalWriter::rewrite(std::span<const JournalRecord> records)
 {
+    // Everything is encoded before the old journal is touched, so a record
+    // that cannot be written leaves the journal and its handle as they were.
+    const auto bytes = encode(records, LocalTimeZone::currentOffsetSeconds());
+    if (!bytes)
+        return std::unexpected(bytes.error());
     if (auto closed = handle_.close(); !closed)
         return closed;
     handle_ = AppendFile();
-    const std::string bytes = encode(records, LocalTimeZone::currentOffsetSeconds());
     std::error_code ec;
     std::filesystem::create_directories(fileURL_.parent_path(), ec);
-    if (auto written = writeFileAtomically(fileURL_, bytes, temporaryPathFor(fileURL_)); !written)
+    if (auto written = writeFileAtomically(fileURL_, *bytes); !written) {
+        (void)reopen(false); // keep appending to the old journal
         return written;
+    }
     return reopen(false);
 }
 
@@ -136,7 +150,9 @@ JournalReplayer::ReplayResult JournalReplayer::replay(const std::filesystem::pat
 JournalReplayer::BytesResult JournalReplayer::replayBytes(std::string_view bytes)
 {
     BytesResult result;
-    result.records.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')));
+    // A record line is never shorter than about 60 bytes; reserving by the
+    // byte count (not the line count) keeps a file of blank lines harmless.
+    result.records.reserve(std::min<std::size_t>(bytes.size() / minimumLineLength, 1u << 20));
     bool failed = false;
     std::size_t start = 0;
     while (start < bytes.size()) {

@@ -42,8 +42,11 @@ public:
     [[nodiscard]] static bool exists(const std::filesystem::path& path);
 
     // The bytes of a full rewrite: canonical lines, each record whose
-    // timestamp has no canonical text written by the general encoder.
-    [[nodiscard]] static std::string encode(std::span<const JournalRecord> records, int offsetSeconds);
+    // timestamp has no canonical text written by the general encoder. A
+    // record neither can write (a non-finite time or value) is an error:
+    // leaving it out would lose it without a word.
+    [[nodiscard]] static std::expected<std::string, StorageError> encode(
+        std::span<const JournalRecord> records, int offsetSeconds);
 
 private:
     explicit JournalWriter(std::filesystem::path fileURL)

@@ -1,4 +1,6 @@
 #include "storage/journal_record.h"
+#include "storage/json_scan.h"
+#include "storage/json_write.h"
 #include "storage/timestamp.h"
 
 #include <nlohmann/json.hpp>
@@ -13,97 +15,6 @@ JournalRecord JournalRecord::from(const Reading& reading)
 {
     return JournalRecord { reading.timestamp(), reading.function().code(), reading.rangeIndex(), reading.text(),
         reading.value(), reading.unit() };
-}
-
-void appendJsonString(std::string& out, std::string_view text)
-{
-    static constexpr char hex[] = "0123456789abcdef";
-    out += '"';
-    for (const char ch : text) {
-        const auto b = static_cast<unsigned char>(ch);
-        switch (b) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case 0x08:
-            out += "\\b";
-            break;
-        case 0x09:
-            out += "\\t";
-            break;
-        case 0x0A:
-            out += "\\n";
-            break;
-        case 0x0C:
-            out += "\\f";
-            break;
-        case 0x0D:
-            out += "\\r";
-            break;
-        default:
-            if (b < 0x20) {
-                out += "\\u00";
-                out += hex[b >> 4];
-                out += hex[b & 0x0F];
-            } else {
-                out += ch;
-            }
-        }
-    }
-    out += '"';
-}
-
-void appendJsonNumber(std::string& out, double value)
-{
-    // The shortest round-trip digits come from to_chars in scientific form;
-    // the layout (fixed or exponent) is ours.
-    char buffer[40];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
-    std::string_view sci(buffer, static_cast<std::size_t>(result.ptr - buffer));
-    if (sci.front() == '-') {
-        out += '-';
-        sci.remove_prefix(1);
-    }
-    const auto e = sci.find('e');
-    int exponent = 0;
-    std::from_chars(sci.data() + e + 1 + (sci[e + 1] == '+'), sci.data() + sci.size(), exponent);
-    char digitBuffer[24];
-    std::size_t count = 0;
-    for (const char c : sci.substr(0, e))
-        if (c != '.')
-            digitBuffer[count++] = c;
-    const std::string_view digits(digitBuffer, count);
-
-    if (value != 0 && (exponent < -4 || exponent >= 16)) {
-        out += digits[0];
-        if (digits.size() > 1) {
-            out += '.';
-            out.append(digits.substr(1));
-        }
-        char exp[16];
-        std::snprintf(exp, sizeof exp, "e%c%02d", exponent < 0 ? '-' : '+', exponent < 0 ? -exponent : exponent);
-        out += exp;
-        return;
-    }
-    if (exponent < 0) {
-        out += "0.";
-        out.append(static_cast<std::size_t>(-exponent - 1), '0');
-        out.append(digits);
-        return;
-    }
-    const auto integerDigits = static_cast<std::size_t>(exponent) + 1;
-    if (digits.size() <= integerDigits) {
-        out.append(digits);
-        out.append(integerDigits - digits.size(), '0');
-        out += ".0";
-    } else {
-        out.append(digits.substr(0, integerDigits));
-        out += '.';
-        out.append(digits.substr(integerDigits));
-    }
 }
 
 namespace {
@@ -160,61 +71,59 @@ std::optional<std::string> generalLine(const JournalRecord& record, int offsetSe
 
 namespace {
 
-// A quoted string without backslashes starting at line[i]; i moves past it.
+// The fast parser takes a value only where the general decoder would read
+// the same value; anything else (escapes, whitespace, unusual numbers) is
+// left to the general decoder, so both always agree.
+
+// A quoted string without escapes starting at line[i]; i moves past it.
 bool fastString(std::string_view line, std::size_t& i, std::string_view& out) noexcept
 {
     if (i >= line.size() || line[i] != '"')
         return false;
-    const std::size_t start = ++i;
-    while (i < line.size() && line[i] != '"') {
-        if (line[i] == '\\')
-            return false;
-        ++i;
-    }
-    if (i >= line.size())
+    const std::size_t start = i + 1;
+    const std::size_t close = line.find('"', start);
+    if (close == std::string_view::npos)
         return false;
-    out = line.substr(start, i - start);
-    ++i;
+    out = line.substr(start, close - start);
+    if (!JsonScan::isPlainStringContent(out))
+        return false;
+    i = close + 1;
     return true;
 }
 
 template <typename Int> bool fastInteger(std::string_view line, std::size_t& i, Int& out) noexcept
 {
+    bool integer = false;
+    const std::size_t length = JsonScan::numberLength(line, i, integer);
+    if (length == 0 || !integer)
+        return false;
     const char* begin = line.data() + i;
-    const char* end = line.data() + line.size();
-    if (begin == end || (*begin != '-' && (*begin < '0' || *begin > '9')))
+    const auto result = std::from_chars(begin, begin + length, out);
+    if (result.ec != std::errc {} || result.ptr != begin + length)
         return false;
-    const auto result = std::from_chars(begin, end, out);
-    if (result.ec != std::errc {})
-        return false;
-    i += static_cast<std::size_t>(result.ptr - begin);
+    i += length;
     return true;
 }
 
 bool fastNumber(std::string_view line, std::size_t& i, double& out) noexcept
 {
-    const std::size_t start = i;
-    const auto numberByte
-        = [](char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E'; };
-    while (i < line.size() && numberByte(line[i]))
-        ++i;
-    if (i == start)
+    bool integer = false;
+    const std::size_t length = JsonScan::numberLength(line, i, integer);
+    if (length == 0)
         return false;
-    std::string_view text = line.substr(start, i - start);
-    bool negative = false;
-    if (text.front() == '-' || text.front() == '+') {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), out);
-    if (result.ec != std::errc {} || result.ptr != text.data() + text.size() || !std::isfinite(out))
+    const char* begin = line.data() + i;
+    const auto result = std::from_chars(begin, begin + length, out);
+    if (result.ec != std::errc {} || result.ptr != begin + length || !std::isfinite(out))
         return false;
-    if (negative)
-        out = -out;
+    if (integer && out == 0)
+        out = 0.0; // "-0" is the integer zero to a JSON decoder
+    i += length;
     return true;
 }
 
-std::optional<JournalRecord> generalParse(std::string_view line)
+} // namespace
+
+std::optional<JournalRecord> parseJournalLineGeneral(std::string_view line)
 {
     const auto json = nlohmann::json::parse(line, nullptr, false);
     if (json.is_discarded() || !json.is_object())
@@ -250,8 +159,6 @@ std::optional<JournalRecord> generalParse(std::string_view line)
     }
     return record;
 }
-
-} // namespace
 
 std::optional<JournalRecord> parseJournalLineFast(std::string_view line)
 {
@@ -348,7 +255,7 @@ std::optional<JournalRecord> parseJournalLine(std::string_view line)
 {
     if (auto record = parseJournalLineFast(line))
         return record;
-    return generalParse(line);
+    return parseJournalLineGeneral(line);
 }
 
 } // namespace zelmar

@@ -13,7 +13,7 @@
 // u  unit text
 //
 // The canonical line has exactly this layout: members in this order, no
-// spaces, strings escaped byte by byte (see appendJsonString), `v` left out
+// spaces, strings escaped byte by byte (see json_write.h), `v` left out
 // when absent or not finite, then LF. Readers accept any JSON object with
 // these members, in any order, with whitespace, null `v` and other members.
 
@@ -40,14 +40,6 @@ struct JournalRecord {
     friend bool operator==(const JournalRecord&, const JournalRecord&) = default;
 };
 
-// Appends `"` + the escaped UTF-8 bytes + `"`.
-void appendJsonString(std::string& out, std::string_view text);
-
-// Appends the shortest decimal text that reads back to the same double; a
-// whole value keeps ".0", magnitudes below 1e-4 or from 1e16 on use an
-// exponent ("1e-05", "1.5e+20").
-void appendJsonNumber(std::string& out, double value);
-
 // Appends the canonical line with its LF, or returns false (appending
 // nothing) when the timestamp has no canonical text.
 [[nodiscard]] bool appendCanonicalLine(std::string& out, const JournalRecord& record, int offsetSeconds);
@@ -60,7 +52,9 @@ void appendJsonNumber(std::string& out, double value);
 // first, then the general JSON decoder. None when the line is not accepted.
 [[nodiscard]] std::optional<JournalRecord> parseJournalLine(std::string_view line);
 
-// The fast parser alone (for tests and benchmarks).
+// Each parser alone (for tests and benchmarks). The fast one accepts the
+// canonical shape only, and only where the general one reads the same record.
 [[nodiscard]] std::optional<JournalRecord> parseJournalLineFast(std::string_view line);
+[[nodiscard]] std::optional<JournalRecord> parseJournalLineGeneral(std::string_view line);
 
 } // namespace zelmar

@@ -159,4 +159,74 @@ bool parseInteger(std::string_view text, std::int64_t& value) noexcept
     return true;
 }
 
+bool isPlainStringContent(std::string_view content) noexcept
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(content.data());
+    const auto* const end = p + content.size();
+    const auto continuation = [&](const unsigned char* at) { return at < end && (*at & 0xC0) == 0x80; };
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            if (c < 0x20 || c == '"' || c == '\\')
+                return false;
+            ++p;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            if (!continuation(p + 1))
+                return false;
+            p += 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            if (!continuation(p + 1) || !continuation(p + 2))
+                return false;
+            if ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] > 0x9F)) // overlong, surrogate
+                return false;
+            p += 3;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            if (!continuation(p + 1) || !continuation(p + 2) || !continuation(p + 3))
+                return false;
+            if ((c == 0xF0 && p[1] < 0x90) || (c == 0xF4 && p[1] > 0x8F)) // overlong, past U+10FFFF
+                return false;
+            p += 4;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::size_t numberLength(std::string_view text, std::size_t pos, bool& integer) noexcept
+{
+    const std::size_t start = pos;
+    const std::size_t end = text.size();
+    const auto digit = [&](std::size_t at) { return at < end && text[at] >= '0' && text[at] <= '9'; };
+    integer = true;
+    if (pos < end && text[pos] == '-')
+        ++pos;
+    if (!digit(pos))
+        return 0;
+    if (text[pos] == '0') {
+        ++pos;
+    } else {
+        while (digit(pos))
+            ++pos;
+    }
+    if (pos < end && text[pos] == '.') {
+        if (!digit(++pos))
+            return 0;
+        while (digit(pos))
+            ++pos;
+        integer = false;
+    }
+    if (pos < end && (text[pos] == 'e' || text[pos] == 'E')) {
+        ++pos;
+        if (pos < end && (text[pos] == '+' || text[pos] == '-'))
+            ++pos;
+        if (!digit(pos))
+            return 0;
+        while (digit(pos))
+            ++pos;
+        integer = false;
+    }
+    return pos - start;
+}
+
 } // namespace zelmar::JsonScan

@@ -38,6 +38,16 @@ enum class AfterMember { another, closed, invalid };
     return afterItem(bytes, pos, end, '}');
 }
 
+// The content of a string written without escapes, as a full JSON decoder
+// reads it back unchanged: no backslash, no quote, no control byte, and
+// well-formed UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF).
+[[nodiscard]] bool isPlainStringContent(std::string_view content) noexcept;
+
+// The length of the JSON number starting at text[pos], exactly as the
+// grammar has it: -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?; 0 when
+// there is none. `integer` tells whether it has neither fraction nor exponent.
+[[nodiscard]] std::size_t numberLength(std::string_view text, std::size_t pos, bool& integer) noexcept;
+
 // An optional '-' and one or more digits, nothing else; magnitudes beyond
 // 64 bits saturate.
 [[nodiscard]] bool parseInteger(std::string_view text, std::int64_t& value) noexcept;

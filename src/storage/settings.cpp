@@ -18,6 +18,19 @@ void createFolder(const std::filesystem::path& folder)
     std::filesystem::create_directories(folder, ec);
 }
 
+// An integer member that fits an int; anything else (a fraction, a number
+// beyond 32 bits, which would otherwise wrap) is the wrong type.
+std::optional<int> int32Value(const nlohmann::json& value)
+{
+    if (value.is_number_unsigned())
+        return value.get<std::uint64_t>() <= static_cast<std::uint64_t>(INT32_MAX)
+            ? std::optional<int>(static_cast<int>(value.get<std::uint64_t>()))
+            : std::nullopt;
+    if (value.is_number_integer() && value.get<std::int64_t>() >= INT32_MIN && value.get<std::int64_t>() <= INT32_MAX)
+        return static_cast<int>(value.get<std::int64_t>());
+    return std::nullopt;
+}
+
 template <typename T> void take(const nlohmann::json& object, const char* key, T& member)
 {
     const auto it = object.find(key);
@@ -27,8 +40,8 @@ template <typename T> void take(const nlohmann::json& object, const char* key, T
         if (it->is_boolean())
             member = it->get<bool>();
     } else if constexpr (std::is_same_v<T, int>) {
-        if (it->is_number_integer() && it->get<std::int64_t>() >= INT32_MIN && it->get<std::int64_t>() <= INT32_MAX)
-            member = it->get<int>();
+        if (const auto value = int32Value(*it))
+            member = *value;
     } else {
         if (it->is_string())
             member = it->get<std::string>();
@@ -41,21 +54,15 @@ std::optional<WindowPlacement> placementFrom(const nlohmann::json& object)
     if (it == object.end() || !it->is_object())
         return std::nullopt;
     const nlohmann::json& p = *it;
-    for (const char* key : { "x", "y", "width", "height" }) {
+    const auto integer = [&](const char* key) {
         const auto member = p.find(key);
-        if (member == p.end() || !member->is_number_integer())
-            return std::nullopt;
-    }
+        return member == p.end() ? std::nullopt : int32Value(*member);
+    };
+    const auto x = integer("x"), y = integer("y"), width = integer("width"), height = integer("height");
     const auto maximized = p.find("isMaximized");
-    if (maximized == p.end() || !maximized->is_boolean())
+    if (!x || !y || !width || !height || maximized == p.end() || !maximized->is_boolean())
         return std::nullopt;
-    WindowPlacement placement;
-    placement.x = p["x"].get<int>();
-    placement.y = p["y"].get<int>();
-    placement.width = p["width"].get<int>();
-    placement.height = p["height"].get<int>();
-    placement.isMaximized = maximized->get<bool>();
-    return placement;
+    return WindowPlacement { *x, *y, *width, *height, maximized->get<bool>() };
 }
 
 } // namespace
@@ -155,7 +162,7 @@ AppSettings SettingsStore::load() const
 std::expected<void, StorageError> SettingsStore::save(const AppSettings& settings) const
 {
     const auto path = paths_.settingsPath();
-    return writeFileAtomically(path, encode(settings), temporaryPathFor(path));
+    return writeFileAtomically(path, encode(settings));
 }
 
 } // namespace zelmar

@@ -2,7 +2,7 @@
 
 #include "core/text_encoding.h"
 #include "storage/base64.h"
-#include "storage/journal_record.h"
+#include "storage/json_write.h"
 #include "storage/json_scan.h"
 
 #include <nlohmann/json.hpp>

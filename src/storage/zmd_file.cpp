@@ -4,6 +4,7 @@
 #include "storage/json_scan.h"
 #include "storage/signed_envelope.h"
 #include "storage/timestamp.h"
+#include "storage/json_write.h"
 
 #include <nlohmann/json.hpp>
 
@@ -20,7 +21,7 @@ std::optional<std::string> jsonString(std::string_view raw)
 {
     if (raw.empty() || raw.front() != '"')
         return std::nullopt;
-    if (raw.find('\\') == std::string_view::npos)
+    if (raw.size() >= 2 && JsonScan::isPlainStringContent(raw.substr(1, raw.size() - 2)))
         return std::string(raw.substr(1, raw.size() - 2));
     const auto decoded = nlohmann::json::parse(raw, nullptr, false);
     if (decoded.is_discarded() || !decoded.is_string())
@@ -228,7 +229,7 @@ std::expected<void, ZmdSaveError> save(
     auto bytes = encode(document, signer);
     if (!bytes)
         return std::unexpected(bytes.error());
-    if (auto written = writeFileAtomically(destination, *bytes, temporaryPathFor(destination)); !written)
+    if (auto written = writeFileAtomically(destination, *bytes); !written)
         return std::unexpected(
             ZmdError::io(written.error().detail.empty() ? written.error().text() : written.error().detail));
     return {};

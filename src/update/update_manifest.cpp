@@ -1,7 +1,7 @@
 #include "update/update_manifest.h"
 
 #include "core/text_encoding.h"
-#include "storage/journal_record.h"
+#include "storage/json_write.h"
 #include "storage/signed_envelope.h"
 #include "update/url.h"
 

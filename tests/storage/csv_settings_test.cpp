@@ -94,6 +94,25 @@ TEST(Settings, EachMemberStandsAlone)
     EXPECT_FALSE(SettingsStore::decode(R"({"lastUpdateCheck":"yesterday"})").lastUpdateCheck);
 }
 
+TEST(Settings, NumbersBeyondTheirTypeNeverWrap)
+{
+    // 2^64 - 1 read as a signed 64-bit number is -1; 2^32 + 100 cut to 32
+    // bits is 100. Both are out of range: the member keeps its default.
+    for (const char* interval : { "18446744073709551615", "4294967296", "2147483648", "-2147483649", "1.5", "1e3" })
+        EXPECT_EQ(SettingsStore::decode(std::string(R"({"recordInterval":)") + interval + "}").recordInterval, 10)
+            << interval;
+    EXPECT_EQ(SettingsStore::decode(R"({"recordInterval":2147483647})").recordInterval, 2147483647);
+    for (const char* x : { "4294967396", "18446744073709551615", "-4294967196", "1.0" })
+        EXPECT_FALSE(SettingsStore::decode(std::string(R"({"windowPlacement":{"x":)") + x
+            + R"(,"y":0,"width":300,"height":200,"isMaximized":false}})")
+                         .windowPlacement)
+            << x;
+    EXPECT_EQ(SettingsStore::decode(
+                  R"({"windowPlacement":{"x":-2147483648,"y":0,"width":300,"height":200,"isMaximized":false}})")
+                  .windowPlacement->x,
+        INT32_MIN);
+}
+
 TEST(Settings, SortedOutputAndRoundTrip)
 {
     const std::string plain = SettingsStore::encode(AppSettings {});

@@ -2,10 +2,13 @@
 #include "storage/journal.h"
 #include "storage/timestamp.h"
 #include "support/temp_dir.h"
+#include "storage/json_write.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 
 namespace zelmar {
 namespace {
@@ -198,8 +201,8 @@ TEST(JournalWriter, AppendRewriteDiscard)
     ASSERT_TRUE(writer->append(record(4, "d", 4.0)));
     EXPECT_EQ(JournalReplayer::replay(path).records.size(), 4u);
     EXPECT_EQ(readFile(path),
-        JournalWriter::encode(three, LocalTimeZone::currentOffsetSeconds())
-            + JournalWriter::encode(std::vector { record(4, "d", 4.0) }, LocalTimeZone::currentOffsetSeconds()));
+        JournalWriter::encode(three, LocalTimeZone::currentOffsetSeconds()).value()
+            + JournalWriter::encode(std::vector { record(4, "d", 4.0) }, LocalTimeZone::currentOffsetSeconds()).value());
 
     ASSERT_TRUE(writer->rewrite({}));
     EXPECT_EQ(readFile(path), "");
@@ -215,7 +218,7 @@ TEST(JournalWriter, AppendRewriteDiscard)
 TEST(JournalWriter, OutOfRangeTimestampsFallBackToTheGeneralEncoder)
 {
     const std::vector<JournalRecord> records { record(0, "a", 1.0), record(253402300800.0, "far", 2.0) };
-    const std::string bytes = JournalWriter::encode(records, 0);
+    const std::string bytes = JournalWriter::encode(records, 0).value();
     EXPECT_NE(bytes.find("\"10000-01-01T00:00:00+00:00\""), std::string::npos);
     const auto replayed = JournalReplayer::replayBytes(bytes);
     EXPECT_EQ(replayed.records.size(), 1u); // the reader accepts four-digit years only
@@ -237,9 +240,121 @@ TEST(JournalReplayer, NoLimitOfItsOwn)
     std::vector<JournalRecord> many;
     for (int i = 0; i < 600'001; ++i)
         many.push_back(record(k20240501 + i, "1.000", 1.0));
-    const auto replayed = JournalReplayer::replayBytes(JournalWriter::encode(many, 3600));
+    const auto replayed = JournalReplayer::replayBytes(JournalWriter::encode(many, 3600).value());
     EXPECT_EQ(replayed.records.size(), 600'001u);
     EXPECT_EQ(replayed.records.back().t, k20240501 + 600'000);
+}
+
+TEST(JournalReplayer, AFileOfBlankLinesIsHarmless)
+{
+    // One record slot per newline would ask for gigabytes here.
+    const std::string blank(50'000'000, '\n');
+    const auto replayed = JournalReplayer::replayBytes(blank + L1);
+    EXPECT_EQ(replayed.records.size(), 1u);
+    EXPECT_EQ(replayed.droppedLineCount, 0);
+    EXPECT_LT(replayed.records.capacity(), 2'000'000u);
+}
+
+TEST(JournalWriter, ARecordThatCannotBeWrittenFailsTheRewriteAndKeepsTheJournal)
+{
+    TempDir dir;
+    const auto path = dir / "temp" / "current.jsonl";
+    auto writer = JournalWriter::create(path);
+    ASSERT_TRUE(writer);
+    ASSERT_TRUE(writer->append(record(k20240501, "a", 1.0)));
+    const std::string before = readFile(path);
+
+    for (const JournalRecord& bad : { record(NAN, "nan time", 1.0), record(INFINITY, "inf time", 1.0),
+             record(k20240501, "inf value", INFINITY) }) {
+        const std::vector<JournalRecord> records { record(k20240501, "kept", 2.0), bad };
+        const auto rewritten = writer->rewrite(records);
+        ASSERT_FALSE(rewritten) << bad.x;
+        EXPECT_EQ(rewritten.error().kind, StorageError::Kind::encoding);
+        EXPECT_EQ(readFile(path), before);
+        EXPECT_FALSE(JournalWriter::encode(records, 0));
+    }
+    // The writer still appends to the journal it had.
+    ASSERT_TRUE(writer->append(record(k20240501 + 1, "b", 2.0)));
+    EXPECT_EQ(JournalReplayer::replay(path).records.size(), 2u);
+}
+
+// The same record, bit for bit (a value of -0.0 differs from 0.0 here).
+bool sameRecord(const JournalRecord& a, const JournalRecord& b)
+{
+    const auto bits = [](double d) {
+        std::uint64_t u;
+        std::memcpy(&u, &d, sizeof u);
+        return u;
+    };
+    return bits(a.t) == bits(b.t) && a.f == b.f && a.r == b.r && a.x == b.x && a.u == b.u
+        && a.v.has_value() == b.v.has_value() && (!a.v || bits(*a.v) == bits(*b.v));
+}
+
+TEST(ParseLine, TheFastParserNeverAcceptsWhatTheGeneralDecoderReadsOtherwise)
+{
+    const auto check = [](std::string_view line) {
+        const auto fast = parseJournalLineFast(line);
+        const auto general = parseJournalLineGeneral(line);
+        if (fast) {
+            ASSERT_TRUE(general) << "fast parser accepted what the decoder refuses: " << line;
+            ASSERT_TRUE(sameRecord(*fast, *general)) << "the parsers read different records: " << line;
+        }
+        ASSERT_EQ(parseJournalLine(line).has_value(), general.has_value()) << line;
+    };
+    // The faults found by hand first.
+    const std::string head = R"({"t":"2024-05-01T13:45:12+08:00",)";
+    for (const std::string& line : { head + R"("f":007,"r":1,"x":"","u":""})",
+             head + R"("f":2,"r":01,"x":"","u":""})", head + R"("f":2,"r":1,"x":"","v":--5,"u":""})",
+             head + R"("f":2,"r":1,"x":"","v":+5,"u":""})", head + R"("f":2,"r":1,"x":"","v":.5,"u":""})",
+             head + R"("f":2,"r":1,"x":"","v":5.,"u":""})", head + R"("f":2,"r":1,"x":"","v":-0,"u":""})",
+             head + R"("f":2,"r":1,"x":"","v":1e999,"u":""})", head + R"("f":2,"r":1,"x":"","v":5x,"u":""})",
+             head + "\"f\":2,\"r\":1,\"x\":\"a\x01b\",\"u\":\"\"}",
+             head + "\"f\":2,\"r\":1,\"x\":\"\xC3\",\"u\":\"\"}",
+             head + "\"f\":2,\"r\":1,\"x\":\"\xED\xA0\x80\",\"u\":\"\"}",
+             head + "\"f\":2,\"r\":1,\"x\":\"\xC0\xAF\",\"u\":\"\"}",
+             head + "\"f\":2,\"r\":1,\"x\":\"\xF4\x90\x80\x80\",\"u\":\"\"}" })
+        check(line);
+    EXPECT_FALSE(parseJournalLine(head + R"("f":007,"r":1,"x":"","u":""})"));
+    EXPECT_FALSE(parseJournalLine(head + R"("f":2,"r":1,"x":"","v":--5,"u":""})"));
+    EXPECT_FALSE(parseJournalLine(head + "\"f\":2,\"r\":1,\"x\":\"a\x01b\",\"u\":\"\"}"));
+    EXPECT_FALSE(parseJournalLine(head + "\"f\":2,\"r\":1,\"x\":\"\xC3\",\"u\":\"\"}"));
+
+    // Then random canonical lines, mutated byte by byte.
+    std::mt19937_64 random(20261206);
+    const char* pieces[] = { "-", "0", "00", "1", "9", ".", "e", "E", "+", "\"", "\\", "\x01", "\x7F", "\xC3",
+        "\xA9", "\xE2\x84\xA6", "\xED\xA0\x80", "\xF0\x9F\x98\x80", "\xF8", " ", ",", "}", "{", ":", "null",
+        "1e400", "1e-400", "-0", "18446744073709551616", "\\u0041" };
+    const char* texts[] = { "12.345", "OL", "-0.052", "\u00b0C", "M\u03A9", "", "a\"b", "1.000" };
+    for (int i = 0; i < 60'000; ++i) {
+        JournalRecord r { 1714542312.0 + static_cast<double>(random() % 100'000'000), static_cast<std::uint8_t>(random()),
+            static_cast<std::int64_t>(random() % 21) - 10, texts[random() % 8], std::nullopt, texts[random() % 8] };
+        if (random() % 4 != 0)
+            r.v = std::ldexp(static_cast<double>(static_cast<std::int64_t>(random() >> 12) - (1ll << 51)),
+                static_cast<int>(random() % 80) - 60);
+        std::string line;
+        ASSERT_TRUE(appendCanonicalLine(line, r, 8 * 3600));
+        line.pop_back();
+        const auto parsed = parseJournalLine(line);
+        ASSERT_TRUE(parsed && sameRecord(*parsed, r)) << line;
+        for (int m = 1 + static_cast<int>(random() % 3); m > 0; --m) {
+            const std::size_t at = random() % (line.size() + 1);
+            switch (random() % 3) {
+            case 0:
+                line.insert(at, pieces[random() % std::size(pieces)]);
+                break;
+            case 1:
+                if (at < line.size())
+                    line.erase(at, 1 + random() % 3);
+                break;
+            default:
+                if (at < line.size())
+                    line[at] = static_cast<char>(random());
+            }
+        }
+        check(line);
+        if (::testing::Test::HasFatalFailure())
+            return;
+    }
 }
 
 } // namespace

@@ -149,6 +149,51 @@ TEST(ZmdFile, RefusalsInTheirOrder)
     EXPECT_EQ(decode(unknownKey).error(), ZmdError::tampered());
 }
 
+TEST(ZmdFile, WhatOpensSavesAndOpensAgain)
+{
+    // Record lines written by someone else: each either is refused at once
+    // or survives open, save and open unchanged. A loose reader would let a
+    // file open that its own save then turns into "not a measurement file".
+    const std::string file = encoded(document(1));
+    const auto withRecord = [&](const std::string& fields) {
+        return resigned(file, [&](std::string& p) {
+            const auto start = p.find("{\"t\":");
+            const auto end = p.find('}', start);
+            p.replace(start, end + 1 - start, "{\"t\":\"2024-05-01T13:45:12+08:00\"," + fields + "}");
+        });
+    };
+    const std::vector<std::string> opens { R"("f":2,"r":1,"x":"a\"b\\c","u":"V")", R"("f":2,"r":1,"x":"}","u":"V")",
+        R"("f":2,"r":1,"x":"a\u0001","u":"V")", R"("f":2,"r":1,"x":"","v":-0,"u":"\u00b0C")" };
+    const std::vector<std::string> refused { R"("f":007,"r":1,"x":"","u":"V")", R"("f":2,"r":1,"x":"","v":--5,"u":"V")",
+        "\"f\":2,\"r\":1,\"x\":\"a\x01\",\"u\":\"V\"", "\"f\":2,\"r\":1,\"x\":\"\xC3(\",\"u\":\"V\"",
+        R"("f":2,"r":1,"x":"","v":5x,"u":"V")" };
+    for (const std::string& fields : opens) {
+        const auto first = decode(withRecord(fields));
+        ASSERT_TRUE(first) << fields << ": " << first.error().description();
+        const auto again = decode(encoded(*first));
+        ASSERT_TRUE(again) << fields << ": " << again.error().description();
+        EXPECT_EQ(again->records, first->records) << fields;
+    }
+    EXPECT_EQ(decode(withRecord(opens[0]))->records[0].x, "a\"b\\c");
+    for (const std::string& fields : refused)
+        EXPECT_EQ(decode(withRecord(fields)).error(), ZmdError::notZmd()) << fields;
+}
+
+TEST(ZmdFile, DuplicateMembersAreRefused)
+{
+    const std::string file = encoded(document(1));
+    for (const std::string member : { "\"model\":\"DMM-5174K\",", "\"recordCount\":1,", "\"records\":[],",
+             "\"savedAt\":\"2024-05-01T13:45:12+08:00\",", "\"formatVersion\":1," }) {
+        const auto twice = decode(resigned(file, [&](std::string& p) { p.insert(p.size() - 1, "," + member.substr(0, member.size() - 1)); }));
+        ASSERT_FALSE(twice) << member;
+        EXPECT_EQ(twice.error(), ZmdError::notZmd()) << member;
+    }
+    std::string twoSignatures = file;
+    const auto signature = file.substr(file.find("\"signature\""));
+    twoSignatures.insert(file.find("\"signature\""), signature.substr(0, signature.rfind('}')) + ",");
+    EXPECT_FALSE(SignedJSONEnvelope::parse(twoSignatures));
+}
+
 TEST(ZmdFile, SizeAndRecordLimits)
 {
     const auto tooMany = ZmdFile::encode(document(600'001), service());

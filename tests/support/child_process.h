@@ -4,11 +4,13 @@
 // standard output on a pipe, read line by line, killed, waited for.
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <poll.h>
+#include <sys/resource.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -95,5 +97,29 @@ private:
     std::string buffer_;
     std::optional<int> status_;
 };
+
+// Runs `body` in a forked copy of this process and returns its result (or
+// 128 + the signal that ended it). For what must not touch the test process
+// itself: resource limits, signals, aborts.
+inline int runInChild(const std::function<int()>& body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(body());
+    int raw = 0;
+    ::waitpid(pid, &raw, 0);
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+}
+
+// Caps the size of any file this process writes (a full disk, as the writer
+// sees it): a write past the cap is cut short or fails with EFBIG.
+inline void capFileSize(rlim_t bytes)
+{
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit {};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
 
 } // namespace zelmar::testing
