@@ -60,8 +60,8 @@ public:
         int pollPeriodMs = applicationPollPeriodMs, int recordLimit = applicationRecordLimit,
         PollingTiming timing = {});
 
-    // The engine.
-    void start() { engine_.start(); }
+    // The engine. False when its thread could not be started.
+    [[nodiscard]] bool start() { return engine_.start(); }
     void stopPolling() { engine_.stop(stopTimeoutSeconds); }
     [[nodiscard]] SessionConnectionState connectionState() const { return engine_.state(); }
     [[nodiscard]] std::optional<Reading> latestReading(double now) const

@@ -5,6 +5,7 @@
 #include "meter/protocol.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -13,18 +14,22 @@ namespace zelmar {
 
 // Four independent locks guard the four shared values; none is ever held
 // across a port call, a callback or a sleep, and no two are held at once.
-// A fifth, the callback gate, is held only while a callback runs, so that
-// the destructor can wait out a running callback and silence later ones.
+// A fifth guards the callbacks themselves and a count of those running; it
+// too is released before a callback is called, so a callback may set a
+// callback or destroy the engine. The destructor waits for the count to
+// reach zero (unless it runs inside a callback, on the polling thread).
 struct PollingEngine::Shared {
     Shared(std::unique_ptr<DMMDevicePort> p, int period, PollingTiming t)
         : pollPeriodMs(period)
         , timing(t)
+        , clock(timing.clock ? timing.clock : systemClock())
         , port(std::move(p))
     {
     }
 
     const int pollPeriodMs;
     const PollingTiming timing;
+    const std::shared_ptr<PollingClock> clock;
     const std::unique_ptr<DMMDevicePort> port; // touched by the polling thread only
 
     mutable std::mutex latestMutex;
@@ -40,9 +45,41 @@ struct PollingEngine::Shared {
     mutable std::mutex finishedMutex;
     bool finished = true;
 
-    std::mutex callbackGate;
+    std::mutex callbackMutex;
+    std::condition_variable callbacksIdle;
     std::function<void(const Reading&)> onReading;
     std::function<void(const SessionConnectionState&)> onConnectionChanged;
+    int callbacksRunning = 0;
+    bool silenced = false;
+    std::thread::id pollingThread;
+
+    // Calls the callback in `slot` (a copy, taken under the lock) with no
+    // lock held. An exception from it is logged, not let loose on the thread.
+    template <typename Argument>
+    void invoke(std::function<void(const Argument&)> Shared::*slot, const Argument& argument)
+    {
+        std::function<void(const Argument&)> callback;
+        {
+            std::lock_guard lock(callbackMutex);
+            if (silenced || !(this->*slot))
+                return;
+            callback = this->*slot;
+            ++callbacksRunning;
+        }
+        try {
+            callback(argument);
+        } catch (const std::exception& e) {
+            log::write(log::Module::session, std::string("回呼函式擲出例外：") + e.what());
+        } catch (...) {
+            log::write(log::Module::session, "回呼函式擲出例外");
+        }
+        callback = nullptr; // release what it captured before the count drops
+        {
+            std::lock_guard lock(callbackMutex);
+            --callbacksRunning;
+        }
+        callbacksIdle.notify_all();
+    }
 
     bool isStopRequested() const
     {
@@ -62,7 +99,7 @@ struct PollingEngine::Shared {
             if (isStopRequested())
                 return;
             const int slice = std::min(durationMs, timing.sleepSliceMs);
-            std::this_thread::sleep_for(std::chrono::milliseconds(slice));
+            clock->sleepMilliseconds(slice);
             durationMs -= slice;
         }
     }
@@ -75,9 +112,7 @@ struct PollingEngine::Shared {
                 return;
             state = next;
         }
-        std::lock_guard gate(callbackGate);
-        if (onConnectionChanged)
-            onConnectionChanged(next);
+        invoke(&Shared::onConnectionChanged, next);
     }
 
     void clearLatest()
@@ -93,6 +128,19 @@ struct PollingEngine::Shared {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
+
+class SystemClock final : public PollingClock {
+public:
+    double wallSeconds() override { return PollingEngine::now(); }
+    std::int64_t monotonicMilliseconds() override
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now().time_since_epoch()).count();
+    }
+    void sleepMilliseconds(int duration) override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(duration));
+    }
+};
 
 DmmFlags toFlags(const DMMStatusFlags& f)
 {
@@ -115,7 +163,7 @@ void PollingEngine::Shared::run()
         }
 
         if (port->isOpen()) {
-            const auto started = SteadyClock::now();
+            const std::int64_t started = clock->monotonicMilliseconds();
             auto answer = port->requestDisplay(timing.readTimeoutMs);
             if (!answer) {
                 if (++failures >= timing.disconnectThreshold) {
@@ -129,19 +177,16 @@ void PollingEngine::Shared::run()
                 }
             } else if (auto frame
                 = DMMProtocol::isAcknowledge(*answer) ? std::nullopt : DMMProtocol::decodeDisplay(*answer)) {
-                const Reading reading(PollingEngine::now(), frame->functionCode, frame->rangeIndex, frame->displayText,
+                const double at = clock->wallSeconds();
+                const Reading reading(at, frame->functionCode, frame->rangeIndex, frame->displayText,
                     toFlags(frame->flags), frame->barGraph);
                 {
                     std::lock_guard lock(latestMutex);
                     latest = reading;
-                    latestTime = PollingEngine::now();
+                    latestTime = at;
                 }
                 setState(SessionConnectionState::connected(model));
-                {
-                    std::lock_guard gate(callbackGate);
-                    if (onReading)
-                        onReading(reading);
-                }
+                invoke(&Shared::onReading, reading);
                 failures = 0;
                 badFrames = 0;
             } else {
@@ -151,9 +196,7 @@ void PollingEngine::Shared::run()
                 if (++badFrames >= timing.badFrameThreshold)
                     setState(SessionConnectionState::readError());
             }
-            const auto elapsed
-                = std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - started).count();
-            const auto remaining = pollPeriodMs - elapsed;
+            const std::int64_t remaining = pollPeriodMs - (clock->monotonicMilliseconds() - started);
             if (remaining > 0)
                 sleepInSlices(static_cast<int>(remaining));
         } else if (port->open()) {
@@ -170,6 +213,12 @@ void PollingEngine::Shared::run()
     }
 }
 
+std::shared_ptr<PollingClock> systemClock()
+{
+    static const auto clock = std::make_shared<SystemClock>();
+    return clock;
+}
+
 PollingEngine::PollingEngine(std::unique_ptr<DMMDevicePort> port, int pollPeriodMs, PollingTiming timing)
     : shared_(std::make_shared<Shared>(std::move(port), pollPeriodMs, timing))
 {
@@ -181,31 +230,39 @@ PollingEngine::~PollingEngine()
         std::lock_guard lock(shared_->stopMutex);
         shared_->stopRequested = true;
     }
-    // Wait out a callback in progress and silence the rest: the owner that
-    // the callbacks reach back into may be gone after this returns.
-    std::lock_guard gate(shared_->callbackGate);
-    shared_->onReading = nullptr;
-    shared_->onConnectionChanged = nullptr;
+    // Silence later callbacks and wait out the ones running: the owner that
+    // they reach back into may be gone after this returns. Inside a callback
+    // on the polling thread that one is still running; it is not waited for.
+    std::function<void(const Reading&)> reading;
+    std::function<void(const SessionConnectionState&)> connection;
+    {
+        std::unique_lock lock(shared_->callbackMutex);
+        shared_->silenced = true;
+        reading = std::move(shared_->onReading);
+        connection = std::move(shared_->onConnectionChanged);
+        if (std::this_thread::get_id() != shared_->pollingThread)
+            shared_->callbacksIdle.wait(lock, [this] { return shared_->callbacksRunning == 0; });
+    }
 }
 
 void PollingEngine::setOnReading(std::function<void(const Reading&)> callback)
 {
-    std::lock_guard gate(shared_->callbackGate);
+    std::lock_guard lock(shared_->callbackMutex);
     shared_->onReading = std::move(callback);
 }
 
 void PollingEngine::setOnConnectionChanged(std::function<void(const SessionConnectionState&)> callback)
 {
-    std::lock_guard gate(shared_->callbackGate);
+    std::lock_guard lock(shared_->callbackMutex);
     shared_->onConnectionChanged = std::move(callback);
 }
 
-void PollingEngine::start()
+bool PollingEngine::start()
 {
     {
         std::lock_guard lock(shared_->finishedMutex);
         if (!shared_->finished)
-            return;
+            return true;
         shared_->finished = false;
     }
     {
@@ -213,16 +270,30 @@ void PollingEngine::start()
         shared_->stopRequested = false;
     }
     const bool started = startDetachedThread("DMM5174K-Poll", threadStackSize, [shared = shared_] {
-        shared->run();
+        {
+            std::lock_guard lock(shared->callbackMutex);
+            shared->pollingThread = std::this_thread::get_id();
+        }
+        // The thread's barrier: whatever escapes ends polling, not the process.
+        try {
+            shared->run();
+        } catch (const std::exception& e) {
+            log::write(log::Module::session, std::string("輪詢執行緒因例外而結束：") + e.what());
+        } catch (...) {
+            log::write(log::Module::session, "輪詢執行緒因例外而結束");
+        }
+        shared->port->close();
         std::lock_guard lock(shared->finishedMutex);
         shared->finished = true;
     });
     if (!started) {
+        log::write(log::Module::session, "輪詢執行緒無法啟動");
         std::lock_guard lock(shared_->finishedMutex);
         shared_->finished = true;
-        return;
+        return false;
     }
     log::write(log::Module::session, "輪詢執行緒已啟動（週期 " + std::to_string(shared_->pollPeriodMs) + " ms）");
+    return true;
 }
 
 void PollingEngine::stop(double timeoutSeconds)

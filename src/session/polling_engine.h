@@ -8,7 +8,9 @@
 //
 // The thread shares ownership of everything it touches, so destroying the
 // engine while a stop that timed out is still winding down is safe; after
-// the destructor returns no callback is running and none will run.
+// the destructor returns no callback is running and none will run (but the
+// one that destroyed it, when a callback does that). Callbacks run with no
+// lock of the engine held and may call any of its members.
 
 #include "core/reading.h"
 #include "meter/dmm5174k.h"
@@ -17,8 +19,24 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <cstdint>
 
 namespace zelmar {
+
+// The engine's view of time: the wall clock that stamps readings, a
+// monotonic clock that paces requests, and sleeping. The application uses
+// the system's (systemClock()); tests put in a clock of their own so that
+// no result depends on how busy the machine is.
+class PollingClock {
+public:
+    virtual ~PollingClock() = default;
+    // Seconds since 1970.
+    [[nodiscard]] virtual double wallSeconds() = 0;
+    [[nodiscard]] virtual std::int64_t monotonicMilliseconds() = 0;
+    virtual void sleepMilliseconds(int duration) = 0;
+};
+
+[[nodiscard]] std::shared_ptr<PollingClock> systemClock();
 
 // The engine's fixed numbers. The application always uses these defaults;
 // tests shorten them to run fast.
@@ -28,6 +46,7 @@ struct PollingTiming {
     int sleepSliceMs = 50;
     int disconnectThreshold = 3;
     int badFrameThreshold = 5;
+    std::shared_ptr<PollingClock> clock = systemClock();
 };
 
 class PollingEngine {
@@ -39,12 +58,13 @@ public:
     PollingEngine(const PollingEngine&) = delete;
     PollingEngine& operator=(const PollingEngine&) = delete;
 
-    // Set before start(); both are called on the polling thread.
+    // Both are called on the polling thread; they may be changed at any time.
     void setOnReading(std::function<void(const Reading&)> callback);
     void setOnConnectionChanged(std::function<void(const SessionConnectionState&)> callback);
 
-    // Starts the polling thread unless one is running.
-    void start();
+    // Starts the polling thread unless one is running. False (and logged)
+    // when the platform could not start it.
+    [[nodiscard]] bool start();
     // Asks the thread to end and waits for it at most timeoutSeconds.
     void stop(double timeoutSeconds);
 

@@ -54,7 +54,8 @@ int main(int argc, char** argv)
     }
     report('S', session.recordCount());
 
-    session.start();
+    if (!session.start())
+        return 3;
     while (!session.latestReading(PollingEngine::now()))
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     // The first sample is taken at the start; it is reported like the rest.

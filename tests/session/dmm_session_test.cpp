@@ -3,6 +3,7 @@
 #include "session/dmm_session.h"
 #include "session/sample_scheduler.h"
 #include "session/session_time_format.h"
+#include "support/manual_clock.h"
 #include "support/scripted_port.h"
 #include "support/temp_dir.h"
 
@@ -22,23 +23,35 @@ using testing::TempDir;
 using testing::writeFile;
 using Kind = SampleOutcome::Kind;
 
-constexpr PollingTiming kFast { 5, 50, 5, 3, 5 };
+const PollingTiming kFast { 5, 50, 5, 3, 5 };
 
+// A session over a scripted port whose engine runs on a manual clock: a
+// reading is never older than one poll period in that clock's time, so
+// freshness never depends on how busy the machine is.
 struct SessionRig {
     explicit SessionRig(int limit = 600'000)
-        : script(std::make_shared<PortScript>())
-        , session(std::make_unique<ScriptedPort>(script), dir.path(), 10, limit, kFast)
+        : clock(std::make_shared<testing::ManualClock>())
+        , script(std::make_shared<PortScript>())
+        , session(std::make_unique<ScriptedPort>(script), dir.path(), 10, limit, timing())
     {
     }
+    PollingTiming timing() const
+    {
+        PollingTiming t = kFast;
+        t.clock = clock;
+        return t;
+    }
+    double now() const { return clock->wallSeconds(); }
     ~SessionRig() { session.stopPolling(); }
 
     // Polls until the engine holds a fresh reading.
     void waitForReading()
     {
-        session.start();
-        ASSERT_TRUE(eventually([&] { return session.latestReading(PollingEngine::now()).has_value(); }));
+        ASSERT_TRUE(session.start());
+        ASSERT_TRUE(eventually([&] { return session.latestReading(now()).has_value(); }));
     }
 
+    std::shared_ptr<testing::ManualClock> clock;
     TempDir dir;
     std::shared_ptr<PortScript> script;
     DMMSession session;
@@ -49,7 +62,7 @@ TEST(DMMSession, RecordingTakesTheFirstSampleAtOnce)
     SessionRig rig;
     rig.waitForReading();
     log::LogCapture log;
-    const double now = PollingEngine::now();
+    const double now = rig.now();
     const SampleOutcome first = rig.session.startRecording(now);
     ASSERT_EQ(first.kind, Kind::appended);
     EXPECT_EQ(first.totalCount, 1);
@@ -59,10 +72,10 @@ TEST(DMMSession, RecordingTakesTheFirstSampleAtOnce)
 
     EXPECT_EQ(rig.session.startRecording(now).kind, Kind::notRecording);
     EXPECT_EQ(log.count("開始記錄"), 1);
-    EXPECT_EQ(rig.session.sample(PollingEngine::now()).kind, Kind::appended);
+    EXPECT_EQ(rig.session.sample(rig.now()).kind, Kind::appended);
     rig.session.stopRecording();
     EXPECT_TRUE(log.contains("[DMMSession] 停止記錄（保留 2 筆）\r\n"));
-    EXPECT_EQ(rig.session.sample(PollingEngine::now()).kind, Kind::notRecording);
+    EXPECT_EQ(rig.session.sample(rig.now()).kind, Kind::notRecording);
     EXPECT_EQ(rig.session.record(1)->text(), "12.345");
     EXPECT_FALSE(rig.session.record(2));
     EXPECT_FALSE(rig.session.record(-1));
@@ -73,7 +86,7 @@ TEST(DMMSession, StaleReadingsAreSkippedAndRecordingStaysOn)
     SessionRig rig;
     rig.waitForReading();
     rig.session.stopPolling();
-    const auto latest = rig.session.latestReading(PollingEngine::now());
+    const auto latest = rig.session.latestReading(rig.now());
     ASSERT_TRUE(latest);
     // Poll period 10 ms: fresh for 15 ms.
     EXPECT_EQ(rig.session.startRecording(latest->timestamp() + 0.9).kind, Kind::skipped);
@@ -86,9 +99,9 @@ TEST(DMMSession, TheLimitStopsRecording)
     SessionRig rig(3);
     rig.waitForReading();
     log::LogCapture log;
-    (void)rig.session.startRecording(PollingEngine::now());
-    EXPECT_EQ(rig.session.sample(PollingEngine::now()).kind, Kind::appended);
-    const SampleOutcome last = rig.session.sample(PollingEngine::now());
+    (void)rig.session.startRecording(rig.now());
+    EXPECT_EQ(rig.session.sample(rig.now()).kind, Kind::appended);
+    const SampleOutcome last = rig.session.sample(rig.now());
     EXPECT_EQ(last.kind, Kind::appendedAndStopped);
     EXPECT_EQ(last.totalCount, 3);
     EXPECT_FALSE(rig.session.isRecording());
@@ -99,7 +112,7 @@ TEST(DMMSession, LoadWhileRecordingStopsAndRewrites)
 {
     SessionRig rig;
     rig.waitForReading();
-    (void)rig.session.startRecording(PollingEngine::now());
+    (void)rig.session.startRecording(rig.now());
     log::LogCapture log;
     rig.session.loadRecords({ Reading(5, 6, 1, "1.5", {}, 0), Reading(6, 6, 1, "OL", {}, 0) }, 4);
     EXPECT_FALSE(rig.session.isRecording());
@@ -244,7 +257,7 @@ TEST(DMMSession, RecordsFromTheSimulator)
     auto sim = std::make_unique<MeterSimulator>(SimScenario::overload);
     sim->setRealTimeouts(false);
     DMMSession session(std::make_unique<HIDDevicePort>(std::move(sim)), dir.path(), 10, 600'000, kFast);
-    session.start();
+    ASSERT_TRUE(session.start());
     ASSERT_TRUE(eventually([&] { return session.latestReading(PollingEngine::now()).has_value(); }));
     (void)session.startRecording(PollingEngine::now());
     SampleScheduler scheduler(0.02, PollingEngine::now());

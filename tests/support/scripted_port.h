@@ -6,6 +6,7 @@
 
 #include "meter/dmm5174k.h"
 #include "meter/meter_responses.h"
+#include "support/manual_clock.h"
 
 #include <chrono>
 #include <deque>
@@ -46,6 +47,11 @@ struct PortScript {
     int openAttempts = 0;
     int closes = 0;
     std::vector<std::chrono::steady_clock::time_point> requestStarts;
+    // With a manual clock, request delays pass in its time, and the times of
+    // requests and open attempts are kept in its milliseconds.
+    std::shared_ptr<ManualClock> clock;
+    std::vector<std::int64_t> requestStartsMs;
+    std::vector<std::int64_t> openAttemptsMs;
 
     void push(std::initializer_list<Answer> list)
     {
@@ -74,6 +80,8 @@ public:
     {
         std::lock_guard lock(script_->mutex);
         ++script_->openAttempts;
+        if (script_->clock)
+            script_->openAttemptsMs.push_back(script_->clock->monotonicMilliseconds());
         if (script_->present) {
             script_->open = true;
             ++script_->opens;
@@ -96,9 +104,13 @@ public:
     {
         int delay;
         Answer answer = failedAnswer();
+        std::shared_ptr<ManualClock> clock;
         {
             std::lock_guard lock(script_->mutex);
             script_->requestStarts.push_back(std::chrono::steady_clock::now());
+            clock = script_->clock;
+            if (clock)
+                script_->requestStartsMs.push_back(clock->monotonicMilliseconds());
             delay = script_->requestDelayMs;
             if (!script_->present) {
                 answer = std::unexpected(DMMError::writeFailed());
@@ -109,7 +121,9 @@ public:
                 answer = script_->whenEmpty;
             }
         }
-        if (delay > 0)
+        if (delay > 0 && clock)
+            clock->advance(delay);
+        else if (delay > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(delay));
         return answer;
     }

@@ -218,7 +218,10 @@ int runLog(const std::vector<std::string>& args, Context& context)
     }
 
     console::installStopHandler();
-    session.start();
+    if (!session.start()) {
+        std::fprintf(context.err, "%s\n", l == AppLanguage::enUS ? "The polling thread could not be started." : "無法啟動輪詢執行緒。");
+        return 1;
+    }
     const bool terminal = console::stdoutIsTerminal();
     const auto started = std::chrono::steady_clock::now();
     const std::uint32_t tick = SampleScheduler::tickMilliseconds(o.interval);
