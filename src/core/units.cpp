@@ -1,6 +1,7 @@
 #include "core/units.h"
 #include "core/text_encoding.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -109,6 +110,40 @@ std::optional<std::string_view> DMMUnitTable::unit(std::uint8_t code, int range)
     }
 }
 
+namespace {
+
+// For an unsigned decimal number out of the double range: whether it is out
+// of range because it is tiny (rather than huge). The magnitude's order is
+// where its first non-zero digit stands, moved by the exponent; "1" and 400
+// zeros with "e-1" is huge, "0.001e-400" tiny.
+bool isTinyMagnitude(std::string_view digits) noexcept
+{
+    const std::size_t e = digits.find_first_of("eE");
+    const std::string_view mantissa = digits.substr(0, e);
+    long long exponent = 0;
+    if (e != std::string_view::npos) {
+        std::string_view text = digits.substr(e + 1);
+        const bool negative = !text.empty() && text.front() == '-';
+        if (!text.empty() && (text.front() == '-' || text.front() == '+'))
+            text.remove_prefix(1);
+        if (std::from_chars(text.data(), text.data() + text.size(), exponent).ec != std::errc {})
+            exponent = 1'000'000'000; // beyond any digit count that matters
+        if (negative)
+            exponent = -exponent;
+    }
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos)
+        return true; // all zeros
+    // Digits before the point counted from the first non-zero one; after the
+    // point, minus the zeros that precede it.
+    const long long order = first < point ? static_cast<long long>(point - first)
+                                          : -static_cast<long long>(first - point - 1);
+    return order + exponent <= 0;
+}
+
+} // namespace
+
 std::optional<double> DMMValueParser::parse(std::string_view text) noexcept
 {
     const std::string_view trimmed = text::trimHorizontalSpace(text);
@@ -137,8 +172,7 @@ std::optional<double> DMMValueParser::parse(std::string_view text) noexcept
     if (error == std::errc::result_out_of_range) {
         // Too small to represent reads as zero, as any standard conversion
         // gives; too large has no finite value.
-        const auto e = digits.find_first_of("eE");
-        if (e == std::string_view::npos || e + 1 >= digits.size() || digits[e + 1] != '-')
+        if (!isTinyMagnitude(digits))
             return std::nullopt;
         value = 0.0;
     } else if (error != std::errc {} || !std::isfinite(value)) {

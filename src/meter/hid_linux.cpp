@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -142,13 +143,23 @@ std::int32_t hid_write(HidHandle handle, const std::uint8_t* buffer, std::uint32
     if (handle == nullptr || buffer == nullptr || length == 0)
         return -1;
     HidrawDevice* d = device(handle);
-    if (!waitFor(d->fd, POLLOUT, hidWriteTimeoutMs))
-        return -1;
+    // The node is non-blocking: a write that cannot go now says EAGAIN and
+    // is tried again until the limit. (hidraw itself hands the report to a
+    // synchronous USB transfer with the kernel's own time-out and reports
+    // writable at all times; this bounds every wait that is ours to bound.)
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(hidWriteTimeoutMs);
     for (;;) {
         const ssize_t n = ::write(d->fd, buffer, length);
-        if (n < 0 && errno == EINTR)
+        if (n >= 0)
+            return static_cast<std::int32_t>(n);
+        if (errno == EINTR)
             continue;
-        return n < 0 ? -1 : static_cast<std::int32_t>(n);
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return -1;
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !waitFor(d->fd, POLLOUT, static_cast<std::uint32_t>(left.count())))
+            return -1;
     }
 }
 

@@ -119,6 +119,18 @@ TEST(DMMValueParser, NonFiniteAndNonDecimalFormsHaveNoValue)
     for (const char* text : { "inf", "-inf", "INF", "infinity", "nan", "NaN", "0x1p3", "0x10", "1e999", "-1e400" })
         EXPECT_EQ(DMMValueParser::parse(text), std::nullopt) << text;
     EXPECT_EQ(DMMValueParser::parse("1e-400"), 0.0); // underflow is still a finite number
+    // Too large is too large, however the exponent reads: the magnitude is
+    // what the digits and the exponent make together.
+    const std::string hundreds(400, '0');
+    EXPECT_EQ(DMMValueParser::parse("1" + hundreds + "e-1"), std::nullopt);
+    EXPECT_EQ(DMMValueParser::parse("-1" + hundreds + "e-1"), std::nullopt);
+    EXPECT_EQ(DMMValueParser::parse("0.5e309"), std::nullopt);
+    EXPECT_EQ(DMMValueParser::parse("1e99999999999999999999"), std::nullopt);
+    EXPECT_EQ(DMMValueParser::parse("0." + hundreds + "1"), 0.0);
+    EXPECT_EQ(DMMValueParser::parse("1" + hundreds + "e-800"), 0.0);
+    EXPECT_EQ(DMMValueParser::parse("1e-99999999999999999999"), 0.0);
+    EXPECT_EQ(DMMValueParser::parse("-0.001e-400"), -0.0);
+    EXPECT_EQ(DMMValueParser::parse("1" + hundreds.substr(0, 300) + "e-1"), 1e299);
 }
 
 TEST(Reading, DerivesTextValueAndUnit)

@@ -84,6 +84,27 @@ TEST(DMM5174K, ModelQueryRetriesWithTheSecondTransportCommand)
     EXPECT_EQ(hid.readLengths.size(), 4u);
 }
 
+TEST(DMM5174K, EachModelAttemptReadsThreeReportsAtMost)
+{
+    // The third read of the first attempt still belongs to it.
+    ScriptedHid third;
+    third.reads = { kDisplay, kDisplay, MeterResponses::modelReport("DMM-5174K") };
+    DMM5174K device(third);
+    ASSERT_TRUE(device.open());
+    EXPECT_EQ(device.readModel(500), "DMM-5174K");
+    EXPECT_EQ(third.writes.size(), 1u);
+    EXPECT_EQ(third.readLengths.size(), 3u);
+
+    // Three display frames in each attempt: six reads, two writes, no model.
+    ScriptedHid busy;
+    busy.reads = { kDisplay, kDisplay, kDisplay, kDisplay, kDisplay, kDisplay, MeterResponses::modelReport("X") };
+    DMM5174K other(busy);
+    ASSERT_TRUE(other.open());
+    EXPECT_EQ(other.readModel(500).error(), DMMError::readTimeout());
+    EXPECT_EQ(busy.writes.size(), 2u);
+    EXPECT_EQ(busy.readLengths.size(), 6u);
+}
+
 TEST(DMM5174K, SilentModelQueryEndsEachAttemptAtTheFirstSilence)
 {
     ScriptedHid hid;

@@ -89,6 +89,28 @@ TEST_F(FakeSysfs, UnreadableDescriptorGives64AndSilenceTimesOut)
     hid_close(handle);
 }
 
+TEST_F(FakeSysfs, AWriteThatCannotGoEndsAtItsLimit)
+{
+    // Nobody reads the FIFO: once it is full, a write must give up after
+    // its one-second limit instead of waiting for ever.
+    addNode("hidraw0", "0003:00001A86:0000E429");
+    HidHandle handle = hidraw::open(roots_, 0x1A86, 0xE429, nullptr);
+    ASSERT_NE(handle, nullptr);
+    std::uint8_t report[64] = { 0x00, 0xAB };
+    int written = 0;
+    while (written < 1 << 20) {
+        const std::int32_t n = hid_write(handle, report, sizeof report);
+        if (n < 0)
+            break;
+        ASSERT_EQ(n, 64);
+        written += n;
+    }
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, 1 << 20) << "a full FIFO was written to without end";
+    EXPECT_EQ(hid_write(handle, report, sizeof report), -1);
+    hid_close(handle);
+}
+
 TEST_F(FakeSysfs, NoMatchOrNoTreeIsNull)
 {
     addNode("hidraw0", "0003:00001A86:0000E430");

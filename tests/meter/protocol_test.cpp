@@ -119,6 +119,29 @@ TEST(DecodeDisplay, EveryCheckRefusesItsFault)
     ASSERT_TRUE(decodeDisplay(range7));
     EXPECT_EQ(decodeDisplay(range7)->rangeIndex, 7);
 
+    // The sum is two bytes: a wrong high byte alone is refused too.
+    Bytes sumHigh = report;
+    sumHigh[19] ^= 0x01;
+    EXPECT_FALSE(decodeDisplay(sumHigh));
+    Bytes sumHighOnly = report;
+    sumHighOnly[19] = 0x00; // the low byte still matches
+    EXPECT_FALSE(decodeDisplay(sumHighOnly));
+
+    // The range digit runs from '0' to '9'; the bytes either side are refused.
+    for (const auto& [digit, index] : { std::pair { '0', 0 }, std::pair { '9', 9 } }) {
+        Bytes range = report;
+        range[6] = static_cast<std::uint8_t>(digit);
+        fixSum(range);
+        ASSERT_TRUE(decodeDisplay(range)) << digit;
+        EXPECT_EQ(decodeDisplay(range)->rangeIndex, index);
+    }
+    for (const char digit : { '/', ':' }) {
+        Bytes range = report;
+        range[6] = static_cast<std::uint8_t>(digit);
+        fixSum(range);
+        EXPECT_FALSE(decodeDisplay(range)) << digit;
+    }
+
     Bytes highByte = report;
     highByte[9] = 0x80;
     fixSum(highByte);
@@ -185,6 +208,18 @@ TEST(StatusFlags, EachBitItsField)
                 ASSERT_EQ(bytes.b, b);
                 ASSERT_EQ(bytes.c, c);
             }
+}
+
+TEST(ParseModel, AHandMadeReport)
+{
+    // Written out by hand, not by the responder the simulator uses:
+    // AB CD, n = 11, "DMM-5174K", sum of AB CD 0B and the nine characters.
+    const Bytes report = hex({ 0x00, 0x00, 0xAB, 0xCD, 0x0B, 'D', 'M', 'M', '-', '5', '1', '7', '4', 'K', 0x03, 0xAA });
+    EXPECT_EQ(parseModel(report), "DMM-5174K");
+    EXPECT_EQ(MeterResponses::modelReport("DMM-5174K"), report);
+    Bytes wrongHigh = report;
+    wrongHigh[14] = 0x02;
+    EXPECT_FALSE(parseModel(wrongHigh));
 }
 
 TEST(ParseModel, ChecksInOrder)
