@@ -1,4 +1,6 @@
 #include "app/version_resource.h"
+#include "core/diagnostic_log.h"
+#include "security/signature_service.h"
 #include "core/text_encoding.h"
 #include "update/semantic_version.h"
 
@@ -176,6 +178,17 @@ std::optional<AppVersionResolver::Resolved> AppVersionResolver::resolve(const Ve
     if (info.fixedFileVersion && !allZero(*info.fixedFileVersion))
         return Resolved { threePart(*info.fixedFileVersion), Source::fixedFileVersion };
     return std::nullopt;
+}
+
+std::string displayedVersion(const std::string& version)
+{
+    return UpdateKeyCatalog::isDevelopmentKey() ? version + " (development build)" : version;
+}
+
+void logWhenDevelopmentBuild()
+{
+    if (UpdateKeyCatalog::isDevelopmentKey())
+        log::write(log::Module::app, "警告：此程式以開發用更新金鑰建置（開發版本），不可作為正式版本發行");
 }
 
 } // namespace zelmar

@@ -59,4 +59,12 @@ struct Resolved {
 // On Linux, where executables carry no version resource, the build's version.
 [[nodiscard]] std::string loadApplicationVersion();
 
+// The version as shown to people: "1.0.0", or "1.0.0 (development build)"
+// when the program trusts the development update key.
+[[nodiscard]] std::string displayedVersion(const std::string& version);
+
+// Logs, once per start, that this program is a development build (when it
+// is one): its update key's private half is no secret.
+void logWhenDevelopmentBuild();
+
 } // namespace zelmar

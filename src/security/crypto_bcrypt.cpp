@@ -8,7 +8,9 @@
 
 #include <bcrypt.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 namespace zelmar {
@@ -101,6 +103,50 @@ int badArgument()
 }
 
 } // namespace
+
+struct DmmSha256Stream {
+    Provider provider { BCRYPT_SHA256_ALGORITHM };
+    BCRYPT_HASH_HANDLE hash = nullptr;
+};
+
+DmmSha256Stream* dmm_sha256_begin()
+{
+    auto stream = std::make_unique<DmmSha256Stream>();
+    if (!stream->provider || !succeeded(BCryptCreateHash(stream->provider.get(), &stream->hash, nullptr, 0, nullptr, 0, 0)))
+        return nullptr;
+    return stream.release();
+}
+
+int dmm_sha256_update(DmmSha256Stream* stream, const std::uint8_t* data, std::size_t length)
+{
+    if (stream == nullptr || !validMessage(data, length))
+        return badArgument();
+    // BCrypt takes a ULONG per call; bigger pieces go in parts.
+    while (length > 0) {
+        const ULONG part = static_cast<ULONG>(std::min<std::size_t>(length, 1u << 30));
+        if (!succeeded(BCryptHashData(stream->hash, const_cast<PUCHAR>(data), part, 0)))
+            return dmmCryptoFailure;
+        data += part;
+        length -= part;
+    }
+    return dmmCryptoOk;
+}
+
+int dmm_sha256_finish(DmmSha256Stream* stream, std::uint8_t* digest32)
+{
+    if (stream == nullptr || digest32 == nullptr)
+        return badArgument();
+    return succeeded(BCryptFinishHash(stream->hash, digest32, 32, 0)) ? dmmCryptoOk : dmmCryptoFailure;
+}
+
+void dmm_sha256_free(DmmSha256Stream* stream)
+{
+    if (stream == nullptr)
+        return;
+    if (stream->hash != nullptr)
+        BCryptDestroyHash(stream->hash);
+    delete stream;
+}
 
 int dmm_sha256(const std::uint8_t* data, std::size_t length, std::uint8_t* digest32)
 {

@@ -102,6 +102,53 @@ bool digest(const std::uint8_t* message, std::size_t length, std::uint8_t* out32
 
 } // namespace
 
+struct DmmSha256Stream {
+    EVP_MD_CTX* context = nullptr;
+};
+
+DmmSha256Stream* dmm_sha256_begin()
+{
+    auto stream = std::make_unique<DmmSha256Stream>();
+    stream->context = EVP_MD_CTX_new();
+    if (stream->context == nullptr || EVP_DigestInit_ex(stream->context, EVP_sha256(), nullptr) != 1) {
+        (void)fail();
+        dmm_sha256_free(stream.release());
+        return nullptr;
+    }
+    return stream.release();
+}
+
+int dmm_sha256_update(DmmSha256Stream* stream, const std::uint8_t* data, std::size_t length)
+{
+    if (stream == nullptr || !validMessage(data, length)) {
+        setLastStatus(0);
+        return dmmCryptoBadArgument;
+    }
+    if (length > 0 && EVP_DigestUpdate(stream->context, data, length) != 1)
+        return fail();
+    return dmmCryptoOk;
+}
+
+int dmm_sha256_finish(DmmSha256Stream* stream, std::uint8_t* digest32)
+{
+    if (stream == nullptr || digest32 == nullptr) {
+        setLastStatus(0);
+        return dmmCryptoBadArgument;
+    }
+    unsigned int size = 0;
+    if (EVP_DigestFinal_ex(stream->context, digest32, &size) != 1 || size != 32)
+        return fail();
+    return dmmCryptoOk;
+}
+
+void dmm_sha256_free(DmmSha256Stream* stream)
+{
+    if (stream == nullptr)
+        return;
+    EVP_MD_CTX_free(stream->context);
+    delete stream;
+}
+
 int dmm_sha256(const std::uint8_t* data, std::size_t length, std::uint8_t* digest32)
 {
     if (digest32 == nullptr || !validMessage(data, length)) {

@@ -38,6 +38,14 @@ inline constexpr std::uint32_t dmmStatusUnsuccessful = 0xC0000001;
 [[nodiscard]] int dmm_ecdsa_public_from_private(
     const std::uint8_t* privateBlob, std::size_t privateLength, std::uint8_t* publicBlob72);
 [[nodiscard]] int dmm_sha256(const std::uint8_t* data, std::size_t length, std::uint8_t* digest32);
+// SHA-256 over data that arrives in pieces (files of any size): begin gives
+// a stream or null, update adds bytes, finish writes the digest; free
+// releases the stream on every path, finished or not.
+struct DmmSha256Stream;
+[[nodiscard]] DmmSha256Stream* dmm_sha256_begin();
+[[nodiscard]] int dmm_sha256_update(DmmSha256Stream* stream, const std::uint8_t* data, std::size_t length);
+[[nodiscard]] int dmm_sha256_finish(DmmSha256Stream* stream, std::uint8_t* digest32);
+void dmm_sha256_free(DmmSha256Stream* stream);
 // The platform status of the calling thread's last platform call (an
 // NTSTATUS on Windows, an OpenSSL error code on Linux); 0 when the last call
 // failed before reaching the platform.

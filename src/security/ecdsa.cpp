@@ -2,6 +2,7 @@
 #include "security/crypto_platform.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace zelmar {
 
@@ -82,19 +83,72 @@ std::expected<ByteVector, CryptoError> EcdsaP256::sha256(std::span<const std::ui
     return digest;
 }
 
+namespace {
+
+std::string hexText(std::span<const std::uint8_t> bytes)
+{
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (std::uint8_t b : bytes) {
+        text += hex[b >> 4];
+        text += hex[b & 0x0F];
+    }
+    return text;
+}
+
+} // namespace
+
 std::expected<std::string, CryptoError> EcdsaP256::sha256Hex(std::span<const std::uint8_t> data)
 {
     auto digest = sha256(data);
     if (!digest)
         return std::unexpected(digest.error());
-    static constexpr char hex[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(64);
-    for (std::uint8_t b : *digest) {
-        text += hex[b >> 4];
-        text += hex[b & 0x0F];
+    return hexText(*digest);
+}
+
+std::expected<Sha256Stream, CryptoError> Sha256Stream::create()
+{
+    DmmSha256Stream* stream = dmm_sha256_begin();
+    if (stream == nullptr)
+        return std::unexpected(error("sha256", dmmCryptoFailure));
+    return Sha256Stream(stream);
+}
+
+Sha256Stream::~Sha256Stream()
+{
+    dmm_sha256_free(stream_);
+}
+
+Sha256Stream::Sha256Stream(Sha256Stream&& other) noexcept
+    : stream_(std::exchange(other.stream_, nullptr))
+{
+}
+
+Sha256Stream& Sha256Stream::operator=(Sha256Stream&& other) noexcept
+{
+    if (this != &other) {
+        dmm_sha256_free(stream_);
+        stream_ = std::exchange(other.stream_, nullptr);
     }
-    return text;
+    return *this;
+}
+
+std::expected<void, CryptoError> Sha256Stream::update(std::span<const std::uint8_t> data)
+{
+    if (const int code = dmm_sha256_update(stream_, data.data(), data.size()); code != dmmCryptoOk)
+        return std::unexpected(error("sha256", code));
+    return {};
+}
+
+std::expected<std::string, CryptoError> Sha256Stream::finishHex()
+{
+    std::uint8_t digest[dmmDigestLength];
+    const int code = dmm_sha256_finish(stream_, digest);
+    dmm_sha256_free(std::exchange(stream_, nullptr));
+    if (code != dmmCryptoOk)
+        return std::unexpected(error("sha256", code));
+    return hexText(digest);
 }
 
 void SecureMemory::zero(ByteVector& bytes)

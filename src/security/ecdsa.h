@@ -50,6 +50,30 @@ namespace EcdsaP256 {
 
 } // namespace EcdsaP256
 
+struct DmmSha256Stream;
+
+// SHA-256 over bytes that arrive in pieces, for files too big to hold.
+class Sha256Stream {
+public:
+    [[nodiscard]] static std::expected<Sha256Stream, CryptoError> create();
+    ~Sha256Stream();
+    Sha256Stream(Sha256Stream&& other) noexcept;
+    Sha256Stream& operator=(Sha256Stream&& other) noexcept;
+    Sha256Stream(const Sha256Stream&) = delete;
+    Sha256Stream& operator=(const Sha256Stream&) = delete;
+
+    [[nodiscard]] std::expected<void, CryptoError> update(std::span<const std::uint8_t> data);
+    // The digest as 64 lower-case hex digits; the stream is used up.
+    [[nodiscard]] std::expected<std::string, CryptoError> finishHex();
+
+private:
+    explicit Sha256Stream(DmmSha256Stream* stream) noexcept
+        : stream_(stream)
+    {
+    }
+    DmmSha256Stream* stream_ = nullptr;
+};
+
 namespace SecureMemory {
 // Overwrites every byte with zero (the vector keeps its size).
 void zero(ByteVector& bytes);

@@ -69,6 +69,9 @@ namespace UpdateKeyCatalog {
 // The entries that decode to exactly 72 bytes.
 [[nodiscard]] std::vector<std::pair<std::string, ByteVector>> entries(
     const std::vector<std::pair<std::string, std::string>>& texts = entryTexts());
+// True when the build trusts the development key, whose private half is
+// public: such a program is a development build and says so.
+[[nodiscard]] bool isDevelopmentKey() noexcept;
 } // namespace UpdateKeyCatalog
 
 class UpdateSignatureService final : public ZmdVerifier {

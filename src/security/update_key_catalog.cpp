@@ -10,4 +10,9 @@ const std::vector<std::pair<std::string, std::string>>& UpdateKeyCatalog::entryT
     return entries;
 }
 
+bool UpdateKeyCatalog::isDevelopmentKey() noexcept
+{
+    return ZELMAR_UPDATE_KEY_IS_DEVELOPMENT != 0;
+}
+
 } // namespace zelmar

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <expected>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,31 @@ public:
     [[nodiscard]] std::expected<void, StorageError> append(std::string_view bytes);
     // Closes the handle; on error the handle stays as it was.
     [[nodiscard]] std::expected<void, StorageError> close();
+
+private:
+    std::intptr_t handle_ = -1;
+    std::filesystem::path path_;
+};
+
+// A file held open for reading so that what is read is what a later call
+// by path finds: on Windows others can neither write, rename nor delete it
+// while it is open; on POSIX the descriptor keeps reading the same file
+// whatever happens to its name.
+class PinnedFile {
+public:
+    PinnedFile() noexcept = default;
+    ~PinnedFile();
+    PinnedFile(PinnedFile&& other) noexcept;
+    PinnedFile& operator=(PinnedFile&& other) noexcept;
+    PinnedFile(const PinnedFile&) = delete;
+    PinnedFile& operator=(const PinnedFile&) = delete;
+
+    // Regular files only.
+    [[nodiscard]] static std::expected<PinnedFile, StorageError> open(const std::filesystem::path& path);
+
+    [[nodiscard]] std::expected<std::uint64_t, StorageError> size() const;
+    // Up to buffer.size() bytes from the current position; 0 at the end.
+    [[nodiscard]] std::expected<std::size_t, StorageError> read(std::span<std::uint8_t> buffer);
 
 private:
     std::intptr_t handle_ = -1;

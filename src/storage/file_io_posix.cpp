@@ -120,6 +120,64 @@ std::expected<void, StorageError> AppendFile::close()
     return {};
 }
 
+PinnedFile::~PinnedFile()
+{
+    if (handle_ >= 0)
+        ::close(static_cast<int>(handle_));
+}
+
+PinnedFile::PinnedFile(PinnedFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1))
+    , path_(std::move(other.path_))
+{
+}
+
+PinnedFile& PinnedFile::operator=(PinnedFile&& other) noexcept
+{
+    if (this != &other) {
+        if (handle_ >= 0)
+            ::close(static_cast<int>(handle_));
+        handle_ = std::exchange(other.handle_, -1);
+        path_ = std::move(other.path_);
+    }
+    return *this;
+}
+
+std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::path& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return std::unexpected(lastError(path));
+    PinnedFile file;
+    file.handle_ = fd;
+    file.path_ = path;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return std::unexpected(lastError(path));
+    if (!S_ISREG(st.st_mode))
+        return std::unexpected(StorageError::fileSystem(pathText(path), "不是一般檔案"));
+    return file;
+}
+
+std::expected<std::uint64_t, StorageError> PinnedFile::size() const
+{
+    struct stat st {};
+    if (handle_ < 0 || ::fstat(static_cast<int>(handle_), &st) != 0)
+        return std::unexpected(lastError(path_));
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::expected<std::size_t, StorageError> PinnedFile::read(std::span<std::uint8_t> buffer)
+{
+    for (;;) {
+        const ssize_t n = ::read(static_cast<int>(handle_), buffer.data(), buffer.size());
+        if (n >= 0)
+            return static_cast<std::size_t>(n);
+        if (errno != EINTR)
+            return std::unexpected(lastError(path_));
+    }
+}
+
 bool createFileIfMissing(const std::filesystem::path& path)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);

@@ -104,6 +104,62 @@ std::expected<void, StorageError> AppendFile::close()
     return {};
 }
 
+PinnedFile::~PinnedFile()
+{
+    if (handle_ != kClosed)
+        CloseHandle(native(handle_));
+}
+
+PinnedFile::PinnedFile(PinnedFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, kClosed))
+    , path_(std::move(other.path_))
+{
+}
+
+PinnedFile& PinnedFile::operator=(PinnedFile&& other) noexcept
+{
+    if (this != &other) {
+        if (handle_ != kClosed)
+            CloseHandle(native(handle_));
+        handle_ = std::exchange(other.handle_, kClosed);
+        path_ = std::move(other.path_);
+    }
+    return *this;
+}
+
+std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::path& path)
+{
+    // Sharing read only: no one may write, rename or delete it meanwhile,
+    // while starting it as a program (a read) stays possible.
+    HANDLE h = CreateFileW(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return std::unexpected(lastError(path));
+    PinnedFile file;
+    file.handle_ = reinterpret_cast<std::intptr_t>(h);
+    file.path_ = path;
+    if (GetFileType(h) != FILE_TYPE_DISK)
+        return std::unexpected(StorageError::fileSystem(pathText(path), "不是一般檔案"));
+    return file;
+}
+
+std::expected<std::uint64_t, StorageError> PinnedFile::size() const
+{
+    LARGE_INTEGER size {};
+    if (handle_ == kClosed || !GetFileSizeEx(native(handle_), &size))
+        return std::unexpected(lastError(path_));
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+std::expected<std::size_t, StorageError> PinnedFile::read(std::span<std::uint8_t> buffer)
+{
+    DWORD read = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), 1u << 30));
+    if (!ReadFile(native(handle_), buffer.data(), want, &read, nullptr))
+        return std::unexpected(lastError(path_));
+    return static_cast<std::size_t>(read);
+}
+
 bool createFileIfMissing(const std::filesystem::path& path)
 {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

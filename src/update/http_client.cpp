@@ -1,6 +1,7 @@
 #include "update/http_client.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 
@@ -48,6 +49,47 @@ std::string networkErrorMessage(std::uint32_t code)
     default:
         return "未分類的網路錯誤";
     }
+}
+
+std::int64_t parseContentLength(std::string_view text) noexcept
+{
+    if (text.empty())
+        return -1;
+    std::int64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return -1;
+        const int digit = c - '0';
+        if (value > (INT64_MAX - digit) / 10)
+            return -1;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+namespace {
+
+// "http" or "https" (any case) before "://", else empty.
+std::string_view webScheme(std::string_view url) noexcept
+{
+    const auto end = url.find("://");
+    if (end == std::string_view::npos)
+        return {};
+    const std::string_view scheme = url.substr(0, end);
+    const auto equals = [&](std::string_view word) {
+        return scheme.size() == word.size()
+            && std::equal(scheme.begin(), scheme.end(), word.begin(), [](char a, char b) { return (a | 0x20) == b; });
+    };
+    return equals("https") ? "https" : equals("http") ? "http" : std::string_view {};
+}
+
+} // namespace
+
+bool redirectAllowed(std::string_view fromUrl, std::string_view toUrl) noexcept
+{
+    const std::string_view from = webScheme(fromUrl);
+    const std::string_view to = webScheme(toUrl);
+    return !to.empty() && !(from == "https" && to == "http");
 }
 
 std::string UpdateHTTPError::description() const

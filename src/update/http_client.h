@@ -15,6 +15,7 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -74,6 +75,14 @@ struct NativeTimeouts {
 using NativeChunkCallback = std::function<bool(std::span<const std::uint8_t> chunk, std::int64_t contentLength)>;
 
 inline constexpr std::size_t nativeChunkSize = 65'536;
+
+// The value of a Content-Length header: decimal digits only, no more than
+// fits 63 bits; anything else is -1 (length unknown).
+[[nodiscard]] std::int64_t parseContentLength(std::string_view text) noexcept;
+
+// Whether a redirect is followed: to an http or https URL, and never from
+// https down to plain http (that 3xx status is then the answer).
+[[nodiscard]] bool redirectAllowed(std::string_view fromUrl, std::string_view toUrl) noexcept;
 
 [[nodiscard]] int nativeHttpGet(const std::string& userAgent, const std::string& url,
     const std::optional<NativeTimeouts>& timeouts, const NativeChunkCallback& onChunk, NativeGetRecord* record);

@@ -95,8 +95,11 @@ size_t onWrite(char* data, size_t size, size_t count, void* user)
     t->lastData = std::chrono::steady_clock::now();
     const long status = responseCode(t->curl);
     if (status < 200 || status > 299) {
+        // The body of a redirect or an error is never read: the status (and
+        // the Location header) decide, and a hostile server cannot make us
+        // read without end.
         t->skipBody = true;
-        return bytes; // never delivered; the status decides after the transfer
+        return CURL_WRITEFUNC_ERROR;
     }
     if (!t->headersDelivered && !t->deliverHeaders()) {
         t->stopped = true;
@@ -129,7 +132,7 @@ void globalInit()
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-bool isHttpUrl(const std::string& url, bool& https)
+bool isHttpUrl(const std::string& url)
 {
     std::unique_ptr<CURLU, CurlFree> parsed(curl_url());
     if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
@@ -142,7 +145,6 @@ bool isHttpUrl(const std::string& url, bool& https)
     if (!scheme || !host || *host == '\0')
         return false;
     const std::string s = scheme.get();
-    https = s == "https";
     return s == "http" || s == "https";
 }
 
@@ -162,8 +164,7 @@ int nativeHttpGet(const std::string& userAgent, const std::string& url, const st
 
     std::string current = url;
     for (int redirects = 0;; ++redirects) {
-        bool https = false;
-        if (!isHttpUrl(current, https))
+        if (!isHttpUrl(current))
             return failWith(current.find("://") == std::string::npos ? 12005 : 12006);
 
         std::unique_ptr<CURL, CurlFree> curl(curl_easy_init());
@@ -201,15 +202,14 @@ int nativeHttpGet(const std::string& userAgent, const std::string& url, const st
             return nativeGetStopped;
         if (t.timedOut)
             return failWith(12002);
-        if (result != CURLE_OK && !(result == CURLE_PARTIAL_FILE && t.skipBody))
+        if (result != CURLE_OK && !t.skipBody)
             return failWith(winHttpCode(result));
         record->status = static_cast<std::uint32_t>(status);
         if (status >= 300 && status <= 399) {
             char* location = nullptr;
             curl_easy_getinfo(c, CURLINFO_REDIRECT_URL, &location);
-            bool nextHttps = false;
-            const bool follow = location != nullptr && redirects < kMaximumRedirects && isHttpUrl(location, nextHttps)
-                && !(https && !nextHttps);
+            const bool follow = location != nullptr && redirects < kMaximumRedirects && isHttpUrl(location)
+                && redirectAllowed(current, location);
             if (follow) {
                 current = location;
                 record->status = 0;

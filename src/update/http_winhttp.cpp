@@ -133,13 +133,11 @@ int nativeHttpGet(const std::string& userAgent, const std::string& url, const st
     DWORD lengthSize = 64;
     if (WinHttpQueryHeaders(request.handle, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, lengthText,
             &lengthSize, WINHTTP_NO_HEADER_INDEX)) {
-        std::int64_t value = 0;
-        bool digits = false;
-        for (const wchar_t* p = lengthText; *p >= L'0' && *p <= L'9'; ++p) {
-            value = value * 10 + (*p - L'0');
-            digits = true;
-        }
-        record->contentLength = digits && value >= 0 ? value : -1;
+        // Digits only; a value past 63 bits is unknown, never a wrapped one.
+        std::string narrow;
+        for (const wchar_t* p = lengthText; *p != L'\0'; ++p)
+            narrow += *p < 0x80 ? static_cast<char>(*p) : '?';
+        record->contentLength = parseContentLength(narrow);
     }
     if (!onChunk({}, record->contentLength))
         return nativeGetStopped;

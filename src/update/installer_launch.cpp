@@ -71,10 +71,16 @@ Scope detectScope(const Environment& environment)
 std::expected<Plan, UpdateFailure> launchVerified(const std::filesystem::path& installer, std::int64_t size,
     const std::string& sha256, const Environment& environment, void* ownerWindow)
 {
-    if (!UpdateDownloader::stillVerified(installer, size, sha256))
+    // Hashed through a handle that stays open, and on Windows denies writing
+    // and deleting to others, until the shell has started the file: what
+    // runs is what was hashed.
+    auto pinned = PinnedFile::open(installer);
+    if (!pinned || !UpdateDownloader::stillVerified(*pinned, size, sha256))
         return std::unexpected(UpdateFailure::of(UpdateFailure::Kind::integrityMismatch));
     const Plan p = plan(installer.wstring(), detectScope(environment));
-    if (auto launched = launch(p, ownerWindow); !launched)
+    auto launched = launch(p, ownerWindow);
+    pinned = PinnedFile();
+    if (!launched)
         return std::unexpected(launched.error());
     return p;
 }

@@ -52,23 +52,51 @@ bool UpdateDownloader::isSafeFileName(std::string_view name)
     return std::find(std::begin(reserved), std::end(reserved), stem) == std::end(reserved);
 }
 
+std::expected<std::string, UpdateHTTPError> UpdateDownloader::sha256Hex(PinnedFile& file)
+{
+    const auto failed = [](const std::string& text) {
+        return std::unexpected(UpdateHTTPError::io("SHA-256 計算失敗：" + text));
+    };
+    auto stream = Sha256Stream::create();
+    if (!stream)
+        return failed(stream.error().text());
+    std::vector<std::uint8_t> buffer(1 << 20);
+    for (;;) {
+        const auto n = file.read(buffer);
+        if (!n)
+            return failed(n.error().text());
+        if (*n == 0)
+            break;
+        if (auto added = stream->update(std::span(buffer).first(*n)); !added)
+            return failed(added.error().text());
+    }
+    auto hex = stream->finishHex();
+    if (!hex)
+        return failed(hex.error().text());
+    return std::move(*hex);
+}
+
 std::expected<std::string, UpdateHTTPError> UpdateDownloader::sha256Hex(const std::filesystem::path& file)
 {
-    auto bytes = readWholeFile(file);
-    if (!bytes)
-        return std::unexpected(UpdateHTTPError::io("SHA-256 計算失敗：" + bytes.error().text()));
-    auto hex = EcdsaP256::sha256Hex(asBytes(*bytes));
-    if (!hex)
-        return std::unexpected(UpdateHTTPError::io("SHA-256 計算失敗：" + hex.error().text()));
-    return std::move(*hex);
+    auto pinned = PinnedFile::open(file);
+    if (!pinned)
+        return std::unexpected(UpdateHTTPError::io("SHA-256 計算失敗：" + pinned.error().text()));
+    return sha256Hex(*pinned);
+}
+
+bool UpdateDownloader::stillVerified(PinnedFile& file, std::int64_t size, const std::string& sha256)
+{
+    const auto length = file.size();
+    if (!length || *length != static_cast<std::uint64_t>(size))
+        return false;
+    const auto actual = sha256Hex(file);
+    return actual && *actual == lower(sha256);
 }
 
 bool UpdateDownloader::stillVerified(const std::filesystem::path& file, std::int64_t size, const std::string& sha256)
 {
-    if (fileLength(file) != size)
-        return false;
-    const auto actual = sha256Hex(file);
-    return actual && *actual == lower(sha256);
+    auto pinned = PinnedFile::open(file);
+    return pinned && stillVerified(*pinned, size, sha256);
 }
 
 std::expected<std::filesystem::path, UpdateHTTPError> UpdateDownloader::download(const std::string& url,

@@ -5,6 +5,7 @@
 // transfer goes to NAME.part, which takes the final name only once verified;
 // a verified file from an earlier run is reused without a transfer.
 
+#include "storage/file_io.h"
 #include "update/http_client.h"
 
 #include <filesystem>
@@ -30,10 +31,13 @@ public:
         const std::string& fileName, std::int64_t size, const std::string& sha256, const Progress& progress);
     // Deletes leftover .exe and .part files except `keeping` (any case).
     [[nodiscard]] std::expected<void, UpdateHTTPError> removeOldInstallers(const std::string& keeping) const;
+    // Streams the file through the hash: installers may be gigabytes.
     [[nodiscard]] static std::expected<std::string, UpdateHTTPError> sha256Hex(const std::filesystem::path& file);
+    [[nodiscard]] static std::expected<std::string, UpdateHTTPError> sha256Hex(PinnedFile& file);
 
     // Hashes the file once more right before it is started, so that a file
     // swapped in the folder after verification is never launched.
+    [[nodiscard]] static bool stillVerified(PinnedFile& file, std::int64_t size, const std::string& sha256);
     [[nodiscard]] static bool stillVerified(
         const std::filesystem::path& file, std::int64_t size, const std::string& sha256);
 

@@ -1,5 +1,6 @@
 #include "app/version_resource.h"
 #include "core/diagnostic_log.h"
+#include "security/signature_service.h"
 
 #include <gtest/gtest.h>
 
@@ -220,6 +221,19 @@ TEST(VersionResource, TheRunningProgramKnowsItsVersion)
     EXPECT_TRUE(log.contains(
         std::string("[DMMApp] 版本：") + ZELMAR_TEST_PROJECT_VERSION + "（來源 productVersionString）\r\n"));
 #endif
+}
+
+TEST(VersionResource, ADevelopmentBuildSaysSo)
+{
+    log::LogCapture log;
+    logWhenDevelopmentBuild();
+    if (UpdateKeyCatalog::isDevelopmentKey()) {
+        EXPECT_EQ(displayedVersion("1.2.3"), "1.2.3 (development build)");
+        EXPECT_TRUE(log.contains("[DMMApp] 警告：此程式以開發用更新金鑰建置（開發版本），不可作為正式版本發行\r\n"));
+    } else {
+        EXPECT_EQ(displayedVersion("1.2.3"), "1.2.3");
+        EXPECT_FALSE(log.contains("開發版本"));
+    }
 }
 
 } // namespace

@@ -144,7 +144,8 @@ TEST(CliFiles, VersionAndHelp)
     EXPECT_EQ(version.status, 0);
     std::string text = version.out;
     std::erase(text, '\r'); // Windows consoles end lines with CR LF
-    EXPECT_EQ(text, std::string("dmm5174k ") + ZELMAR_TEST_PROJECT_VERSION + "\n");
+    // Tests build with the development update key, and the program says so.
+    EXPECT_EQ(text, std::string("dmm5174k ") + ZELMAR_TEST_PROJECT_VERSION + " (development build)\n");
     EXPECT_EQ(runTool({ "--help" }).status, 0);
     EXPECT_EQ(runTool({ "log", "--help" }).status, 0);
     EXPECT_EQ(runTool({ "log", "--interval", "0" }).status, 2);

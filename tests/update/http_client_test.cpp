@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 namespace zelmar {
 namespace {
 
@@ -142,6 +144,60 @@ TEST(UpdateHTTPClient, TimeoutsAndTexts)
     EXPECT_EQ(UpdateHTTPError::tooLarge().description(), "回應內容超過允許的大小上限");
     EXPECT_EQ(UpdateHTTPError::cancelled().description(), "已取消");
     EXPECT_EQ(UpdateHTTPError::checksumMismatch().description(), "檔案 SHA-256 雜湊不符");
+}
+
+TEST(UpdateHTTPClient, AnErrorBodyIsNeverReadOn)
+{
+    // A 500 that streams for ever: the status is the answer, at once.
+    HttpTestServer server;
+    std::atomic<std::size_t> sent { 0 };
+    server.route("/endless-error", [&](auto& c) {
+        if (!c.send("HTTP/1.1 500 Internal Server Error\r\nConnection: close\r\n\r\n"))
+            return;
+        const std::string chunk(65'536, 'e');
+        for (int i = 0; i < 1600 && c.send(chunk); ++i)
+            sent += chunk.size();
+    });
+    PlatformHTTPClient client("test");
+    const auto got = client.get(server.url("/endless-error"), 10, 1'048'576);
+    ASSERT_FALSE(got);
+    EXPECT_EQ(got.error(), UpdateHTTPError::httpStatus(500));
+    EXPECT_LT(sent.load(), std::size_t { 32 } << 20);
+}
+
+TEST(HTTPRules, RedirectsNeverGoFromHttpsToHttp)
+{
+    struct Case {
+        const char* from;
+        const char* to;
+        bool follows;
+    };
+    for (const Case& c : std::initializer_list<Case> {
+             { "https://a.example/x", "https://b.example/y", true },
+             { "http://a.example/x", "https://b.example/y", true },
+             { "http://a.example/x", "http://b.example/y", true },
+             { "https://a.example/x", "http://b.example/y", false },
+             { "HTTPS://a.example/x", "Http://b.example/y", false },
+             { "https://a.example/x", "HTTPS://b.example/y", true },
+             { "https://a.example/x", "ftp://b.example/y", false },
+             { "http://a.example/x", "file:///etc/passwd", false },
+             { "http://a.example/x", "/relative", false },
+             { "https://a.example/x", "", false },
+         })
+        EXPECT_EQ(redirectAllowed(c.from, c.to), c.follows) << c.from << " -> " << c.to;
+}
+
+TEST(HTTPRules, ContentLengthIsDigitsThatFit)
+{
+    EXPECT_EQ(parseContentLength("0"), 0);
+    EXPECT_EQ(parseContentLength("300000"), 300'000);
+    EXPECT_EQ(parseContentLength("9223372036854775807"), INT64_MAX);
+    EXPECT_EQ(parseContentLength("9223372036854775808"), -1); // would wrap negative
+    EXPECT_EQ(parseContentLength("18446744073709551916"), -1); // would wrap to 300
+    EXPECT_EQ(parseContentLength(""), -1);
+    EXPECT_EQ(parseContentLength("-1"), -1);
+    EXPECT_EQ(parseContentLength("12 "), -1);
+    EXPECT_EQ(parseContentLength("1e3"), -1);
 }
 
 } // namespace

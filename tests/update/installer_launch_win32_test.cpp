@@ -1,6 +1,9 @@
 // The Windows backend of the installer launch under Wine: the real
 // registry and the real shell call.
 
+#include "security/ecdsa.h"
+#include "storage/file_io.h"
+#include "support/temp_dir.h"
 #include "update/installer_launch.h"
 
 #include <windows.h>
@@ -46,6 +49,58 @@ TEST(InstallerLaunchWin32, AMissingInstallerIsALaunchFailure)
     ASSERT_FALSE(launched);
     EXPECT_EQ(launched.error().kind, UpdateFailure::Kind::launchFailed);
     EXPECT_NE(launched.error().number, 0);
+}
+
+TEST(PinnedFile, NoOneMayWriteRenameOrDeleteWhileItIsHeld)
+{
+    testing::TempDir dir;
+    const auto path = dir / "setup.exe";
+    testing::writeFile(path, "MZ installer");
+    {
+        auto pinned = PinnedFile::open(path);
+        ASSERT_TRUE(pinned);
+        EXPECT_FALSE(DeleteFileW(path.c_str()));
+        EXPECT_FALSE(MoveFileExW(path.c_str(), (dir / "other.exe").c_str(), MOVEFILE_REPLACE_EXISTING));
+        HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+        if (writer != INVALID_HANDLE_VALUE)
+            CloseHandle(writer);
+        // Reading alongside (as starting the program does) stays possible.
+        HANDLE reader = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(reader, INVALID_HANDLE_VALUE);
+        if (reader != INVALID_HANDLE_VALUE)
+            CloseHandle(reader);
+        EXPECT_EQ(pinned->size().value(), 12u);
+    }
+    EXPECT_TRUE(DeleteFileW(path.c_str()));
+}
+
+TEST(InstallerLaunchWin32, AVerifiedFileStartsWhileItIsHeld)
+{
+    // A real program stands in for the installer: hashed through the held
+    // handle, then started by the shell while that handle is still open.
+    wchar_t system[MAX_PATH] = {};
+    ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+    testing::TempDir dir;
+    const auto copy = dir / "ZELMAR_DMM5174K_Setup_9.9.9.exe";
+    ASSERT_TRUE(CopyFileW((std::wstring(system) + L"\\hostname.exe").c_str(), copy.c_str(), FALSE));
+    const std::string bytes = testing::readFile(copy);
+    const std::string hash = *EcdsaP256::sha256Hex(asBytes(bytes));
+
+    struct PerUser final : InstallerLaunch::Environment {
+        InstallerLaunch::Registration perUser() const override { return {}; }
+        InstallerLaunch::Registration machine() const override { return {}; }
+        std::optional<std::wstring> executableFolder() const override { return std::nullopt; }
+    } environment;
+    const auto launched = InstallerLaunch::launchVerified(
+        copy, static_cast<std::int64_t>(bytes.size()), hash, environment, nullptr);
+    ASSERT_TRUE(launched) << static_cast<int>(launched.error().kind) << " " << launched.error().number;
+    EXPECT_FALSE(launched->verb);
+    // The handle is closed once the launch call has returned.
+    Sleep(200);
+    for (int i = 0; i < 50 && !DeleteFileW(copy.c_str()); ++i)
+        Sleep(100); // the started program may still hold its own image open
 }
 
 } // namespace

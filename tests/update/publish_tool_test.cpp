@@ -3,6 +3,7 @@
 // over HTTP from a loopback server, verifies and selects from.
 
 #include "support/child_process.h"
+#include "support/dev_update_key.h"
 #include "support/fixtures.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
@@ -36,7 +37,7 @@ TEST(PublishTool, SignsAManifestTheCheckAccepts)
     const auto body = client.get(server.url("/swupdata/dmm5174k/info.json"), 10, UpdateManifestCodec::maximumDocument);
     ASSERT_TRUE(body);
     const auto manifest = UpdateManifestCodec::decode(
-        std::string(body->begin(), body->end()), UpdateSignatureService::shared(), "ZELMAR DMM-5174K");
+        std::string(body->begin(), body->end()), testing::developmentUpdateService(), "ZELMAR DMM-5174K");
     ASSERT_TRUE(manifest);
     const auto decision = UpdateSelector::select(*manifest, *SemanticVersion::parse("1.0.0"), std::nullopt);
     ASSERT_EQ(decision.kind, UpdateDecision::Kind::available);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 
 namespace zelmar {
@@ -37,8 +38,17 @@ struct DownloadRig {
         server.route("/nolength-plus-one",
             [this](auto& c) { c.send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body + "x"); });
         server.route("/announces-more", [this](auto& c) { c.respond(200, body + "x"); });
+        // No length, and far more than the installer: counts what it sent.
+        server.route("/endless", [this](auto& c) {
+            if (!c.send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"))
+                return;
+            const std::string chunk(65'536, 'z');
+            for (int i = 0; i < 1600 && c.send(chunk); ++i)
+                endlessSent += chunk.size();
+        });
     }
     std::string body = installer(300'000);
+    std::atomic<std::size_t> endlessSent { 0 };
     HttpTestServer server;
     PlatformHTTPClient client { "test" };
     TempDir dir;
@@ -112,6 +122,57 @@ TEST(UpdateDownloader, RefusalsLeaveNothingBehind)
     EXPECT_EQ(rig.downloader.download(rig.server.url("/setup.exe"), "con.exe", size, hashOf(rig.body), {}).error(),
         UpdateHTTPError::io("不安全的檔名：con.exe"));
     EXPECT_TRUE(empty());
+}
+
+TEST(UpdateDownloader, AFileOfTheRightSizeButOtherContentIsNeverReused)
+{
+    DownloadRig rig;
+    const auto size = static_cast<std::int64_t>(rig.body.size());
+    const auto planted = rig.dir / "updates" / rig.name;
+    std::string other = rig.body;
+    other[size / 2] ^= 0x55; // same size, one byte different
+    testing::writeFile(planted, other);
+    const int requests = rig.server.requests();
+    const auto file = rig.downloader.download(rig.server.url("/setup.exe"), rig.name, size, hashOf(rig.body), {});
+    ASSERT_TRUE(file) << file.error().description();
+    EXPECT_EQ(rig.server.requests(), requests + 1);
+    EXPECT_EQ(testing::readFile(*file), rig.body);
+}
+
+TEST(UpdateDownloader, ABodyPastTheInstallerSizeIsStoppedEarly)
+{
+    DownloadRig rig;
+    const auto size = static_cast<std::int64_t>(rig.body.size());
+    std::int64_t mostReceived = 0;
+    const auto result = rig.downloader.download(rig.server.url("/endless"), rig.name, size, hashOf(rig.body),
+        [&](std::int64_t received, std::int64_t) {
+            mostReceived = std::max(mostReceived, received);
+            return true;
+        });
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().kind, UpdateHTTPError::Kind::sizeMismatch);
+    EXPECT_LE(mostReceived, size);
+    // The server could send 100 MiB; the client hung up near the size
+    // (what is in flight in the socket buffers aside).
+    EXPECT_LT(rig.endlessSent.load(), std::size_t { 32 } << 20);
+    EXPECT_FALSE(std::filesystem::exists(rig.dir / "updates" / (rig.name + ".part")));
+}
+
+TEST(UpdateDownloader, InstallersAreHashedAsAStream)
+{
+    TempDir dir;
+    // Bigger than any one read, hashed piece by piece: the same digest as
+    // the whole at once, and one byte changed anywhere is another digest.
+    const std::string body = installer(3 * (1 << 20) + 12'345);
+    testing::writeFile(dir / "a.exe", body);
+    EXPECT_EQ(UpdateDownloader::sha256Hex(dir / "a.exe").value(), hashOf(body));
+    std::string changed = body;
+    changed.back() ^= 1;
+    testing::writeFile(dir / "b.exe", changed);
+    EXPECT_NE(UpdateDownloader::sha256Hex(dir / "b.exe").value(), hashOf(body));
+    EXPECT_FALSE(UpdateDownloader::sha256Hex(dir / "missing.exe"));
+    std::filesystem::create_directories(dir / "folder.exe");
+    EXPECT_FALSE(UpdateDownloader::sha256Hex(dir / "folder.exe"));
 }
 
 TEST(UpdateDownloader, SafeNamesAndCleanup)

@@ -1,5 +1,5 @@
 #include "storage/signed_envelope.h"
-#include "support/fixtures.h"
+#include "support/dev_update_key.h"
 #include "update/update_manifest.h"
 #include "update/update_selector.h"
 
@@ -16,10 +16,7 @@ const std::string kHash(64, 'a');
 
 PrivateKeySigner devSigner()
 {
-    std::ifstream in(testing::fixturePath("update-dev-key.private.hex"));
-    std::string hex;
-    in >> hex;
-    return PrivateKeySigner("UPD-1", *decodeHex(hex));
+    return PrivateKeySigner("UPD-1", testing::developmentUpdatePrivateKey());
 }
 
 std::string release(const std::string& version, const std::string& extra = {})
@@ -43,7 +40,7 @@ std::string sealed(const std::string& p)
 
 std::expected<UpdateManifest, UpdateManifestError> decode(const std::string& document)
 {
-    return UpdateManifestCodec::decode(document, UpdateSignatureService::shared(), "ZELMAR DMM-5174K");
+    return UpdateManifestCodec::decode(document, testing::developmentUpdateService(), "ZELMAR DMM-5174K");
 }
 
 std::string reason(const std::string& p, bool requireFormat = true)
@@ -81,6 +78,34 @@ TEST(UpdateManifest, ServerPathOrderOfChecks)
     EXPECT_EQ(decode(sealed(R"({"a":1})")).error(), UpdateManifestError::notManifest());
     // The latest version need not be listed on the server path.
     EXPECT_TRUE(decode(sealed(payload(release("1.3.0")))));
+}
+
+TEST(UpdateManifest, ASignatureObjectMissingEmptyOrMalformedIsRefused)
+{
+    const std::string good = sealed(payload(release("1.4.0")));
+    ASSERT_TRUE(decode(good));
+    const auto withSignature = [&](const std::string& signature) {
+        const auto at = good.find("\"signature\":");
+        std::string document = good.substr(0, at) + "\"signature\":" + signature + "}";
+        return decode(document);
+    };
+    const auto at = good.find("\"signature\":");
+    const std::string real = good.substr(at + 12, good.rfind('}') - at - 12);
+    for (const std::string& signature : { std::string("{}"), std::string("null"), std::string("[]"),
+             std::string("\"\""), std::string(R"({"alg":"ES256","kid":"UPD-1"})"),
+             std::string(R"({"alg":"ES256","kid":"UPD-1","value":"%%%"})"),
+             std::string(R"({"alg":"ES256","kid":"UPD-1","value":""})"),
+             std::string(R"({"alg":"HS256","kid":"UPD-1","value":"AAAA"})") }) {
+        const auto decoded = withSignature(signature);
+        ASSERT_FALSE(decoded) << signature;
+        EXPECT_TRUE(decoded.error() == UpdateManifestError::tampered() || decoded.error() == UpdateManifestError::notManifest())
+            << signature;
+    }
+    // Without a signature member at all.
+    const std::string unsigned_ = "{\"payload\":" + payload(release("1.4.0")) + "}";
+    EXPECT_FALSE(decode(unsigned_));
+    // The real one put back opens again: the cut above was clean.
+    EXPECT_TRUE(withSignature(real)) << real;
 }
 
 TEST(UpdateManifest, OneMebibyteLimit)

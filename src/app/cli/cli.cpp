@@ -72,7 +72,7 @@ int run(const std::vector<std::string>& args)
         return args.empty() ? exitUsage : exitOk;
     }
     if (args[0] == "--version") {
-        std::printf("dmm5174k %s\n", loadApplicationVersion().c_str());
+        std::printf("dmm5174k %s\n", displayedVersion(loadApplicationVersion()).c_str());
         return exitOk;
     }
     const std::string command = args[0];

@@ -5,6 +5,7 @@
 
 #include "app/cli/arguments.h"
 #include "app/cli/cli.h"
+#include "app/version_resource.h"
 #include "app/console.h"
 #include "app/instance_lock.h"
 
@@ -217,6 +218,7 @@ int runLog(const std::vector<std::string>& args, Context& context)
             session.discardRecovery();
     }
 
+    logWhenDevelopmentBuild();
     console::installStopHandler();
     if (!session.start()) {
         std::fprintf(context.err, "%s\n", l == AppLanguage::enUS ? "The polling thread could not be started." : "無法啟動輪詢執行緒。");
