@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev googletest libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev libcurl4-openssl-dev
   fonts-dseg fonts-materialdesignicons-webfont fonts-wqy-microhei
+  opencc libopencc-data
 )
 
 missing=()

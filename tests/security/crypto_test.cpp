@@ -62,6 +62,29 @@ TEST(Sha256, KnownAnswers)
     EXPECT_EQ(*EcdsaP256::sha256Hex(million), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
+TEST(Sha256, KnownAnswersInPieces)
+{
+    const auto streamed = [](std::span<const std::uint8_t> data, std::size_t piece) {
+        auto stream = Sha256Stream::create();
+        EXPECT_TRUE(stream);
+        for (std::size_t at = 0; at < data.size(); at += piece)
+            EXPECT_TRUE(stream->update(data.subspan(at, std::min(piece, data.size() - at))));
+        return stream->finishHex().value();
+    };
+    EXPECT_EQ(streamed({}, 1), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    const ByteVector abc = bytes("abc");
+    EXPECT_EQ(streamed(abc, 1), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    const ByteVector million(1'000'000, 'a');
+    for (std::size_t piece : { 1'000'000u, 65'536u, 999u })
+        EXPECT_EQ(streamed(million, piece), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0")
+            << piece;
+    // A moved-from stream owns nothing; the moved-to one goes on.
+    auto first = Sha256Stream::create().value();
+    ASSERT_TRUE(first.update(abc));
+    Sha256Stream second = std::move(first);
+    EXPECT_EQ(second.finishHex().value(), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
+
 TEST(EcdsaP256, Rfc6979VectorsVerify)
 {
     const ByteVector key = rfc6979PublicKey();
