@@ -260,11 +260,13 @@ TEST(PollingEngine, TheLatestReadingGoesWithTheMeter)
     PollingTiming timing = kFast;
     timing.sleepSliceMs = 1000;
     TimedRig rig(60'000, timing);
-    rig.script->push({ testing::validAnswer() });
-    rig.script->whenEmpty = testing::failedAnswer();
     ASSERT_TRUE(rig.engine.start());
     ASSERT_TRUE(eventually([&] { return rig.readings >= 1; }));
     EXPECT_TRUE(rig.engine.latestReading(rig.clock->wallSeconds(), 1e6));
+    rig.script->with([](PortScript& s) {
+        s.whenEmpty = testing::failedAnswer();
+        return 0;
+    });
     ASSERT_TRUE(eventually([&] { return rig.count(Kind::disconnected) == 1; }, 20s));
     EXPECT_FALSE(rig.engine.latestReading(rig.clock->wallSeconds(), 1e6));
 }

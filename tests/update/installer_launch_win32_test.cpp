@@ -89,7 +89,7 @@ TEST(InstallerLaunchWin32, AVerifiedFileStartsWhileItIsHeld)
     const std::string hash = *EcdsaP256::sha256Hex(asBytes(bytes));
 
     struct PerUser final : InstallerLaunch::Environment {
-        InstallerLaunch::Registration perUser() const override { return {}; }
+        InstallerLaunch::Registration perUser() const override { return { true, std::nullopt }; }
         InstallerLaunch::Registration machine() const override { return {}; }
         std::optional<std::wstring> executableFolder() const override { return std::nullopt; }
     } environment;
