@@ -1,7 +1,7 @@
 #include "app/version_resource.h"
 #include "core/diagnostic_log.h"
-#include "security/signature_service.h"
 #include "core/text_encoding.h"
+#include "security/signature_service.h"
 #include "update/semantic_version.h"
 
 #include <vector>

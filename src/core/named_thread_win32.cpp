@@ -44,7 +44,8 @@ bool startDetachedThread(const std::string& name, std::size_t stackSize, std::fu
     auto start = std::make_unique<Start>(Start { name, std::move(body) });
     // The size is the stack's reservation, as on POSIX; committing it all up
     // front would take memory the thread never touches.
-    win32::UniqueKernelHandle thread(CreateThread(nullptr, stackSize, run, start.get(), STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    win32::UniqueKernelHandle thread(
+        CreateThread(nullptr, stackSize, run, start.get(), STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     if (!thread)
         return false;
     start.release(); // the thread owns it now; closing the handle detaches it

@@ -137,8 +137,8 @@ bool isTinyMagnitude(std::string_view digits) noexcept
         return true; // all zeros
     // Digits before the point counted from the first non-zero one; after the
     // point, minus the zeros that precede it.
-    const long long order = first < point ? static_cast<long long>(point - first)
-                                          : -static_cast<long long>(first - point - 1);
+    const long long order
+        = first < point ? static_cast<long long>(point - first) : -static_cast<long long>(first - point - 1);
     return order + exponent <= 0;
 }
 

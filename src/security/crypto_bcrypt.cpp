@@ -112,7 +112,8 @@ struct DmmSha256Stream {
 DmmSha256Stream* dmm_sha256_begin()
 {
     auto stream = std::make_unique<DmmSha256Stream>();
-    if (!stream->provider || !succeeded(BCryptCreateHash(stream->provider.get(), &stream->hash, nullptr, 0, nullptr, 0, 0)))
+    if (!stream->provider
+        || !succeeded(BCryptCreateHash(stream->provider.get(), &stream->hash, nullptr, 0, nullptr, 0, 0)))
         return nullptr;
     return stream.release();
 }

@@ -136,10 +136,7 @@ public:
     {
         return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now().time_since_epoch()).count();
     }
-    void sleepMilliseconds(int duration) override
-    {
-        std::this_thread::sleep_for(std::chrono::milliseconds(duration));
-    }
+    void sleepMilliseconds(int duration) override { std::this_thread::sleep_for(std::chrono::milliseconds(duration)); }
 };
 
 DmmFlags toFlags(const DMMStatusFlags& f)

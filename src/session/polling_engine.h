@@ -16,10 +16,10 @@
 #include "meter/dmm5174k.h"
 #include "session/connection_state.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <cstdint>
 
 namespace zelmar {
 

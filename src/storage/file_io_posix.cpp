@@ -89,7 +89,7 @@ std::expected<void, StorageError> AppendFile::append(std::string_view bytes)
     if (handle_ < 0)
         return std::unexpected(StorageError::fileSystem(pathText(path_), "檔案未開啟"));
     const int fd = static_cast<int>(handle_);
-    struct stat before {};
+    struct stat before { };
     if (::fstat(fd, &before) != 0)
         return std::unexpected(lastError(path_));
     // One write call: O_APPEND places the whole line at the end at once.
@@ -151,7 +151,7 @@ std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::
     PinnedFile file;
     file.handle_ = fd;
     file.path_ = path;
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd, &st) != 0)
         return std::unexpected(lastError(path));
     if (!S_ISREG(st.st_mode))
@@ -161,7 +161,7 @@ std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::
 
 std::expected<std::uint64_t, StorageError> PinnedFile::size() const
 {
-    struct stat st {};
+    struct stat st { };
     if (handle_ < 0 || ::fstat(static_cast<int>(handle_), &st) != 0)
         return std::unexpected(lastError(path_));
     return static_cast<std::uint64_t>(st.st_size);
@@ -190,7 +190,7 @@ bool createFileIfMissing(const std::filesystem::path& path)
 std::expected<void, StorageError> writeFileAtomically(const std::filesystem::path& target, std::string_view bytes)
 {
     const std::filesystem::path destination = resolveLinks(target);
-    struct stat existing {};
+    struct stat existing { };
     const bool replacing = ::stat(destination.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
 
     std::filesystem::path temporary;

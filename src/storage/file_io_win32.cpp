@@ -174,8 +174,8 @@ std::expected<void, StorageError> writeFileAtomically(const std::filesystem::pat
 {
     const std::filesystem::path destination = resolveLinks(target);
     const DWORD existingAttributes = GetFileAttributesW(destination.c_str());
-    const DWORD attributes = existingAttributes != INVALID_FILE_ATTRIBUTES
-            && (existingAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0
+    const DWORD attributes
+        = existingAttributes != INVALID_FILE_ATTRIBUTES && (existingAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0
         ? (existingAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE))
         : FILE_ATTRIBUTE_NORMAL;
 

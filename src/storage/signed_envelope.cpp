@@ -2,8 +2,8 @@
 
 #include "core/text_encoding.h"
 #include "storage/base64.h"
-#include "storage/json_write.h"
 #include "storage/json_scan.h"
+#include "storage/json_write.h"
 
 #include <nlohmann/json.hpp>
 

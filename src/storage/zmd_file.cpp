@@ -2,9 +2,9 @@
 
 #include "storage/file_io.h"
 #include "storage/json_scan.h"
+#include "storage/json_write.h"
 #include "storage/signed_envelope.h"
 #include "storage/timestamp.h"
-#include "storage/json_write.h"
 
 #include <nlohmann/json.hpp>
 

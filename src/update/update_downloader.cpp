@@ -54,9 +54,8 @@ bool UpdateDownloader::isSafeFileName(std::string_view name)
 
 std::expected<std::string, UpdateHTTPError> UpdateDownloader::sha256Hex(PinnedFile& file)
 {
-    const auto failed = [](const std::string& text) {
-        return std::unexpected(UpdateHTTPError::io("SHA-256 計算失敗：" + text));
-    };
+    const auto failed
+        = [](const std::string& text) { return std::unexpected(UpdateHTTPError::io("SHA-256 計算失敗：" + text)); };
     auto stream = Sha256Stream::create();
     if (!stream)
         return failed(stream.error().text());

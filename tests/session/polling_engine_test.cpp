@@ -246,7 +246,8 @@ TEST(PollingEngine, AnAbsentMeterIsLookedForEveryTwoSeconds)
     TimedRig rig(500, timing);
     rig.script->present = false;
     ASSERT_TRUE(rig.engine.start());
-    ASSERT_TRUE(eventually([&] { return rig.script->with([](PortScript& s) { return s.openAttemptsMs.size(); }) >= 4; }));
+    ASSERT_TRUE(
+        eventually([&] { return rig.script->with([](PortScript& s) { return s.openAttemptsMs.size(); }) >= 4; }));
     rig.engine.stop(3.0);
     const auto attempts = rig.script->with([](PortScript& s) { return s.openAttemptsMs; });
     for (std::size_t i = 1; i < attempts.size(); ++i)
@@ -288,8 +289,8 @@ TEST(PollingEngine, ExactlyFiveBadAnswersMakeAReadError)
     // A valid answer starts the count of bad ones again.
     Rig reset;
     reset.script->push({ testing::validAnswer(), testing::ackAnswer(), testing::ackAnswer(), testing::ackAnswer(),
-        testing::ackAnswer(), testing::validAnswer(), testing::ackAnswer(), testing::ackAnswer(),
-        testing::ackAnswer(), testing::ackAnswer(), testing::validAnswer() });
+        testing::ackAnswer(), testing::validAnswer(), testing::ackAnswer(), testing::ackAnswer(), testing::ackAnswer(),
+        testing::ackAnswer(), testing::validAnswer() });
     reset.script->whenEmpty = testing::validAnswer();
     ASSERT_TRUE(reset.engine.start());
     ASSERT_TRUE(eventually([&] { return reset.readings >= 5; }));

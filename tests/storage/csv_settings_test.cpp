@@ -103,8 +103,8 @@ TEST(Settings, NumbersBeyondTheirTypeNeverWrap)
             << interval;
     EXPECT_EQ(SettingsStore::decode(R"({"recordInterval":2147483647})").recordInterval, 2147483647);
     for (const char* x : { "4294967396", "18446744073709551615", "-4294967196", "1.0" })
-        EXPECT_FALSE(SettingsStore::decode(std::string(R"({"windowPlacement":{"x":)") + x
-            + R"(,"y":0,"width":300,"height":200,"isMaximized":false}})")
+        EXPECT_FALSE(SettingsStore::decode(
+            std::string(R"({"windowPlacement":{"x":)") + x + R"(,"y":0,"width":300,"height":200,"isMaximized":false}})")
                          .windowPlacement)
             << x;
     EXPECT_EQ(SettingsStore::decode(

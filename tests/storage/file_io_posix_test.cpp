@@ -34,7 +34,7 @@ TEST(WriteFileAtomically, KeepsPermissionsAndReplacesWhatALinkPointsTo)
     ASSERT_TRUE(writeFileAtomically(dir / "link.json", "new"));
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.json"));
     EXPECT_EQ(readFile(dir / "real.json"), "new");
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(::stat((dir / "real.json").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
 }

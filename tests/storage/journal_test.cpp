@@ -1,8 +1,8 @@
 #include "core/diagnostic_log.h"
 #include "storage/journal.h"
+#include "storage/json_write.h"
 #include "storage/timestamp.h"
 #include "support/temp_dir.h"
-#include "storage/json_write.h"
 
 #include <gtest/gtest.h>
 
@@ -202,7 +202,8 @@ TEST(JournalWriter, AppendRewriteDiscard)
     EXPECT_EQ(JournalReplayer::replay(path).records.size(), 4u);
     EXPECT_EQ(readFile(path),
         JournalWriter::encode(three, LocalTimeZone::currentOffsetSeconds()).value()
-            + JournalWriter::encode(std::vector { record(4, "d", 4.0) }, LocalTimeZone::currentOffsetSeconds()).value());
+            + JournalWriter::encode(std::vector { record(4, "d", 4.0) }, LocalTimeZone::currentOffsetSeconds())
+                  .value());
 
     ASSERT_TRUE(writer->rewrite({}));
     EXPECT_EQ(readFile(path), "");
@@ -264,8 +265,8 @@ TEST(JournalWriter, ARecordThatCannotBeWrittenFailsTheRewriteAndKeepsTheJournal)
     ASSERT_TRUE(writer->append(record(k20240501, "a", 1.0)));
     const std::string before = readFile(path);
 
-    for (const JournalRecord& bad : { record(NAN, "nan time", 1.0), record(INFINITY, "inf time", 1.0),
-             record(k20240501, "inf value", INFINITY) }) {
+    for (const JournalRecord& bad :
+        { record(NAN, "nan time", 1.0), record(INFINITY, "inf time", 1.0), record(k20240501, "inf value", INFINITY) }) {
         const std::vector<JournalRecord> records { record(k20240501, "kept", 2.0), bad };
         const auto rewritten = writer->rewrite(records);
         ASSERT_FALSE(rewritten) << bad.x;
@@ -303,12 +304,11 @@ TEST(ParseLine, TheFastParserNeverAcceptsWhatTheGeneralDecoderReadsOtherwise)
     };
     // The faults found by hand first.
     const std::string head = R"({"t":"2024-05-01T13:45:12+08:00",)";
-    for (const std::string& line : { head + R"("f":007,"r":1,"x":"","u":""})",
-             head + R"("f":2,"r":01,"x":"","u":""})", head + R"("f":2,"r":1,"x":"","v":--5,"u":""})",
-             head + R"("f":2,"r":1,"x":"","v":+5,"u":""})", head + R"("f":2,"r":1,"x":"","v":.5,"u":""})",
-             head + R"("f":2,"r":1,"x":"","v":5.,"u":""})", head + R"("f":2,"r":1,"x":"","v":-0,"u":""})",
-             head + R"("f":2,"r":1,"x":"","v":1e999,"u":""})", head + R"("f":2,"r":1,"x":"","v":5x,"u":""})",
-             head + "\"f\":2,\"r\":1,\"x\":\"a\x01b\",\"u\":\"\"}",
+    for (const std::string& line : { head + R"("f":007,"r":1,"x":"","u":""})", head + R"("f":2,"r":01,"x":"","u":""})",
+             head + R"("f":2,"r":1,"x":"","v":--5,"u":""})", head + R"("f":2,"r":1,"x":"","v":+5,"u":""})",
+             head + R"("f":2,"r":1,"x":"","v":.5,"u":""})", head + R"("f":2,"r":1,"x":"","v":5.,"u":""})",
+             head + R"("f":2,"r":1,"x":"","v":-0,"u":""})", head + R"("f":2,"r":1,"x":"","v":1e999,"u":""})",
+             head + R"("f":2,"r":1,"x":"","v":5x,"u":""})", head + "\"f\":2,\"r\":1,\"x\":\"a\x01b\",\"u\":\"\"}",
              head + "\"f\":2,\"r\":1,\"x\":\"\xC3\",\"u\":\"\"}",
              head + "\"f\":2,\"r\":1,\"x\":\"\xED\xA0\x80\",\"u\":\"\"}",
              head + "\"f\":2,\"r\":1,\"x\":\"\xC0\xAF\",\"u\":\"\"}",
@@ -321,13 +321,14 @@ TEST(ParseLine, TheFastParserNeverAcceptsWhatTheGeneralDecoderReadsOtherwise)
 
     // Then random canonical lines, mutated byte by byte.
     std::mt19937_64 random(20261206);
-    const char* pieces[] = { "-", "0", "00", "1", "9", ".", "e", "E", "+", "\"", "\\", "\x01", "\x7F", "\xC3",
-        "\xA9", "\xE2\x84\xA6", "\xED\xA0\x80", "\xF0\x9F\x98\x80", "\xF8", " ", ",", "}", "{", ":", "null",
-        "1e400", "1e-400", "-0", "18446744073709551616", "\\u0041" };
+    const char* pieces[] = { "-", "0", "00", "1", "9", ".", "e", "E", "+", "\"", "\\", "\x01", "\x7F", "\xC3", "\xA9",
+        "\xE2\x84\xA6", "\xED\xA0\x80", "\xF0\x9F\x98\x80", "\xF8", " ", ",", "}", "{", ":", "null", "1e400", "1e-400",
+        "-0", "18446744073709551616", "\\u0041" };
     const char* texts[] = { "12.345", "OL", "-0.052", "\u00b0C", "M\u03A9", "", "a\"b", "1.000" };
     for (int i = 0; i < 60'000; ++i) {
-        JournalRecord r { 1714542312.0 + static_cast<double>(random() % 100'000'000), static_cast<std::uint8_t>(random()),
-            static_cast<std::int64_t>(random() % 21) - 10, texts[random() % 8], std::nullopt, texts[random() % 8] };
+        JournalRecord r { 1714542312.0 + static_cast<double>(random() % 100'000'000),
+            static_cast<std::uint8_t>(random()), static_cast<std::int64_t>(random() % 21) - 10, texts[random() % 8],
+            std::nullopt, texts[random() % 8] };
         if (random() % 4 != 0)
             r.v = std::ldexp(static_cast<double>(static_cast<std::int64_t>(random() >> 12) - (1ll << 51)),
                 static_cast<int>(random() % 80) - 60);

@@ -184,7 +184,8 @@ TEST(ZmdFile, DuplicateMembersAreRefused)
     const std::string file = encoded(document(1));
     for (const std::string member : { "\"model\":\"DMM-5174K\",", "\"recordCount\":1,", "\"records\":[],",
              "\"savedAt\":\"2024-05-01T13:45:12+08:00\",", "\"formatVersion\":1," }) {
-        const auto twice = decode(resigned(file, [&](std::string& p) { p.insert(p.size() - 1, "," + member.substr(0, member.size() - 1)); }));
+        const auto twice = decode(
+            resigned(file, [&](std::string& p) { p.insert(p.size() - 1, "," + member.substr(0, member.size() - 1)); }));
         ASSERT_FALSE(twice) << member;
         EXPECT_EQ(twice.error(), ZmdError::notZmd()) << member;
     }

@@ -93,8 +93,8 @@ TEST(InstallerLaunchWin32, AVerifiedFileStartsWhileItIsHeld)
         InstallerLaunch::Registration machine() const override { return {}; }
         std::optional<std::wstring> executableFolder() const override { return std::nullopt; }
     } environment;
-    const auto launched = InstallerLaunch::launchVerified(
-        copy, static_cast<std::int64_t>(bytes.size()), hash, environment, nullptr);
+    const auto launched
+        = InstallerLaunch::launchVerified(copy, static_cast<std::int64_t>(bytes.size()), hash, environment, nullptr);
     ASSERT_TRUE(launched) << static_cast<int>(launched.error().kind) << " " << launched.error().number;
     EXPECT_FALSE(launched->verb);
     // The handle is closed once the launch call has returned.

@@ -144,8 +144,8 @@ TEST(UpdateDownloader, ABodyPastTheInstallerSizeIsStoppedEarly)
     DownloadRig rig;
     const auto size = static_cast<std::int64_t>(rig.body.size());
     std::int64_t mostReceived = 0;
-    const auto result = rig.downloader.download(rig.server.url("/endless"), rig.name, size, hashOf(rig.body),
-        [&](std::int64_t received, std::int64_t) {
+    const auto result = rig.downloader.download(
+        rig.server.url("/endless"), rig.name, size, hashOf(rig.body), [&](std::int64_t received, std::int64_t) {
             mostReceived = std::max(mostReceived, received);
             return true;
         });

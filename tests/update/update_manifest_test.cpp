@@ -98,7 +98,8 @@ TEST(UpdateManifest, ASignatureObjectMissingEmptyOrMalformedIsRefused)
              std::string(R"({"alg":"HS256","kid":"UPD-1","value":"AAAA"})") }) {
         const auto decoded = withSignature(signature);
         ASSERT_FALSE(decoded) << signature;
-        EXPECT_TRUE(decoded.error() == UpdateManifestError::tampered() || decoded.error() == UpdateManifestError::notManifest())
+        EXPECT_TRUE(
+            decoded.error() == UpdateManifestError::tampered() || decoded.error() == UpdateManifestError::notManifest())
             << signature;
     }
     // Without a signature member at all.

@@ -5,9 +5,9 @@
 
 #include "app/cli/arguments.h"
 #include "app/cli/cli.h"
-#include "app/version_resource.h"
 #include "app/console.h"
 #include "app/instance_lock.h"
+#include "app/version_resource.h"
 
 #include "meter/meter_source.h"
 #include "security/signature_service.h"
@@ -221,7 +221,8 @@ int runLog(const std::vector<std::string>& args, Context& context)
     logWhenDevelopmentBuild();
     console::installStopHandler();
     if (!session.start()) {
-        std::fprintf(context.err, "%s\n", l == AppLanguage::enUS ? "The polling thread could not be started." : "無法啟動輪詢執行緒。");
+        std::fprintf(context.err, "%s\n",
+            l == AppLanguage::enUS ? "The polling thread could not be started." : "無法啟動輪詢執行緒。");
         return 1;
     }
     const bool terminal = console::stdoutIsTerminal();
