@@ -6,7 +6,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-bash scripts/setup.sh
+bash scripts/setup.sh --linux
 cmake --preset linux >/dev/null
 cmake --build --preset linux -j "$(nproc)" --target dmm5174k
 tool=build/linux/src/app/dmm5174k

@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
-# Installs every Debian package the two builds and their tests need.
-# Safe to run again: it only calls apt-get when something is missing.
+# Installs the Debian packages the builds need. Safe to run again: it only
+# calls apt-get when something is missing.
+#   setup.sh          everything: both builds and every test (Wine, MinGW, Xvfb...)
+#   setup.sh --linux  only what the Linux build of the logger needs
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  mingw-w64 g++-mingw-w64-x86-64-posix
-  wine xvfb xauth
   nlohmann-json3-dev googletest libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev libcurl4-openssl-dev
-  fonts-dseg fonts-materialdesignicons-webfont fonts-wqy-microhei
   opencc libopencc-data
 )
+if [ "${1:-}" != "--linux" ]; then
+  packages+=(
+    mingw-w64 g++-mingw-w64-x86-64-posix
+    wine xvfb xauth
+    fonts-dseg fonts-materialdesignicons-webfont fonts-wqy-microhei
+    dpkg-dev fakeroot
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

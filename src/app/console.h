@@ -1,15 +1,20 @@
 #pragma once
 
-// What a console program needs of its platform: a clean stop on Ctrl-C or
-// SIGTERM (the console control handler on Windows), whether standard output
-// is a terminal, and UTF-8 output.
+// What a console program needs of its platform: a clean stop on Ctrl-C,
+// SIGTERM, a hang-up (a closed terminal or SSH session) or a closed pipe
+// (the console control handler on Windows), whether standard output and
+// standard error are terminals, and UTF-8 output.
 
 namespace zelmar::console {
 
-// Installs the stop handler once; later stop requests set the flag.
+// Installs the stop handler once; later stop requests set the flag. A
+// write to a closed pipe then fails with an error instead of ending the
+// process, and the caller asks for the stop itself (requestStop).
 void installStopHandler();
+void requestStop() noexcept;
 [[nodiscard]] bool stopRequested() noexcept;
 [[nodiscard]] bool stdoutIsTerminal() noexcept;
+[[nodiscard]] bool stderrIsTerminal() noexcept;
 void useUtf8Output() noexcept;
 
 } // namespace zelmar::console

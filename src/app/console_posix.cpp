@@ -22,6 +22,15 @@ void installStopHandler()
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    // A reader that went away shows as a failed write (EPIPE), which ends
+    // the run in order; the signal's default would end it without saving.
+    signal(SIGPIPE, SIG_IGN);
+}
+
+void requestStop() noexcept
+{
+    g_stop = 1;
 }
 
 bool stopRequested() noexcept
@@ -32,6 +41,11 @@ bool stopRequested() noexcept
 bool stdoutIsTerminal() noexcept
 {
     return ::isatty(STDOUT_FILENO) != 0;
+}
+
+bool stderrIsTerminal() noexcept
+{
+    return ::isatty(STDERR_FILENO) != 0;
 }
 
 void useUtf8Output() noexcept { }

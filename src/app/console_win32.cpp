@@ -31,6 +31,11 @@ void installStopHandler()
     SetConsoleCtrlHandler(onControl, TRUE);
 }
 
+void requestStop() noexcept
+{
+    g_stop = true;
+}
+
 bool stopRequested() noexcept
 {
     return g_stop;
@@ -39,6 +44,11 @@ bool stopRequested() noexcept
 bool stdoutIsTerminal() noexcept
 {
     return _isatty(_fileno(stdout)) != 0;
+}
+
+bool stderrIsTerminal() noexcept
+{
+    return _isatty(_fileno(stderr)) != 0;
 }
 
 void useUtf8Output() noexcept

@@ -24,6 +24,7 @@ std::mutex& captureMutex()
 }
 
 LogCapture* g_capture = nullptr;
+Redirect* g_redirect = nullptr;
 
 void appendToTestFile(std::string_view line)
 {
@@ -97,17 +98,34 @@ int LogCapture::count(std::string_view text) const
         [&](const std::string& line) { return line.find(text) != std::string::npos; }));
 }
 
+Redirect::Redirect(std::function<void(std::string_view line)> sink)
+    : sink_(std::move(sink))
+{
+    std::lock_guard lock(captureMutex());
+    previous_ = g_redirect;
+    g_redirect = this;
+}
+
+Redirect::~Redirect()
+{
+    std::lock_guard lock(captureMutex());
+    g_redirect = previous_;
+}
+
 void writeRaw(std::string_view line)
 {
-    {
-        std::lock_guard lock(captureMutex());
-        if (g_capture != nullptr) {
-            std::lock_guard stateLock(g_capture->state_->mutex);
-            g_capture->state_->lines.emplace_back(line);
-        }
-        appendToTestFile(line);
+    std::lock_guard lock(captureMutex());
+    if (g_capture != nullptr) {
+        std::lock_guard stateLock(g_capture->state_->mutex);
+        g_capture->state_->lines.emplace_back(line);
     }
-    detail::emit(line);
+    appendToTestFile(line);
+    // Under the lock, so a redirect is never called after its destructor
+    // returned, and lines from several threads never interleave.
+    if (g_redirect != nullptr)
+        g_redirect->sink_(line);
+    else
+        detail::emit(line);
 }
 
 } // namespace zelmar::log

@@ -5,6 +5,7 @@
 // the debugger output stream, elsewhere to standard error. There is no log
 // file and no level; tests capture the lines through LogCapture.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -44,6 +45,22 @@ private:
     struct State;
     std::unique_ptr<State> state_;
     LogCapture* previous_ = nullptr;
+};
+
+// While alive, lines go to this sink instead of the platform's stream (the
+// command-line logger shows them its own way: translated, fewer or none).
+// Captures and the test file still receive every line. Redirects nest.
+class Redirect {
+public:
+    explicit Redirect(std::function<void(std::string_view line)> sink);
+    ~Redirect();
+    Redirect(const Redirect&) = delete;
+    Redirect& operator=(const Redirect&) = delete;
+
+private:
+    friend void writeRaw(std::string_view line);
+    std::function<void(std::string_view)> sink_;
+    Redirect* previous_ = nullptr;
 };
 
 namespace detail {

@@ -5,6 +5,7 @@
 
 #include "meter/hid_linux.h"
 #include "meter/hid_report_descriptor.h"
+#include "meter/meter_source.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -131,6 +132,26 @@ HidHandle hidraw::open(const Roots& roots, std::uint16_t vid, std::uint16_t pid,
         return new HidrawDevice { fd, known && layout->usesReportIds };
     }
     return nullptr;
+}
+
+std::optional<std::string> hidraw::deniedNode(const Roots& roots, std::uint16_t vid, std::uint16_t pid)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(roots.sysClass, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (hidrawNumber(name) < 0 || !ueventMatches(readSmallFile(entry.path() / "device" / "uevent"), vid, pid))
+            continue;
+        const std::string node = (fs::path(roots.dev) / name).string();
+        if (::access(node.c_str(), F_OK) == 0 && ::access(node.c_str(), R_OK | W_OK) != 0 && errno == EACCES)
+            return node;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> deniedMeterNode()
+{
+    return hidraw::deniedNode({}, DMM5174K::vendorID, DMM5174K::productID);
 }
 
 HidHandle hid_open(std::uint16_t vid, std::uint16_t pid, dmm_caps* caps)

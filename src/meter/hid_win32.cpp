@@ -6,6 +6,7 @@
 
 #include "core/win32_handle.h"
 #include "meter/hid.h"
+#include "meter/meter_source.h"
 
 #include <windows.h>
 
@@ -141,6 +142,12 @@ void hid_close(HidHandle handle)
 {
     if (handle != nullptr)
         CloseHandle(static_cast<HANDLE>(handle));
+}
+
+std::optional<std::string> deniedMeterNode()
+{
+    // Any user may open a HID device on Windows.
+    return std::nullopt;
 }
 
 } // namespace zelmar

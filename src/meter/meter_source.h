@@ -9,11 +9,17 @@
 
 #include <expected>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace zelmar {
 
 [[nodiscard]] std::expected<std::unique_ptr<DMMDevicePort>, std::string> makeMeterPort(std::string_view selection);
+
+// The device node of a plugged-in meter that this user may not open (on
+// Linux before the udev rule is installed); none when there is no such
+// meter or the platform has no such problem.
+[[nodiscard]] std::optional<std::string> deniedMeterNode();
 
 } // namespace zelmar

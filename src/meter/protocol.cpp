@@ -83,14 +83,26 @@ std::size_t inputBufferLength(std::uint16_t inputLength) noexcept
     return std::max<std::size_t>(inputLength, minimumReadBuffer);
 }
 
-std::optional<DMMDisplayFrame> decodeDisplay(ByteView report)
+DisplayCheck checkDisplay(ByteView report) noexcept
 {
-    if (report.size() < displayReportLength || !startsInnerFrame(report))
-        return std::nullopt;
+    if (report.size() < displayReportLength)
+        return DisplayCheck::length;
+    if (!startsInnerFrame(report))
+        return DisplayCheck::header;
     const std::uint32_t expected = (std::uint32_t { report[19] } << 8) | report[20];
     if (sum(report.subspan(2, 17)) != expected)
-        return std::nullopt;
+        return DisplayCheck::checksum;
     if (report[6] < 0x30 || report[6] > 0x39)
+        return DisplayCheck::range;
+    const ByteView text = report.subspan(7, 7);
+    if (std::any_of(text.begin(), text.end(), [](std::uint8_t b) { return b >= 0x80; }))
+        return DisplayCheck::text;
+    return DisplayCheck::passes;
+}
+
+std::optional<DMMDisplayFrame> decodeDisplay(ByteView report)
+{
+    if (checkDisplay(report) != DisplayCheck::passes)
         return std::nullopt;
     auto text = asciiText(report.subspan(7, 7));
     if (!text)

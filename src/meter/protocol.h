@@ -88,6 +88,10 @@ inline constexpr std::uint8_t acknowledgeFrame[7] = { 0xAB, 0xCD, 0x04, 0xFF, 0x
 [[nodiscard]] std::size_t inputBufferLength(std::uint16_t inputLength) noexcept;
 
 [[nodiscard]] std::optional<DMMDisplayFrame> decodeDisplay(ByteView report);
+
+// Which check of decodeDisplay a report fails first (passes when none).
+enum class DisplayCheck { passes, length, header, checksum, range, text };
+[[nodiscard]] DisplayCheck checkDisplay(ByteView report) noexcept;
 [[nodiscard]] std::optional<std::string> parseModel(ByteView report);
 [[nodiscard]] bool isAcknowledge(ByteView report) noexcept;
 [[nodiscard]] std::optional<std::string> displayText(ByteView report);

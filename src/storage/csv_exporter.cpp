@@ -20,6 +20,8 @@ void appendField(std::string& out, const std::string& field)
     out += '"';
 }
 
+} // namespace
+
 void appendLine(std::string& out, const Row& fields)
 {
     for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -29,8 +31,6 @@ void appendLine(std::string& out, const Row& fields)
     }
     out += "\r\n";
 }
-
-} // namespace
 
 std::string encode(const Row& header, const std::vector<Row>& rows)
 {

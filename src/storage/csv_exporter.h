@@ -18,6 +18,8 @@ namespace zelmar::CsvExporter {
 using Row = std::vector<std::string>;
 
 [[nodiscard]] std::string encode(const Row& header, const std::vector<Row>& rows);
+// One line with its CR LF, quoted as above (for streams, which have no BOM).
+void appendLine(std::string& out, const Row& fields);
 
 [[nodiscard]] std::expected<void, StorageError> exportFile(
     const Row& header, const std::vector<Row>& rows, const std::filesystem::path& destination);

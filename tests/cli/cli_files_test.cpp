@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <regex>
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -32,17 +33,17 @@ std::string native(const std::filesystem::path& path)
     return path.string();
 }
 
-ToolResult runTool(const std::vector<std::string>& args)
+ToolResult runTool(const std::vector<std::string>& args, bool withErrors = false)
 {
     std::string command = "\"" + native(testing::hostPath(ZELMAR_CLI_PATH)) + "\"";
     for (const auto& a : args)
         command += " \"" + a + "\"";
 #ifdef _WIN32
     std::replace(command.begin(), command.begin() + static_cast<std::ptrdiff_t>(command.find(".exe")), '/', '\\');
-    command = "\"" + command + " 2>NUL\""; // cmd.exe strips the outer quotes
+    command = "\"" + command + (withErrors ? " 2>&1" : " 2>NUL") + "\""; // cmd.exe strips the outer quotes
     std::FILE* pipe = _popen(command.c_str(), "rb");
 #else
-    command += " 2>/dev/null";
+    command += withErrors ? " 2>&1" : " 2>/dev/null";
     std::FILE* pipe = popen(command.c_str(), "r");
 #endif
     ToolResult result;
@@ -151,6 +152,98 @@ TEST(CliFiles, VersionAndHelp)
     EXPECT_EQ(runTool({ "log", "--interval", "0" }).status, 2);
     EXPECT_EQ(runTool({ "log", "--count", "2", "--duration", "2" }).status, 2);
     EXPECT_EQ(runTool({ "log", "--recover", "maybe" }).status, 2);
+}
+
+TEST(CliFiles, ExportNeverDestroysAFile)
+{
+    TempDir dir;
+    const auto file = savedFile(dir);
+    const std::string original = readFile(file);
+    // Onto its own input, under any spelling: refused, input untouched.
+    for (const auto& same : { file, dir / "." / "rec.zmd" }) {
+        const auto run = runTool({ "export", file.string(), "-o", same.string(), "--lang", "en-US" }, true);
+        EXPECT_EQ(run.status, 2) << run.out;
+        EXPECT_NE(run.out.find("names the input file itself"), std::string::npos) << run.out;
+    }
+    EXPECT_EQ(readFile(file), original);
+
+    // An existing file only with --force.
+    testing::writeFile(dir / "old.csv", "precious");
+    const auto kept = runTool({ "export", file.string(), "-o", (dir / "old.csv").string(), "--lang", "en-US" }, true);
+    EXPECT_EQ(kept.status, 2);
+    EXPECT_NE(kept.out.find("--force"), std::string::npos) << kept.out;
+    EXPECT_EQ(readFile(dir / "old.csv"), "precious");
+    EXPECT_EQ(runTool({ "export", file.string(), "-o", (dir / "old.csv").string(), "--force" }).status, 0);
+
+    // "-" is standard output, with the same bytes as the file.
+    const auto piped = runTool({ "export", file.string(), "-o", "-", "--lang", "en-US" });
+    ASSERT_EQ(piped.status, 0);
+    ASSERT_EQ(runTool({ "export", file.string(), "-o", (dir / "same.csv").string(), "--lang", "en-US" }).status, 0);
+    std::string expected = readFile(dir / "same.csv");
+#ifdef _WIN32
+    // The console's text mode adds nothing to CR LF lines read in binary.
+    EXPECT_EQ(piped.out.size(), expected.size());
+#else
+    EXPECT_EQ(piped.out, expected);
+#endif
+    EXPECT_FALSE(std::filesystem::exists(dir / "-"));
+}
+
+TEST(CliFiles, VerifyTakesSeveralFilesAndAnswersTheWorst)
+{
+    TempDir dir;
+    const auto good = savedFile(dir);
+    testing::writeFile(dir / "text.zmd", "hello");
+    const auto run = runTool({ "verify", good.string(), (dir / "text.zmd").string(), "--lang", "en-US" }, true);
+    EXPECT_EQ(run.status, 3);
+    EXPECT_NE(run.out.find(good.string() + ": signature valid, 6 records"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find((dir / "text.zmd").string() + ": This is not"), std::string::npos) << run.out;
+    EXPECT_EQ(runTool({ "verify", good.string(), (dir / "missing.zmd").string(), (dir / "text.zmd").string() }).status,
+        7);
+}
+
+TEST(CliFiles, InfoTimesCarryTheirOffsetAndJsonNamesAreFixed)
+{
+    TempDir dir;
+    const auto file = savedFile(dir);
+    const auto json = runTool({ "info", file.string(), "--json", "--lang", "zh-TW" });
+    ASSERT_EQ(json.status, 0);
+    EXPECT_NE(json.out.find("\"function\": \"DC Voltage\""), std::string::npos) << json.out;
+    const std::regex iso(R"("first": "\d{4}-\d\d-\d\dT\d\d:\d\d:00[+-]\d\d:\d\d")");
+    EXPECT_TRUE(std::regex_search(json.out, iso)) << json.out;
+    const auto text = runTool({ "info", file.string(), "--lang", "en-US" });
+    EXPECT_TRUE(std::regex_search(text.out, std::regex(R"(Saved: +\d{4}-\d\d-\d\dT\d\d:\d\d:40[+-]\d\d:\d\d)")))
+        << text.out;
+}
+
+TEST(CliFiles, DecodeSaysWhichCheckFailed)
+{
+    const auto badSum = runTool({ "decode", "00 00 AB CD 00 02 31 20 31 32 2E 33 34 35 00 00 00 00 00 02 F9" }, true);
+    EXPECT_EQ(badSum.status, 1);
+    EXPECT_NE(badSum.out.find("checksum"), std::string::npos) << badSum.out;
+    EXPECT_NE(badSum.out.find("00 00 AB CD 00 02 31 20 31 32 2E 33 34 35 00 00 00 00 00 02 F9"), std::string::npos)
+        << badSum.out;
+    const auto shortOne = runTool({ "decode", "00 00 AB CD 00 02 31" }, true);
+    EXPECT_NE(shortOne.out.find("too short"), std::string::npos) << shortOne.out;
+    const auto header = runTool({ "decode", "00 00 AB CE 00 02 31 20 31 32 2E 33 34 35 00 00 00 00 00 02 F9" }, true);
+    EXPECT_NE(header.out.find("AB CD"), std::string::npos) << header.out;
+}
+
+TEST(CliFiles, ArgumentsAreCheckedAndHelpIsEverywhere)
+{
+    for (const char* command : { "log", "info", "verify", "export", "decode", "journal" })
+        EXPECT_EQ(runTool({ command, "-h" }).status, 0) << command;
+    EXPECT_EQ(runTool({ "-h" }).status, 0);
+    const auto help = runTool({ "--help" });
+    EXPECT_NE(help.out.find("unplug"), std::string::npos) << help.out; // the scenarios
+    EXPECT_NE(help.out.find("ZelmarDMM5174K"), std::string::npos); // the data directory
+    EXPECT_NE(help.out.find("9 a journal is waiting"), std::string::npos); // the exit statuses
+    const auto missing = runTool({ "log", "--save", "--csv", "x.csv" }, true);
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.out.find("--save needs a value"), std::string::npos) << missing.out;
+    const auto language = runTool({ "info", "x.zmd", "--lang", "fr" }, true);
+    EXPECT_EQ(language.status, 2);
+    EXPECT_NE(language.out.find("--lang takes zh-TW or en-US"), std::string::npos) << language.out;
 }
 
 } // namespace

@@ -8,6 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <regex>
+#include <sstream>
+
 namespace zelmar {
 namespace {
 
@@ -23,6 +28,15 @@ std::vector<std::string> logger(const TempDir& dir, std::vector<std::string> ext
     return args;
 }
 
+// The next sample line ("... #N ..."); connection events are passed over.
+std::optional<std::string> nextSample(ChildProcess& child)
+{
+    while (auto line = child.readLine())
+        if (line->find(" #") != std::string::npos)
+            return line;
+    return std::nullopt;
+}
+
 std::size_t recordsIn(const std::filesystem::path& file)
 {
     const auto document = ZmdFile::open(file, "DMM-5174K", ZmdSignatureService::shared());
@@ -36,7 +50,7 @@ TEST(CliLog, SimulatedSessionSavesZmdAndCsv)
     const auto zmd = dir / "a.zmd", csv = dir / "a.csv";
     ChildProcess logger_(logger(dir, { "--count", "3", "--save", zmd.string(), "--csv", csv.string() }));
     for (int i = 1; i <= 3; ++i) {
-        const auto line = logger_.readLine();
+        const auto line = nextSample(logger_);
         ASSERT_TRUE(line);
         EXPECT_NE(line->find("#" + std::to_string(i) + " DC Voltage"), std::string::npos) << *line;
     }
@@ -57,7 +71,7 @@ TEST(CliLog, KilledThenRestoredKeepsEveryRecord)
     {
         ChildProcess first(logger(dir, { "--count", "100" }));
         for (int i = 0; i < 3; ++i) {
-            const auto line = first.readLine();
+            const auto line = nextSample(first);
             ASSERT_TRUE(line);
             before = std::stoi(line->substr(line->find('#') + 1));
         }
@@ -83,7 +97,7 @@ TEST(CliLog, DiscardDropsTheJournal)
     TempDir dir;
     {
         ChildProcess first(logger(dir, { "--count", "100" }));
-        ASSERT_TRUE(first.readLine());
+        ASSERT_TRUE(nextSample(first));
         first.signal(SIGKILL);
     }
     const auto zmd = dir / "fresh.zmd";
@@ -109,10 +123,258 @@ TEST(CliLog, SigtermSavesAndASecondLoggerIsRefused)
 TEST(CliLog, AFailedSaveKeepsTheJournal)
 {
     TempDir dir;
-    const auto unwritable = dir / "no" / "such" / "folder" / "x.zmd";
-    ChildProcess logger_(logger(dir, { "--count", "1", "--save", unwritable.string() }));
+    // The folder is there at the start and gone by the end.
+    std::filesystem::create_directories(dir / "out");
+    const auto target = dir / "out" / "x.zmd";
+    const auto errors = dir / "stderr.txt";
+    ChildProcess logger_(logger(dir, { "--save", target.string(), "--lang", "en-US" }), errors.string());
+    ASSERT_TRUE(logger_.readLine());
+    std::filesystem::remove_all(dir / "out");
+    logger_.signal(SIGTERM);
     EXPECT_EQ(logger_.wait(), 1);
-    EXPECT_EQ(JournalReplayer::replay(DMMSession::journalPath(dir.path())).records.size(), 1u);
+    EXPECT_GE(JournalReplayer::replay(DMMSession::journalPath(dir.path())).records.size(), 1u);
+    const std::string said = readFile(errors);
+    EXPECT_NE(said.find("Save failed: "), std::string::npos) << said;
+    EXPECT_NE(said.find(target.string()), std::string::npos) << said; // names the file
+    EXPECT_EQ(said.find(".tmp"), std::string::npos) << said; // never a temporary name
+}
+
+// Runs the logger to its end; answers its status, standard output and error.
+struct Finished {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+Finished runToEnd(const std::vector<std::string>& args, const TempDir& dir)
+{
+    const auto errors = dir / ("stderr-" + std::to_string(std::rand()) + ".txt");
+    ChildProcess child(args, errors.string());
+    Finished result;
+    while (auto line = child.readLine(std::chrono::seconds(60)))
+        result.out += *line + "\n";
+    result.status = child.wait();
+    result.err = readFile(errors);
+    return result;
+}
+
+bool hasChinese(const std::string& text)
+{
+    // Lead bytes of the CJK blocks (U+3000 to U+9FFF, U+FF00 to U+FFEF) in UTF-8.
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if ((b >= 0xE3 && b <= 0xE9) || (b == 0xEF && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0xBC))
+            return true;
+    }
+    return false;
+}
+
+TEST(CliLog, TheFirstSampleIsTakenWhenTheMeterFirstAnswers)
+{
+    TempDir dir;
+    // A 60-second grid and a 4-second run: one sample, at the start.
+    const auto zmd = dir / "e.zmd";
+    const auto own = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), { ZELMAR_CLI_PATH, "log", "--simulate", "--data-dir", dir.path().string() });
+        return args;
+    };
+    const auto shortRun = runToEnd(own({ "--interval", "60", "--duration", "4", "--save", zmd.string() }), dir);
+    ASSERT_EQ(shortRun.status, 0) << shortRun.err;
+    EXPECT_EQ(recordsIn(zmd), 1u);
+
+    // --count 1 is one sample, not one interval.
+    const auto started = std::chrono::steady_clock::now();
+    const auto one = runToEnd(own({ "--interval", "3600", "--count", "1", "--save", (dir / "one.zmd").string() }), dir);
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(recordsIn(dir / "one.zmd"), 1u);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
+}
+
+TEST(CliLog, ARunWithoutSamplesSaysSoAndFails)
+{
+    TempDir dir;
+    const auto zmd = dir / "never.zmd";
+    const auto silent = runToEnd({ ZELMAR_CLI_PATH, "log", "--simulate=silent", "--interval", "1", "--duration", "2",
+                                     "--save", zmd.string(), "--data-dir", dir.path().string(), "--lang", "en-US" },
+        dir);
+    EXPECT_EQ(silent.status, 1);
+    EXPECT_NE(silent.err.find("No samples were taken"), std::string::npos) << silent.err;
+    EXPECT_FALSE(std::filesystem::exists(zmd));
+    EXPECT_FALSE(DMMSession::pendingRecovery(dir.path()));
+}
+
+TEST(CliLog, OutputsAreCheckedBeforeRecordingStarts)
+{
+    TempDir dir;
+    const auto refused = [&](std::vector<std::string> extra, const std::string& named) {
+        extra.insert(extra.end(), { "--count", "1", "--lang", "en-US" });
+        const auto run = runToEnd(logger(dir, extra), dir);
+        EXPECT_EQ(run.status, 2) << run.err;
+        EXPECT_NE(run.err.find(named), std::string::npos) << run.err;
+        EXPECT_TRUE(run.out.empty()) << run.out; // nothing was recorded
+        EXPECT_FALSE(std::filesystem::exists(DMMSession::journalPath(dir.path())));
+    };
+    // The same file twice, also through another spelling of its path.
+    const auto x = dir / "x";
+    refused({ "--save", x.string(), "--csv", x.string() }, "name the same file");
+    refused({ "--save", x.string(), "--csv", (dir / "." / "x").string() }, "name the same file");
+    EXPECT_FALSE(std::filesystem::exists(x));
+    // A folder that is not there.
+    const auto typo = dir / "no-such-folder" / "a.zmd";
+    refused({ "--save", typo.string() }, (dir / "no-such-folder").string());
+    // A device, and an existing file.
+    refused({ "--csv", "/dev/null" }, "not a regular file");
+    testing::writeFile(dir / "old.csv", "precious");
+    refused({ "--csv", (dir / "old.csv").string() }, "--force");
+    EXPECT_EQ(readFile(dir / "old.csv"), "precious");
+    const auto forced = runToEnd(logger(dir, { "--count", "1", "--csv", (dir / "old.csv").string(), "--force" }), dir);
+    EXPECT_EQ(forced.status, 0) << forced.err;
+    EXPECT_NE(readFile(dir / "old.csv"), "precious");
+}
+
+TEST(CliLog, AHangUpOrAClosedPipeSavesLikeCtrlC)
+{
+    for (const bool hangUp : { true, false }) {
+        TempDir dir;
+        const auto zmd = dir / "kept.zmd";
+        ChildProcess child(logger(dir, { "--save", zmd.string() }));
+        ASSERT_TRUE(child.readLine());
+        if (hangUp) {
+            child.signal(SIGHUP);
+        } else {
+            // The reader goes away ("| head -1"): the next sample line fails.
+            child.closeOutput();
+        }
+        EXPECT_EQ(child.wait(), 0) << (hangUp ? "SIGHUP" : "closed pipe");
+        EXPECT_GE(recordsIn(zmd), 1u);
+        EXPECT_FALSE(std::filesystem::exists(DMMSession::journalPath(dir.path())));
+    }
+}
+
+TEST(CliLog, ADataDirectoryThatCannotBeCreatedIsAnIoError)
+{
+    TempDir dir;
+    testing::writeFile(dir / "file", "x");
+    const auto run = runToEnd({ ZELMAR_CLI_PATH, "log", "--simulate", "--count", "1", "--data-dir",
+                                  (dir / "file" / "data").string(), "--lang", "en-US" },
+        dir);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("cannot create the data directory " + (dir / "file" / "data").string()), std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("another logger"), std::string::npos) << run.err;
+}
+
+TEST(CliLog, ACleanRunWithoutFilesKeepsItsJournalAndSaysWhere)
+{
+    TempDir dir;
+    const auto first = runToEnd(logger(dir, { "--count", "2", "--lang", "en-US" }), dir);
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_NE(first.err.find("journal --export"), std::string::npos) << first.err;
+
+    // The next run is told the truth: kept on purpose, not a crash.
+    const auto next = runToEnd(logger(dir, { "--count", "1", "--lang", "en-US" }), dir);
+    EXPECT_EQ(next.status, 9);
+    EXPECT_NE(next.err.find("ended normally"), std::string::npos) << next.err;
+    EXPECT_EQ(next.err.find("unexpected shutdown"), std::string::npos) << next.err;
+
+    // The journal becomes a file without a new recording, then goes.
+    const auto csv = dir / "kept.csv";
+    const auto exported = runToEnd({ ZELMAR_CLI_PATH, "journal", "--data-dir", dir.path().string(), "--export",
+                                       csv.string(), "--discard" },
+        dir);
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    const std::string rows = readFile(csv);
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 3); // header and two rows
+    EXPECT_FALSE(DMMSession::pendingRecovery(dir.path()));
+    EXPECT_EQ(runToEnd(logger(dir, { "--count", "1", "--save", (dir / "s.zmd").string() }), dir).status, 0);
+
+    // A crash is still called a crash.
+    {
+        ChildProcess killed(logger(dir, { "--count", "100" }));
+        ASSERT_TRUE(nextSample(killed));
+        killed.signal(SIGKILL);
+    }
+    const auto afterCrash = runToEnd(logger(dir, { "--count", "1", "--lang", "en-US" }), dir);
+    EXPECT_EQ(afterCrash.status, 9);
+    EXPECT_NE(afterCrash.err.find("unexpected shutdown"), std::string::npos) << afterCrash.err;
+}
+
+TEST(CliLog, SamplesStreamToStandardOutput)
+{
+    TempDir dir;
+    const auto json = runToEnd(logger(dir, { "--stream", "json", "--count", "3", "--lang", "zh-TW" }), dir);
+    ASSERT_EQ(json.status, 0) << json.err;
+    std::istringstream lines(json.out);
+    std::string line;
+    int count = 0;
+    const std::regex iso(R"("t":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d")");
+    while (std::getline(lines, line)) {
+        ++count;
+        EXPECT_TRUE(std::regex_search(line, iso)) << line;
+        EXPECT_NE(line.find("\"function\":\"DC Voltage\""), std::string::npos) << line; // English in any language
+    }
+    EXPECT_EQ(count, 3);
+    // The journal was saved nowhere: kept, as with no files asked for.
+    EXPECT_EQ(runToEnd({ ZELMAR_CLI_PATH, "journal", "--data-dir", dir.path().string(), "--discard" }, dir).status, 0);
+
+    const auto csv = runToEnd(logger(dir, { "--csv", "-", "--count", "2", "--lang", "en-US" }), dir);
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(csv.out.rfind("Timestamp,Date,Time,Function,Value,Unit\n", 0), 0u) << csv.out;
+    EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 3);
+}
+
+TEST(CliLog, DiagnosticsSpeakTheChosenLanguageOrKeepQuiet)
+{
+    TempDir dir;
+    const auto verbose = runToEnd(logger(dir, { "--count", "1", "--lang", "en-US", "--verbose", "--save",
+                                              (dir / "a.zmd").string() }),
+        dir);
+    ASSERT_EQ(verbose.status, 0) << verbose.err;
+    EXPECT_NE(verbose.err.find("[DMMSession] polling thread started (period 500 ms)"), std::string::npos) << verbose.err;
+    EXPECT_NE(verbose.err.find("[DMMApp] version: "), std::string::npos) << verbose.err;
+    EXPECT_FALSE(hasChinese(verbose.err)) << verbose.err;
+    EXPECT_FALSE(hasChinese(verbose.out)) << verbose.out;
+
+    const auto quiet = runToEnd(
+        logger(dir, { "--count", "1", "--lang", "en-US", "--quiet", "--save", (dir / "b.zmd").string() }), dir);
+    ASSERT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_EQ(quiet.err.find("[DMM"), std::string::npos) << quiet.err;
+}
+
+TEST(CliLog, ADisconnectShowsAsLinesWithTheGap)
+{
+    TempDir dir;
+    // The simulator unplugs after ten readings and comes back after two
+    // failed opens (about eight seconds later).
+    const auto run = runToEnd({ ZELMAR_CLI_PATH, "log", "--simulate=unplug", "--interval", "1", "--duration", "20",
+                                  "--data-dir", dir.path().string(), "--lang", "en-US", "--save",
+                                  (dir / "u.zmd").string() },
+        dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto lost = run.out.find("meter disconnected at ");
+    const auto back = run.out.find("reconnected at ");
+    ASSERT_NE(lost, std::string::npos) << run.out;
+    ASSERT_NE(back, std::string::npos) << run.out;
+    EXPECT_LT(lost, back);
+    EXPECT_TRUE(std::regex_search(run.out.substr(back), std::regex("; \\d+ s without samples"))) << run.out;
+}
+
+TEST(CliLog, AnExportThatCannotBeWrittenExitsOne)
+{
+    TempDir dir;
+    const auto zmd = dir / "r.zmd";
+    ASSERT_EQ(runToEnd(logger(dir, { "--count", "2", "--save", zmd.string() }), dir).status, 0);
+    // A full disk, as the writer sees it: no file may grow at all.
+    const auto csv = dir / "r.csv";
+    const std::string script = "trap '' XFSZ; ulimit -f 0; exec \"" + std::string(ZELMAR_CLI_PATH) + "\" export \""
+        + zmd.string() + "\" -o \"" + csv.string() + "\" --lang en-US 2>&1"; // a pipe has no size limit
+    const auto run = runToEnd({ "/bin/bash", "-c", script }, dir);
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("Export failed: "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(csv.string()), std::string::npos) << run.out;
+    EXPECT_FALSE(std::filesystem::exists(csv));
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
 }
 
 } // namespace

@@ -20,6 +20,12 @@ namespace zelmar::testing {
 class ChildProcess {
 public:
     explicit ChildProcess(const std::vector<std::string>& argv, bool quietStderr = true)
+        : ChildProcess(argv, quietStderr ? std::string("/dev/null") : std::string())
+    {
+    }
+
+    // Standard error goes to the named file (empty: the test's own).
+    ChildProcess(const std::vector<std::string>& argv, const std::string& stderrFile)
     {
         int fds[2];
         if (::pipe(fds) != 0)
@@ -27,8 +33,8 @@ public:
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(fds[1], STDOUT_FILENO);
-            if (quietStderr)
-                ::freopen("/dev/null", "w", stderr);
+            if (!stderrFile.empty())
+                (void)::freopen(stderrFile.c_str(), "w", stderr);
             ::close(fds[0]);
             ::close(fds[1]);
             std::vector<char*> args;
@@ -79,6 +85,15 @@ public:
     }
 
     void signal(int number) { ::kill(pid_, number); }
+
+    // Closes the reading end of the child's standard output, as a pipe
+    // reader that went away ("| head -1") does.
+    void closeOutput()
+    {
+        if (out_ >= 0)
+            ::close(out_);
+        out_ = -1;
+    }
 
     // The exit status, or 128 + the signal that ended the child.
     int wait()

@@ -37,7 +37,8 @@ std::expected<ParsedArguments, std::string> parseArguments(
                 return std::unexpected("option " + name + " takes no value");
             parsed.options[name] = arg.substr(equals + 1);
         } else if (spec->value == OptionSpec::Value::required) {
-            if (i + 1 >= args.size())
+            // "--save --csv x" is a missing value, not a file named "--csv".
+            if (i + 1 >= args.size() || (args[i + 1].size() > 1 && args[i + 1][0] == '-'))
                 return std::unexpected("option " + name + " needs a value");
             parsed.options[name] = args[++i];
         } else {

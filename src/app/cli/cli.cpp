@@ -1,5 +1,6 @@
 #include "app/cli/cli.h"
 #include "app/version_resource.h"
+#include "core/diagnostic_log.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +19,17 @@ const char* const kUsage = "usage: dmm5174k COMMAND [OPTIONS]\n"
                            "  decode   decode one display report given as hex bytes\n"
                            "  journal  show what an unrecovered journal holds\n"
                            "\n"
-                           "dmm5174k COMMAND --help shows the command's options; dmm5174k --version the version.\n";
+                           "dmm5174k COMMAND --help (or -h) shows the command's options; dmm5174k --version the\n"
+                           "version.\n"
+                           "\n"
+                           "The data directory (journal, lock) is --data-dir, else $LOCALAPPDATA/ZelmarDMM5174K,\n"
+                           "else $XDG_DATA_HOME (or ~/.local/share)/ZelmarDMM5174K.\n"
+                           "Meter simulator scenarios (log --simulate=S): dcv, range, overload, negative, flags,\n"
+                           "bargraph, ack, badsum, silent, write-fail, unplug.\n"
+                           "\n"
+                           "exit status: 0 success, 1 runtime failure, 2 usage error, 3 not a measurement file,\n"
+                           "  4 altered file (signature), 5 newer format version, 6 another meter model,\n"
+                           "  7 file could not be read, 8 data directory in use, 9 a journal is waiting\n";
 
 } // namespace
 
@@ -52,6 +63,15 @@ AppLanguage chooseLanguage(const std::string* requested)
     return AppLanguage::enUS;
 }
 
+std::expected<void, std::string> languageOption(const ParsedArguments& parsed, Context& context)
+{
+    const auto requested = parsed.value("--lang");
+    if (requested && !parseLanguageCode(*requested))
+        return std::unexpected("--lang takes zh-TW or en-US, not \"" + *requested + "\"");
+    context.language = chooseLanguage(requested ? &*requested : nullptr);
+    return {};
+}
+
 std::string softwareText(const std::string& version)
 {
     return "ZELMAR DMM-5174K " + version;
@@ -77,9 +97,9 @@ int run(const std::vector<std::string>& args)
     }
     const std::string command = args[0];
     const std::vector<std::string> rest(args.begin() + 1, args.end());
-    // Only `log` needs the version (for the files it saves); reading it
-    // writes a diagnostic line, which the file commands keep off stderr.
-    context.version = command == "log" ? loadApplicationVersion() : std::string();
+    // Diagnostic lines stay off standard error unless a command shows them
+    // its own way (`log` does, in the chosen language and verbosity).
+    const log::Redirect silent([](std::string_view) {});
     if (command == "log")
         return runLog(rest, context);
     if (command == "info")

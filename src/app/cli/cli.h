@@ -9,9 +9,11 @@
 //   decode   one display report given as hex bytes
 //   journal  what an unrecovered journal in the data directory holds
 
+#include "app/cli/arguments.h"
 #include "localization/localization.h"
 
 #include <cstdio>
+#include <expected>
 #include <string>
 #include <vector>
 
@@ -49,8 +51,11 @@ int runJournal(const std::vector<std::string>& args, Context& context);
 // Shared helpers of the commands.
 [[nodiscard]] std::string pick(AppLanguage language, std::string zh, std::string en);
 int usageError(Context& context, const std::string& command, const std::string& problem);
-// The language from --lang, else the settings, else the environment.
+// The language from --lang, else the environment.
 [[nodiscard]] AppLanguage chooseLanguage(const std::string* requested);
+// Sets context.language from --lang (refusing an unknown code) or the
+// environment.
+[[nodiscard]] std::expected<void, std::string> languageOption(const ParsedArguments& parsed, Context& context);
 [[nodiscard]] std::string softwareText(const std::string& version);
 // The CSV header row of the program's export, in the language.
 [[nodiscard]] std::vector<std::string> csvHeader(AppLanguage language);

@@ -2,17 +2,25 @@
 
 #include "app/cli/arguments.h"
 #include "app/cli/cli.h"
+#include "app/cli/output_files.h"
+#include "app/cli/terminal.h"
+#include "app/instance_lock.h"
+#include "app/version_resource.h"
 
 #include "meter/protocol.h"
 #include "security/signature_service.h"
 #include "session/dmm_session.h"
 #include "session/session_time_format.h"
 #include "storage/journal.h"
+#include "storage/csv_exporter.h"
+#include "storage/file_io.h"
 #include "storage/settings.h"
+#include "storage/timestamp.h"
 #include "storage/zmd_file.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -23,7 +31,7 @@ namespace {
 constexpr std::string_view kModel = "DMM-5174K";
 
 // The one-line refusal and exit status for each way a file fails to open.
-int refuse(Context& context, const ZmdError& error)
+int refuse(Context& context, const ZmdError& error, const std::string& file)
 {
     const AppLanguage l = context.language;
     std::string message;
@@ -46,12 +54,39 @@ int refuse(Context& context, const ZmdError& error)
         status = exitOtherModel;
         break;
     case ZmdError::Kind::io:
-        message = L10n::openFailed(l, error.text);
+        message = L10n::openFailed(l, l == AppLanguage::enUS ? englishReason(error.text) : error.text);
         status = exitFileError;
         break;
     }
-    std::fprintf(context.err, "%s\n", message.c_str());
+    std::fprintf(context.err, "%s: %s\n", file.c_str(), message.c_str());
     return status;
+}
+
+// A time with its offset from UTC, as ISO 8601 has it.
+std::string isoTime(double instant)
+{
+    return canonicalTimestamp(instant, LocalTimeZone::currentOffsetSeconds()).value_or(SessionTimeFormat::dateTime(instant));
+}
+
+// Writes bytes to a file (atomically) or to standard output ("-").
+bool writeOutput(Context& context, const OutputFile& output, const std::string& bytes)
+{
+    const AppLanguage l = context.language;
+    if (output.isStandardOutput()) {
+        const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), context.out) == bytes.size()
+            && std::fflush(context.out) == 0;
+        if (!ok)
+            std::fprintf(context.err, "%s\n", L10n::exportFailed(l, pick(l, "標準輸出已關閉", "standard output is closed")).c_str());
+        return ok;
+    }
+    if (auto written = writeFileAtomically(output.path(), bytes); !written) {
+        const std::string reason = written.error().detail.empty() ? written.error().text() : written.error().detail;
+        std::fprintf(context.err, "%s%s%s\n",
+            L10n::exportFailed(l, l == AppLanguage::enUS ? englishReason(reason) : reason).c_str(),
+            pick(l, "：", ": ").c_str(), output.text.c_str());
+        return false;
+    }
+    return true;
 }
 
 std::expected<ZmdDocument, ZmdError> openFile(const std::string& path)
@@ -102,38 +137,43 @@ std::string number(double v)
 
 int runInfo(const std::vector<std::string>& args, Context& context)
 {
-    auto parsed = parseArguments(args, { { "--json" }, { "--lang", OptionSpec::Value::required }, { "--help" } });
+    auto parsed = parseArguments(
+        args, { { "--json" }, { "--lang", OptionSpec::Value::required }, { "--help" }, { "-h" } });
     if (!parsed)
         return usageError(context, "info", parsed.error());
-    if (parsed->has("--help")) {
-        std::fputs("usage: dmm5174k info FILE.zmd [--json] [--lang zh-TW|en-US]\n", context.out);
+    if (parsed->has("--help") || parsed->has("-h")) {
+        std::fputs("usage: dmm5174k info FILE.zmd [--json] [--lang zh-TW|en-US]\n"
+                   "Times carry their offset from UTC (ISO 8601); with --json, function names are the fixed\n"
+                   "English ones whatever the language.\n",
+            context.out);
         return exitOk;
     }
     if (parsed->positionals.size() != 1)
         return usageError(context, "info", "one FILE.zmd is needed");
-    const auto lang = parsed->value("--lang");
-    context.language = chooseLanguage(lang ? &*lang : nullptr);
+    if (auto language = languageOption(*parsed, context); !language)
+        return usageError(context, "info", language.error());
     const auto document = openFile(parsed->positionals[0]);
     if (!document)
-        return refuse(context, document.error());
+        return refuse(context, document.error(), parsed->positionals[0]);
 
     const auto readings = DMMSession::readings(document->records);
+    const bool asJson = parsed->has("--json");
     std::map<std::pair<int, std::string>, Statistics> groups;
     for (const Reading& r : readings) {
         auto& s = groups[{ r.function().code(), r.unit() }];
-        s.function = L10n::functionName(r.function(), context.language);
+        s.function = L10n::functionName(r.function(), asJson ? AppLanguage::enUS : context.language);
         s.unit = r.unit();
         s.add(r.value());
     }
     const bool any = !readings.empty();
-    const std::string first = any ? SessionTimeFormat::dateTime(readings.front().timestamp()) : "";
-    const std::string last = any ? SessionTimeFormat::dateTime(readings.back().timestamp()) : "";
+    const std::string first = any ? isoTime(readings.front().timestamp()) : "";
+    const std::string last = any ? isoTime(readings.back().timestamp()) : "";
 
-    if (parsed->has("--json")) {
+    if (asJson) {
         nlohmann::ordered_json json;
         json["model"] = document->model;
         json["software"] = document->software;
-        json["savedAt"] = SessionTimeFormat::dateTime(document->savedAt);
+        json["savedAt"] = isoTime(document->savedAt);
         json["recordCount"] = readings.size();
         json["deletedCount"] = document->deletedCount;
         json["first"] = any ? nlohmann::ordered_json(first) : nlohmann::ordered_json(nullptr);
@@ -157,7 +197,7 @@ int runInfo(const std::vector<std::string>& args, Context& context)
     const AppLanguage l = context.language;
     std::fprintf(context.out, "%s %s\n%s %s\n%s %s\n%s %zu\n%s %lld\n", pick(l, "型號：", "Model:   ").c_str(),
         document->model.c_str(), pick(l, "軟體：", "Software:").c_str(), document->software.c_str(),
-        pick(l, "存檔時間：", "Saved:   ").c_str(), SessionTimeFormat::dateTime(document->savedAt).c_str(),
+        pick(l, "存檔時間：", "Saved:   ").c_str(), isoTime(document->savedAt).c_str(),
         pick(l, "記錄筆數：", "Records: ").c_str(), readings.size(), pick(l, "刪除筆數：", "Deleted: ").c_str(),
         static_cast<long long>(document->deletedCount));
     if (any)
@@ -179,64 +219,70 @@ int runInfo(const std::vector<std::string>& args, Context& context)
 
 int runVerify(const std::vector<std::string>& args, Context& context)
 {
-    auto parsed = parseArguments(args, { { "--lang", OptionSpec::Value::required }, { "--help" } });
+    auto parsed = parseArguments(args, { { "--lang", OptionSpec::Value::required }, { "--help" }, { "-h" } });
     if (!parsed)
         return usageError(context, "verify", parsed.error());
-    if (parsed->has("--help")) {
-        std::fputs("usage: dmm5174k verify FILE.zmd [--lang zh-TW|en-US]\n"
-                   "exit status: 0 opens, 3 not a measurement file, 4 tampered, 5 newer format version,\n"
-                   "             6 another meter model, 7 file error\n",
+    if (parsed->has("--help") || parsed->has("-h")) {
+        std::fputs("usage: dmm5174k verify FILE.zmd... [--lang zh-TW|en-US]\n"
+                   "One line per file. Exit status, the worst of all files: 0 all open, 3 not a measurement\n"
+                   "file, 4 altered (signature), 5 newer format version, 6 another meter model, 7 file error\n",
             context.out);
         return exitOk;
     }
-    if (parsed->positionals.size() != 1)
-        return usageError(context, "verify", "one FILE.zmd is needed");
-    const auto lang = parsed->value("--lang");
-    context.language = chooseLanguage(lang ? &*lang : nullptr);
-    const auto document = openFile(parsed->positionals[0]);
-    if (!document)
-        return refuse(context, document.error());
-    std::fprintf(context.out, "%s\n",
-        pick(context.language, "簽章有效：" + std::to_string(document->records.size()) + " 筆記錄",
-            "signature valid: " + std::to_string(document->records.size()) + " records")
-            .c_str());
-    return exitOk;
+    if (parsed->positionals.empty())
+        return usageError(context, "verify", "at least one FILE.zmd is needed");
+    if (auto language = languageOption(*parsed, context); !language)
+        return usageError(context, "verify", language.error());
+    int worst = exitOk;
+    for (const std::string& file : parsed->positionals) {
+        const auto document = openFile(file);
+        if (!document) {
+            worst = std::max(worst, refuse(context, document.error(), file));
+            continue;
+        }
+        std::fprintf(context.out, "%s: %s\n", file.c_str(),
+            pick(context.language, "簽章有效，" + std::to_string(document->records.size()) + " 筆記錄",
+                "signature valid, " + std::to_string(document->records.size()) + " records")
+                .c_str());
+    }
+    return worst;
 }
 
 int runExport(const std::vector<std::string>& args, Context& context)
 {
     auto parsed = parseArguments(args,
         { { "-o", OptionSpec::Value::required }, { "--output", OptionSpec::Value::required },
-            { "--lang", OptionSpec::Value::required }, { "--help" } });
+            { "--lang", OptionSpec::Value::required }, { "--force" }, { "--help" }, { "-h" } });
     if (!parsed)
         return usageError(context, "export", parsed.error());
-    if (parsed->has("--help")) {
-        std::fputs("usage: dmm5174k export FILE.zmd -o FILE.csv [--lang zh-TW|en-US]\n", context.out);
+    if (parsed->has("--help") || parsed->has("-h")) {
+        std::fputs("usage: dmm5174k export FILE.zmd -o FILE.csv|- [--force] [--lang zh-TW|en-US]\n"
+                   "-o - writes the CSV to standard output; an existing FILE.csv is replaced only with --force.\n",
+            context.out);
         return exitOk;
     }
     const auto output = parsed->value("-o") ? parsed->value("-o") : parsed->value("--output");
     if (parsed->positionals.size() != 1 || !output)
         return usageError(context, "export", "one FILE.zmd and -o FILE.csv are needed");
-    const auto lang = parsed->value("--lang");
-    context.language = chooseLanguage(lang ? &*lang : nullptr);
+    if (auto language = languageOption(*parsed, context); !language)
+        return usageError(context, "export", language.error());
+    const AppLanguage l = context.language;
+    const OutputFile target { "-o", *output };
+    if (auto problem
+        = checkOutputs({ target }, { std::filesystem::u8path(parsed->positionals[0]) }, parsed->has("--force"), l))
+        return usageError(context, "export", *problem);
     const auto document = openFile(parsed->positionals[0]);
     if (!document)
-        return refuse(context, document.error());
-    const AppLanguage l = context.language;
+        return refuse(context, document.error(), parsed->positionals[0]);
     const auto readings = DMMSession::readings(document->records);
-    const CsvExporter::Row header = csvHeader(l);
     const auto rows = csvRows(readings, std::string(L10n::text(L10nKey::overload, l)),
         [l](DmmFunction f) { return L10n::functionName(f, l); });
-    if (auto written = CsvExporter::exportFile(header, rows, std::filesystem::u8path(*output)); !written) {
-        std::fprintf(context.err, "%s\n", L10n::exportFailed(l, written.error().text()).c_str());
-        return exitFileError;
-    }
-    return exitOk;
+    return writeOutput(context, target, CsvExporter::encode(csvHeader(l), rows)) ? exitOk : exitFailure;
 }
 
 int runDecode(const std::vector<std::string>& args, Context& context)
 {
-    if (!args.empty() && args[0] == "--help") {
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
         std::fputs("usage: dmm5174k decode HEX...   (for example: 00 00 AB CD 00 02 31 ...)\n", context.out);
         return exitOk;
     }
@@ -254,7 +300,33 @@ int runDecode(const std::vector<std::string>& args, Context& context)
         return usageError(context, "decode", "the report must be given as hexadecimal bytes");
     const auto frame = DMMProtocol::decodeDisplay(*bytes);
     if (!frame) {
-        std::fprintf(context.err, "%s\n", DMMError::badResponse(*bytes).text().c_str());
+        const char* check = "";
+        switch (DMMProtocol::checkDisplay(*bytes)) {
+        case DMMProtocol::DisplayCheck::length:
+            check = "too short: a display report has 21 bytes at least";
+            break;
+        case DMMProtocol::DisplayCheck::header:
+            check = "bytes 2 and 3 are not AB CD";
+            break;
+        case DMMProtocol::DisplayCheck::checksum:
+            check = "the checksum (bytes 19 and 20) does not match the sum of bytes 2 to 18";
+            break;
+        case DMMProtocol::DisplayCheck::range:
+            check = "byte 6 is not a range digit '0' to '9'";
+            break;
+        case DMMProtocol::DisplayCheck::text:
+            check = "the display text (bytes 7 to 13) is not ASCII";
+            break;
+        case DMMProtocol::DisplayCheck::passes:
+            break;
+        }
+        std::string all;
+        for (std::size_t i = 0; i < bytes->size(); ++i) {
+            char hexByte[4];
+            std::snprintf(hexByte, sizeof hexByte, "%02X", (*bytes)[i]);
+            all += (i > 0 ? " " : "") + std::string(hexByte);
+        }
+        std::fprintf(context.err, "not a display report: %s\nreport (%zu bytes): %s\n", check, bytes->size(), all.c_str());
         return exitFailure;
     }
     const Reading r(0, frame->functionCode, frame->rangeIndex, frame->displayText, {}, frame->barGraph);
@@ -276,29 +348,106 @@ int runDecode(const std::vector<std::string>& args, Context& context)
 
 int runJournal(const std::vector<std::string>& args, Context& context)
 {
-    auto parsed = parseArguments(args, { { "--data-dir", OptionSpec::Value::required }, { "--help" } });
+    auto parsed = parseArguments(args,
+        { { "--data-dir", OptionSpec::Value::required }, { "--export", OptionSpec::Value::required },
+            { "--force" }, { "--discard" }, { "--lang", OptionSpec::Value::required }, { "--help" }, { "-h" } });
     if (!parsed)
         return usageError(context, "journal", parsed.error());
-    if (parsed->has("--help")) {
-        std::fputs("usage: dmm5174k journal [--data-dir DIR]\n", context.out);
+    if (parsed->has("--help") || parsed->has("-h")) {
+        std::fputs("usage: dmm5174k journal [--export FILE.zmd|FILE.csv|-] [--force] [--discard] [--data-dir DIR]\n"
+                   "Shows what a journal left in the data directory holds, without touching it. --export writes\n"
+                   "it as a signed .zmd file or as CSV (- for standard output); --discard then deletes it (alone,\n"
+                   "it deletes it at once).\n",
+            context.out);
         return exitOk;
+    }
+    if (!parsed->positionals.empty())
+        return usageError(context, "journal", "unexpected argument " + parsed->positionals[0]);
+    if (auto language = languageOption(*parsed, context); !language)
+        return usageError(context, "journal", language.error());
+    const AppLanguage l = context.language;
+    std::optional<OutputFile> target;
+    if (auto v = parsed->value("--export"))
+        target = OutputFile { "--export", *v };
+    if (target) {
+        if (auto problem = checkOutputs({ *target }, {}, parsed->has("--force"), l))
+            return usageError(context, "journal", *problem);
     }
     const auto dir = parsed->value("--data-dir");
     const PathProvider paths(dir ? std::optional(std::filesystem::u8path(*dir)) : std::nullopt);
-    const auto journal = DMMSession::journalPath(paths.baseDirectory());
-    const AppLanguage l = chooseLanguage(nullptr);
-    // Read only: nothing is trimmed, cleaned up or deleted here.
-    const auto replayed = JournalReplayer::replay(journal);
-    if (replayed.records.empty()) {
-        std::fprintf(context.out, "%s\n",
-            pick(l, "沒有待恢復的記錄：", "no records to recover: ").append(journal.string()).c_str());
+    const auto data = paths.baseDirectory();
+    const auto journal = DMMSession::journalPath(data);
+
+    if (!target && !parsed->has("--discard")) {
+        // Read only: nothing is trimmed, cleaned up or deleted here.
+        const auto replayed = JournalReplayer::replay(journal);
+        if (replayed.records.empty()) {
+            std::fprintf(context.out, "%s\n",
+                pick(l, "沒有待恢復的記錄：", "no records to recover: ").append(pathText(journal)).c_str());
+            return exitOk;
+        }
+        std::fprintf(context.out, "%s %s\n%s %zu\n%s %s ~ %s\n%s %d\n", pick(l, "緩衝檔：", "journal:").c_str(),
+            pathText(journal).c_str(), pick(l, "記錄筆數：", "records:").c_str(), replayed.records.size(),
+            pick(l, "時間範圍：", "from/to:").c_str(), isoTime(replayed.records.front().t).c_str(),
+            isoTime(replayed.records.back().t).c_str(), pick(l, "損毀而略過的行：", "damaged lines:").c_str(),
+            replayed.droppedLineCount);
         return exitOk;
     }
-    std::fprintf(context.out, "%s %s\n%s %zu\n%s %s ~ %s\n%s %d\n", pick(l, "緩衝檔：", "journal:").c_str(),
-        journal.string().c_str(), pick(l, "記錄筆數：", "records:").c_str(), replayed.records.size(),
-        pick(l, "時間範圍：", "from/to:").c_str(), SessionTimeFormat::dateTime(replayed.records.front().t).c_str(),
-        SessionTimeFormat::dateTime(replayed.records.back().t).c_str(),
-        pick(l, "損毀而略過的行：", "damaged lines:").c_str(), replayed.droppedLineCount);
+
+    // Deleting needs the data directory to itself: never under a recording.
+    std::optional<InstanceLock> lock;
+    if (parsed->has("--discard")) {
+        auto acquired = InstanceLock::acquire(data);
+        if (!acquired) {
+            std::fprintf(context.err, "%s\n",
+                pick(l, "另一個記錄程式（或主程式）正在使用這個資料夾：" + acquired.error(),
+                    "another logger (or the main program) is recording into this data directory: " + acquired.error())
+                    .c_str());
+            return exitLocked;
+        }
+        lock = std::move(*acquired);
+    }
+    if (target) {
+        auto recovery = DMMSession::pendingRecovery(data);
+        if (!recovery) {
+            std::fprintf(context.err, "%s\n",
+                pick(l, "沒有待恢復的記錄：", "no records to export: ").append(pathText(journal)).c_str());
+            return exitFailure;
+        }
+        std::string bytes;
+        const std::string name = target->isStandardOutput() ? "-" : pathText(target->path());
+        const bool zmd = !target->isStandardOutput() && target->path().extension() == ".zmd";
+        if (zmd) {
+            std::vector<JournalRecord> records;
+            records.reserve(recovery->records.size());
+            for (const Reading& r : recovery->records)
+                records.push_back(JournalRecord::from(r));
+            ZmdDocument document { std::string(kModel), softwareText(loadApplicationVersion()), PollingEngine::now(),
+                recovery->deletedCount, std::move(records) };
+            auto saved = ZmdFile::save(document, target->path(), ZmdSignatureService::shared());
+            if (!saved) {
+                std::fprintf(context.err, "%s%s%s\n", L10n::saveFailed(l, describe(saved.error())).c_str(),
+                    pick(l, "：", ": ").c_str(), name.c_str());
+                return exitFailure;
+            }
+        } else {
+            const auto rows = csvRows(recovery->records, std::string(L10n::text(L10nKey::overload, l)),
+                [l](DmmFunction f) { return L10n::functionName(f, l); });
+            if (!writeOutput(context, *target, CsvExporter::encode(csvHeader(l), rows)))
+                return exitFailure;
+        }
+        std::fprintf(context.err, "%s%zu%s%s\n", pick(l, "已匯出 ", "exported ").c_str(), recovery->records.size(),
+            pick(l, " 筆記錄：", " records: ").c_str(), name.c_str());
+    }
+    if (parsed->has("--discard")) {
+        if (auto removed = removeFileIfExists(journal); !removed) {
+            std::fprintf(context.err, "%s\n", removed.error().text().c_str());
+            return exitFailure;
+        }
+        (void)removeFileIfExists(DMMSession::metaPath(data));
+        (void)removeFileIfExists(journal.parent_path() / "current.kept");
+        std::fprintf(context.err, "%s%s\n", pick(l, "已刪除緩衝檔：", "journal deleted: ").c_str(), pathText(journal).c_str());
+    }
     return exitOk;
 }
 
