@@ -16,5 +16,8 @@ void requestStop() noexcept;
 [[nodiscard]] bool stdoutIsTerminal() noexcept;
 [[nodiscard]] bool stderrIsTerminal() noexcept;
 void useUtf8Output() noexcept;
+// Bytes written to standard output from now on arrive unchanged (Windows
+// would otherwise turn each LF into CR LF, and CR LF into CR CR LF).
+void useBinaryStandardOutput() noexcept;
 
 } // namespace zelmar::console

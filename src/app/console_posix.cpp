@@ -50,4 +50,6 @@ bool stderrIsTerminal() noexcept
 
 void useUtf8Output() noexcept { }
 
+void useBinaryStandardOutput() noexcept { }
+
 } // namespace zelmar::console

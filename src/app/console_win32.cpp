@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <fcntl.h>
 #include <io.h>
 
 namespace zelmar::console {
@@ -54,6 +55,12 @@ bool stderrIsTerminal() noexcept
 void useUtf8Output() noexcept
 {
     SetConsoleOutputCP(CP_UTF8);
+}
+
+void useBinaryStandardOutput() noexcept
+{
+    std::fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
 }
 
 } // namespace zelmar::console

@@ -163,7 +163,8 @@ bool hasChinese(const std::string& text)
     // Lead bytes of the CJK blocks (U+3000 to U+9FFF, U+FF00 to U+FFEF) in UTF-8.
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto b = static_cast<unsigned char>(text[i]);
-        if ((b >= 0xE3 && b <= 0xE9) || (b == 0xEF && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0xBC))
+        if ((b >= 0xE3 && b <= 0xE9)
+            || (b == 0xEF && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0xBC))
             return true;
     }
     return false;
@@ -279,9 +280,8 @@ TEST(CliLog, ACleanRunWithoutFilesKeepsItsJournalAndSaysWhere)
 
     // The journal becomes a file without a new recording, then goes.
     const auto csv = dir / "kept.csv";
-    const auto exported = runToEnd({ ZELMAR_CLI_PATH, "journal", "--data-dir", dir.path().string(), "--export",
-                                       csv.string(), "--discard" },
-        dir);
+    const auto exported = runToEnd(
+        { ZELMAR_CLI_PATH, "journal", "--data-dir", dir.path().string(), "--export", csv.string(), "--discard" }, dir);
     ASSERT_EQ(exported.status, 0) << exported.err;
     const std::string rows = readFile(csv);
     EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 3); // header and two rows
@@ -326,11 +326,11 @@ TEST(CliLog, SamplesStreamToStandardOutput)
 TEST(CliLog, DiagnosticsSpeakTheChosenLanguageOrKeepQuiet)
 {
     TempDir dir;
-    const auto verbose = runToEnd(logger(dir, { "--count", "1", "--lang", "en-US", "--verbose", "--save",
-                                              (dir / "a.zmd").string() }),
-        dir);
+    const auto verbose = runToEnd(
+        logger(dir, { "--count", "1", "--lang", "en-US", "--verbose", "--save", (dir / "a.zmd").string() }), dir);
     ASSERT_EQ(verbose.status, 0) << verbose.err;
-    EXPECT_NE(verbose.err.find("[DMMSession] polling thread started (period 500 ms)"), std::string::npos) << verbose.err;
+    EXPECT_NE(verbose.err.find("[DMMSession] polling thread started (period 500 ms)"), std::string::npos)
+        << verbose.err;
     EXPECT_NE(verbose.err.find("[DMMApp] version: "), std::string::npos) << verbose.err;
     EXPECT_FALSE(hasChinese(verbose.err)) << verbose.err;
     EXPECT_FALSE(hasChinese(verbose.out)) << verbose.out;
@@ -346,10 +346,10 @@ TEST(CliLog, ADisconnectShowsAsLinesWithTheGap)
     TempDir dir;
     // The simulator unplugs after ten readings and comes back after two
     // failed opens (about eight seconds later).
-    const auto run = runToEnd({ ZELMAR_CLI_PATH, "log", "--simulate=unplug", "--interval", "1", "--duration", "20",
-                                  "--data-dir", dir.path().string(), "--lang", "en-US", "--save",
-                                  (dir / "u.zmd").string() },
-        dir);
+    const auto run
+        = runToEnd({ ZELMAR_CLI_PATH, "log", "--simulate=unplug", "--interval", "1", "--duration", "20", "--data-dir",
+                       dir.path().string(), "--lang", "en-US", "--save", (dir / "u.zmd").string() },
+            dir);
     ASSERT_EQ(run.status, 0) << run.err;
     const auto lost = run.out.find("meter disconnected at ");
     const auto back = run.out.find("reconnected at ");

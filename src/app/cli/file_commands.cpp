@@ -4,6 +4,7 @@
 #include "app/cli/cli.h"
 #include "app/cli/output_files.h"
 #include "app/cli/terminal.h"
+#include "app/console.h"
 #include "app/instance_lock.h"
 #include "app/version_resource.h"
 
@@ -11,9 +12,9 @@
 #include "security/signature_service.h"
 #include "session/dmm_session.h"
 #include "session/session_time_format.h"
-#include "storage/journal.h"
 #include "storage/csv_exporter.h"
 #include "storage/file_io.h"
+#include "storage/journal.h"
 #include "storage/settings.h"
 #include "storage/timestamp.h"
 #include "storage/zmd_file.h"
@@ -65,7 +66,8 @@ int refuse(Context& context, const ZmdError& error, const std::string& file)
 // A time with its offset from UTC, as ISO 8601 has it.
 std::string isoTime(double instant)
 {
-    return canonicalTimestamp(instant, LocalTimeZone::currentOffsetSeconds()).value_or(SessionTimeFormat::dateTime(instant));
+    return canonicalTimestamp(instant, LocalTimeZone::currentOffsetSeconds())
+        .value_or(SessionTimeFormat::dateTime(instant));
 }
 
 // Writes bytes to a file (atomically) or to standard output ("-").
@@ -73,10 +75,12 @@ bool writeOutput(Context& context, const OutputFile& output, const std::string& 
 {
     const AppLanguage l = context.language;
     if (output.isStandardOutput()) {
-        const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), context.out) == bytes.size()
-            && std::fflush(context.out) == 0;
+        console::useBinaryStandardOutput(); // the CSV's own CR LF, unchanged
+        const bool ok
+            = std::fwrite(bytes.data(), 1, bytes.size(), context.out) == bytes.size() && std::fflush(context.out) == 0;
         if (!ok)
-            std::fprintf(context.err, "%s\n", L10n::exportFailed(l, pick(l, "標準輸出已關閉", "standard output is closed")).c_str());
+            std::fprintf(context.err, "%s\n",
+                L10n::exportFailed(l, pick(l, "標準輸出已關閉", "standard output is closed")).c_str());
         return ok;
     }
     if (auto written = writeFileAtomically(output.path(), bytes); !written) {
@@ -137,8 +141,8 @@ std::string number(double v)
 
 int runInfo(const std::vector<std::string>& args, Context& context)
 {
-    auto parsed = parseArguments(
-        args, { { "--json" }, { "--lang", OptionSpec::Value::required }, { "--help" }, { "-h" } });
+    auto parsed
+        = parseArguments(args, { { "--json" }, { "--lang", OptionSpec::Value::required }, { "--help" }, { "-h" } });
     if (!parsed)
         return usageError(context, "info", parsed.error());
     if (parsed->has("--help") || parsed->has("-h")) {
@@ -326,7 +330,8 @@ int runDecode(const std::vector<std::string>& args, Context& context)
             std::snprintf(hexByte, sizeof hexByte, "%02X", (*bytes)[i]);
             all += (i > 0 ? " " : "") + std::string(hexByte);
         }
-        std::fprintf(context.err, "not a display report: %s\nreport (%zu bytes): %s\n", check, bytes->size(), all.c_str());
+        std::fprintf(
+            context.err, "not a display report: %s\nreport (%zu bytes): %s\n", check, bytes->size(), all.c_str());
         return exitFailure;
     }
     const Reading r(0, frame->functionCode, frame->rangeIndex, frame->displayText, {}, frame->barGraph);
@@ -349,8 +354,8 @@ int runDecode(const std::vector<std::string>& args, Context& context)
 int runJournal(const std::vector<std::string>& args, Context& context)
 {
     auto parsed = parseArguments(args,
-        { { "--data-dir", OptionSpec::Value::required }, { "--export", OptionSpec::Value::required },
-            { "--force" }, { "--discard" }, { "--lang", OptionSpec::Value::required }, { "--help" }, { "-h" } });
+        { { "--data-dir", OptionSpec::Value::required }, { "--export", OptionSpec::Value::required }, { "--force" },
+            { "--discard" }, { "--lang", OptionSpec::Value::required }, { "--help" }, { "-h" } });
     if (!parsed)
         return usageError(context, "journal", parsed.error());
     if (parsed->has("--help") || parsed->has("-h")) {
@@ -446,7 +451,8 @@ int runJournal(const std::vector<std::string>& args, Context& context)
         }
         (void)removeFileIfExists(DMMSession::metaPath(data));
         (void)removeFileIfExists(journal.parent_path() / "current.kept");
-        std::fprintf(context.err, "%s%s\n", pick(l, "已刪除緩衝檔：", "journal deleted: ").c_str(), pathText(journal).c_str());
+        std::fprintf(
+            context.err, "%s%s\n", pick(l, "已刪除緩衝檔：", "journal deleted: ").c_str(), pathText(journal).c_str());
     }
     return exitOk;
 }

@@ -486,7 +486,8 @@ bool saveRequested(const LogOptions& o, const DMMSession& session, Context& cont
         auto exported = session.exportCSV(o.csv->path(), header, std::string(L10n::text(L10nKey::overload, l)),
             [l](DmmFunction f) { return L10n::functionName(f, l); });
         if (!exported) {
-            const std::string reason = exported.error().detail.empty() ? exported.error().text() : exported.error().detail;
+            const std::string reason
+                = exported.error().detail.empty() ? exported.error().text() : exported.error().detail;
             terminal.errorLine(L10n::exportFailed(l, l == AppLanguage::enUS ? englishReason(reason) : reason)
                 + pick(l, "：", ": ") + name);
             ok = false;
@@ -504,7 +505,8 @@ std::string pendingJournalMessage(const RecoveryInfo& recovery, bool kept, AppLa
     const std::string from = SessionTimeFormat::dateTime(r.front().timestamp());
     const std::string to = SessionTimeFormat::dateTime(r.back().timestamp());
     const std::string head = kept
-        ? pick(l, "上一次記錄正常結束時保留了 " + std::to_string(count) + " 筆記錄在緩衝檔中（" + from + "～" + to + "）。",
+        ? pick(l,
+            "上一次記錄正常結束時保留了 " + std::to_string(count) + " 筆記錄在緩衝檔中（" + from + "～" + to + "）。",
             "An earlier run ended normally and kept " + std::to_string(count) + " record(s) in the journal (" + from
                 + " - " + to + ").")
         : L10n::recoveryQuestion(l, count, from, to);
@@ -576,7 +578,8 @@ int runLog(const std::vector<std::string>& args, Context& context)
     const auto marker = keptMarkerPath(data);
     auto recovery = DMMSession::pendingRecovery(data);
     if (recovery && !o.recover) {
-        std::fprintf(context.err, "%s\n", pendingJournalMessage(*recovery, std::filesystem::exists(marker, ec), l).c_str());
+        std::fprintf(
+            context.err, "%s\n", pendingJournalMessage(*recovery, std::filesystem::exists(marker, ec), l).c_str());
         return exitJournalPending;
     }
 
@@ -625,9 +628,8 @@ int runLog(const std::vector<std::string>& args, Context& context)
         // Nothing was asked for: the records stay in the journal, on purpose.
         session.shutdownKeepingJournal();
         (void)writeFileAtomically(marker, "");
-        terminal.errorLine(
-            pick(l, "記錄保留在緩衝檔中：" + pathText(DMMSession::journalPath(data)),
-                "the records stay in the journal: " + pathText(DMMSession::journalPath(data)))
+        terminal.errorLine(pick(l, "記錄保留在緩衝檔中：" + pathText(DMMSession::journalPath(data)),
+                               "the records stay in the journal: " + pathText(DMMSession::journalPath(data)))
             + "\n"
             + pick(l, "以 dmm5174k journal --export FILE.zmd（或 FILE.csv）存成檔案，或以 log --recover restore 接續。",
                 "Turn them into a file with dmm5174k journal --export FILE.zmd (or FILE.csv), or continue with "

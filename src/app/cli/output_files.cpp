@@ -47,8 +47,8 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b)
     return resolved(a) == resolved(b);
 }
 
-std::optional<std::string> checkOutputs(const std::vector<OutputFile>& outputs,
-    const std::vector<std::filesystem::path>& inputs, bool force, AppLanguage l)
+std::optional<std::string> checkOutputs(
+    const std::vector<OutputFile>& outputs, const std::vector<std::filesystem::path>& inputs, bool force, AppLanguage l)
 {
     int standardOutputs = 0;
     for (std::size_t i = 0; i < outputs.size(); ++i) {
