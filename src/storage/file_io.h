@@ -21,18 +21,52 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace zelmar {
 
+namespace detail {
+
+// One open file of the platform (a descriptor, or a HANDLE), closed by its
+// one owner.
+class OwnedFile {
+public:
+    static constexpr std::intptr_t closed = -1;
+
+    OwnedFile() noexcept = default;
+    explicit OwnedFile(std::intptr_t handle) noexcept
+        : handle_(handle)
+    {
+    }
+    ~OwnedFile();
+    OwnedFile(OwnedFile&& other) noexcept
+        : handle_(std::exchange(other.handle_, closed))
+    {
+    }
+    OwnedFile& operator=(OwnedFile&& other) noexcept
+    {
+        if (this != &other) {
+            OwnedFile old(std::exchange(handle_, std::exchange(other.handle_, closed)));
+        }
+        return *this;
+    }
+    OwnedFile(const OwnedFile&) = delete;
+    OwnedFile& operator=(const OwnedFile&) = delete;
+
+    [[nodiscard]] std::intptr_t get() const noexcept { return handle_; }
+    [[nodiscard]] bool isOpen() const noexcept { return handle_ != closed; }
+    // Closes it now; false, with the file still owned, when the platform
+    // refuses.
+    [[nodiscard]] bool close() noexcept;
+
+private:
+    std::intptr_t handle_ = closed;
+};
+
+} // namespace detail
+
 class AppendFile {
 public:
-    AppendFile() noexcept = default;
-    ~AppendFile();
-    AppendFile(AppendFile&& other) noexcept;
-    AppendFile& operator=(AppendFile&& other) noexcept;
-    AppendFile(const AppendFile&) = delete;
-    AppendFile& operator=(const AppendFile&) = delete;
-
     // Opens an existing file for writing at its end.
     [[nodiscard]] static std::expected<AppendFile, StorageError> open(const std::filesystem::path& path);
 
@@ -44,7 +78,7 @@ public:
     [[nodiscard]] std::expected<void, StorageError> close();
 
 private:
-    std::intptr_t handle_ = -1;
+    detail::OwnedFile file_;
     std::filesystem::path path_;
 };
 
@@ -54,13 +88,6 @@ private:
 // whatever happens to its name.
 class PinnedFile {
 public:
-    PinnedFile() noexcept = default;
-    ~PinnedFile();
-    PinnedFile(PinnedFile&& other) noexcept;
-    PinnedFile& operator=(PinnedFile&& other) noexcept;
-    PinnedFile(const PinnedFile&) = delete;
-    PinnedFile& operator=(const PinnedFile&) = delete;
-
     // Regular files only.
     [[nodiscard]] static std::expected<PinnedFile, StorageError> open(const std::filesystem::path& path);
 
@@ -69,7 +96,7 @@ public:
     [[nodiscard]] std::expected<std::size_t, StorageError> read(std::span<std::uint8_t> buffer);
 
 private:
-    std::intptr_t handle_ = -1;
+    detail::OwnedFile file_;
     std::filesystem::path path_;
 };
 

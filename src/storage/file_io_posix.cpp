@@ -45,27 +45,21 @@ void syncFolder(const std::filesystem::path& folder)
 
 } // namespace
 
-AppendFile::~AppendFile()
+detail::OwnedFile::~OwnedFile()
 {
-    if (handle_ >= 0)
+    if (handle_ != closed)
         ::close(static_cast<int>(handle_));
 }
 
-AppendFile::AppendFile(AppendFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1))
-    , path_(std::move(other.path_))
+bool detail::OwnedFile::close() noexcept
 {
-}
-
-AppendFile& AppendFile::operator=(AppendFile&& other) noexcept
-{
-    if (this != &other) {
-        if (handle_ >= 0)
-            ::close(static_cast<int>(handle_));
-        handle_ = std::exchange(other.handle_, -1);
-        path_ = std::move(other.path_);
-    }
-    return *this;
+    if (handle_ == closed)
+        return true;
+    // After EINTR the descriptor is gone all the same on Linux.
+    if (::close(static_cast<int>(handle_)) != 0 && errno != EINTR)
+        return false;
+    handle_ = closed;
+    return true;
 }
 
 std::expected<AppendFile, StorageError> AppendFile::open(const std::filesystem::path& path)
@@ -74,21 +68,21 @@ std::expected<AppendFile, StorageError> AppendFile::open(const std::filesystem::
     if (fd < 0)
         return std::unexpected(lastError(path));
     AppendFile file;
-    file.handle_ = fd;
+    file.file_ = detail::OwnedFile(fd);
     file.path_ = path;
     return file;
 }
 
 bool AppendFile::isOpen() const noexcept
 {
-    return handle_ >= 0;
+    return file_.isOpen();
 }
 
 std::expected<void, StorageError> AppendFile::append(std::string_view bytes)
 {
-    if (handle_ < 0)
+    if (!file_.isOpen())
         return std::unexpected(StorageError::fileSystem(pathText(path_), "檔案未開啟"));
-    const int fd = static_cast<int>(handle_);
+    const int fd = static_cast<int>(file_.get());
     struct stat before { };
     if (::fstat(fd, &before) != 0)
         return std::unexpected(lastError(path_));
@@ -112,35 +106,9 @@ std::expected<void, StorageError> AppendFile::append(std::string_view bytes)
 
 std::expected<void, StorageError> AppendFile::close()
 {
-    if (handle_ < 0)
-        return {};
-    if (::close(static_cast<int>(handle_)) != 0 && errno != EINTR)
+    if (!file_.close())
         return std::unexpected(lastError(path_));
-    handle_ = -1;
     return {};
-}
-
-PinnedFile::~PinnedFile()
-{
-    if (handle_ >= 0)
-        ::close(static_cast<int>(handle_));
-}
-
-PinnedFile::PinnedFile(PinnedFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1))
-    , path_(std::move(other.path_))
-{
-}
-
-PinnedFile& PinnedFile::operator=(PinnedFile&& other) noexcept
-{
-    if (this != &other) {
-        if (handle_ >= 0)
-            ::close(static_cast<int>(handle_));
-        handle_ = std::exchange(other.handle_, -1);
-        path_ = std::move(other.path_);
-    }
-    return *this;
 }
 
 std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::path& path)
@@ -149,7 +117,7 @@ std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::
     if (fd < 0)
         return std::unexpected(lastError(path));
     PinnedFile file;
-    file.handle_ = fd;
+    file.file_ = detail::OwnedFile(fd);
     file.path_ = path;
     struct stat st { };
     if (::fstat(fd, &st) != 0)
@@ -162,7 +130,7 @@ std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::
 std::expected<std::uint64_t, StorageError> PinnedFile::size() const
 {
     struct stat st { };
-    if (handle_ < 0 || ::fstat(static_cast<int>(handle_), &st) != 0)
+    if (!file_.isOpen() || ::fstat(static_cast<int>(file_.get()), &st) != 0)
         return std::unexpected(lastError(path_));
     return static_cast<std::uint64_t>(st.st_size);
 }
@@ -170,7 +138,7 @@ std::expected<std::uint64_t, StorageError> PinnedFile::size() const
 std::expected<std::size_t, StorageError> PinnedFile::read(std::span<std::uint8_t> buffer)
 {
     for (;;) {
-        const ssize_t n = ::read(static_cast<int>(handle_), buffer.data(), buffer.size());
+        const ssize_t n = ::read(static_cast<int>(file_.get()), buffer.data(), buffer.size());
         if (n >= 0)
             return static_cast<std::size_t>(n);
         if (errno != EINTR)

@@ -22,31 +22,22 @@ HANDLE native(std::intptr_t handle)
     return reinterpret_cast<HANDLE>(handle);
 }
 
-constexpr std::intptr_t kClosed = -1;
-
 } // namespace
 
-AppendFile::~AppendFile()
+detail::OwnedFile::~OwnedFile()
 {
-    if (handle_ != kClosed)
+    if (handle_ != closed)
         CloseHandle(native(handle_));
 }
 
-AppendFile::AppendFile(AppendFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, kClosed))
-    , path_(std::move(other.path_))
+bool detail::OwnedFile::close() noexcept
 {
-}
-
-AppendFile& AppendFile::operator=(AppendFile&& other) noexcept
-{
-    if (this != &other) {
-        if (handle_ != kClosed)
-            CloseHandle(native(handle_));
-        handle_ = std::exchange(other.handle_, kClosed);
-        path_ = std::move(other.path_);
-    }
-    return *this;
+    if (handle_ == closed)
+        return true;
+    if (!CloseHandle(native(handle_)))
+        return false;
+    handle_ = closed;
+    return true;
 }
 
 std::expected<AppendFile, StorageError> AppendFile::open(const std::filesystem::path& path)
@@ -58,21 +49,21 @@ std::expected<AppendFile, StorageError> AppendFile::open(const std::filesystem::
     if (h == INVALID_HANDLE_VALUE)
         return std::unexpected(lastError(path));
     AppendFile file;
-    file.handle_ = reinterpret_cast<std::intptr_t>(h);
+    file.file_ = detail::OwnedFile(reinterpret_cast<std::intptr_t>(h));
     file.path_ = path;
     return file;
 }
 
 bool AppendFile::isOpen() const noexcept
 {
-    return handle_ != kClosed;
+    return file_.isOpen();
 }
 
 std::expected<void, StorageError> AppendFile::append(std::string_view bytes)
 {
-    if (handle_ == kClosed)
+    if (!file_.isOpen())
         return std::unexpected(StorageError::fileSystem(pathText(path_), "檔案未開啟"));
-    HANDLE h = native(handle_);
+    HANDLE h = native(file_.get());
     LARGE_INTEGER before {};
     if (!SetFilePointerEx(h, LARGE_INTEGER {}, &before, FILE_END))
         return std::unexpected(lastError(path_));
@@ -96,35 +87,9 @@ std::expected<void, StorageError> AppendFile::append(std::string_view bytes)
 
 std::expected<void, StorageError> AppendFile::close()
 {
-    if (handle_ == kClosed)
-        return {};
-    if (!CloseHandle(native(handle_)))
+    if (!file_.close())
         return std::unexpected(lastError(path_));
-    handle_ = kClosed;
     return {};
-}
-
-PinnedFile::~PinnedFile()
-{
-    if (handle_ != kClosed)
-        CloseHandle(native(handle_));
-}
-
-PinnedFile::PinnedFile(PinnedFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, kClosed))
-    , path_(std::move(other.path_))
-{
-}
-
-PinnedFile& PinnedFile::operator=(PinnedFile&& other) noexcept
-{
-    if (this != &other) {
-        if (handle_ != kClosed)
-            CloseHandle(native(handle_));
-        handle_ = std::exchange(other.handle_, kClosed);
-        path_ = std::move(other.path_);
-    }
-    return *this;
 }
 
 std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::path& path)
@@ -136,7 +101,7 @@ std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::
     if (h == INVALID_HANDLE_VALUE)
         return std::unexpected(lastError(path));
     PinnedFile file;
-    file.handle_ = reinterpret_cast<std::intptr_t>(h);
+    file.file_ = detail::OwnedFile(reinterpret_cast<std::intptr_t>(h));
     file.path_ = path;
     if (GetFileType(h) != FILE_TYPE_DISK)
         return std::unexpected(StorageError::fileSystem(pathText(path), "不是一般檔案"));
@@ -146,7 +111,7 @@ std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::
 std::expected<std::uint64_t, StorageError> PinnedFile::size() const
 {
     LARGE_INTEGER size {};
-    if (handle_ == kClosed || !GetFileSizeEx(native(handle_), &size))
+    if (!file_.isOpen() || !GetFileSizeEx(native(file_.get()), &size))
         return std::unexpected(lastError(path_));
     return static_cast<std::uint64_t>(size.QuadPart);
 }
@@ -155,7 +120,7 @@ std::expected<std::size_t, StorageError> PinnedFile::read(std::span<std::uint8_t
 {
     DWORD read = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), 1u << 30));
-    if (!ReadFile(native(handle_), buffer.data(), want, &read, nullptr))
+    if (!ReadFile(native(file_.get()), buffer.data(), want, &read, nullptr))
         return std::unexpected(lastError(path_));
     return static_cast<std::size_t>(read);
 }
