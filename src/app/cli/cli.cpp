@@ -72,6 +72,12 @@ std::expected<void, std::string> languageOption(const ParsedArguments& parsed, C
     return {};
 }
 
+std::string lockedMessage(AppLanguage language, const std::string& detail)
+{
+    return pick(language, "另一個記錄程式（或主程式）正在使用這個資料夾，無法同時記錄：" + detail,
+        "another logger (or the main program) is recording into this data directory: " + detail);
+}
+
 std::string softwareText(const std::string& version)
 {
     return "ZELMAR DMM-5174K " + version;

@@ -57,6 +57,8 @@ int usageError(Context& context, const std::string& command, const std::string& 
 // environment.
 [[nodiscard]] std::expected<void, std::string> languageOption(const ParsedArguments& parsed, Context& context);
 [[nodiscard]] std::string softwareText(const std::string& version);
+// The refusal when another writer holds the data directory's lock.
+[[nodiscard]] std::string lockedMessage(AppLanguage language, const std::string& detail);
 // The CSV header row of the program's export, in the language.
 [[nodiscard]] std::vector<std::string> csvHeader(AppLanguage language);
 

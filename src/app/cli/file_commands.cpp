@@ -404,10 +404,7 @@ int runJournal(const std::vector<std::string>& args, Context& context)
     if (parsed->has("--discard")) {
         auto acquired = InstanceLock::acquire(data);
         if (!acquired) {
-            std::fprintf(context.err, "%s\n",
-                pick(l, "另一個記錄程式（或主程式）正在使用這個資料夾：" + acquired.error(),
-                    "another logger (or the main program) is recording into this data directory: " + acquired.error())
-                    .c_str());
+            std::fprintf(context.err, "%s\n", lockedMessage(l, acquired.error()).c_str());
             return exitLocked;
         }
         lock = std::move(*acquired);

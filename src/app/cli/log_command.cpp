@@ -565,10 +565,7 @@ int runLog(const std::vector<std::string>& args, Context& context)
     }
     auto lock = InstanceLock::acquire(data);
     if (!lock) {
-        std::fprintf(context.err, "%s\n",
-            pick(l, "另一個記錄程式（或主程式）正在使用這個資料夾，無法同時記錄：" + lock.error(),
-                "another logger (or the main program) is recording into this data directory: " + lock.error())
-                .c_str());
+        std::fprintf(context.err, "%s\n", lockedMessage(l, lock.error()).c_str());
         return exitLocked;
     }
     auto port = makeMeterPort(o.meter);
