@@ -15,6 +15,7 @@ void requestStop() noexcept;
 [[nodiscard]] bool stopRequested() noexcept;
 [[nodiscard]] bool stdoutIsTerminal() noexcept;
 [[nodiscard]] bool stderrIsTerminal() noexcept;
+// UTF-8 output, and escape sequences understood (Windows consoles).
 void useUtf8Output() noexcept;
 // Bytes written to standard output from now on arrive unchanged (Windows
 // would otherwise turn each LF into CR LF, and CR LF into CR CR LF).

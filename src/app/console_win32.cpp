@@ -55,6 +55,14 @@ bool stderrIsTerminal() noexcept
 void useUtf8Output() noexcept
 {
     SetConsoleOutputCP(CP_UTF8);
+    // The status line is redrawn with "erase to end of line" (ESC [ K),
+    // which consoles follow once asked to.
+    for (const DWORD which : { STD_OUTPUT_HANDLE, STD_ERROR_HANDLE }) {
+        HANDLE console = GetStdHandle(which);
+        DWORD mode = 0;
+        if (console != INVALID_HANDLE_VALUE && GetConsoleMode(console, &mode))
+            SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    }
 }
 
 void useBinaryStandardOutput() noexcept
