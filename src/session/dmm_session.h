@@ -80,6 +80,7 @@ public:
     [[nodiscard]] int recordLimit() const noexcept { return store_.recordLimit(); }
     [[nodiscard]] int deletedCount() const noexcept { return store_.deletedCount(); }
     [[nodiscard]] bool journalFailed() const noexcept { return store_.journalFailed(); }
+    [[nodiscard]] bool journalComplete() const noexcept { return store_.journalComplete(); }
     [[nodiscard]] std::optional<Reading> record(int index) const;
     void setOnJournalFailure(std::function<void(const std::string&)> callback)
     {

@@ -256,10 +256,16 @@ void PollingEngine::setOnConnectionChanged(std::function<void(const SessionConne
 
 bool PollingEngine::start()
 {
+    const bool stopping = shared_->isStopRequested();
     {
         std::lock_guard lock(shared_->finishedMutex);
-        if (!shared_->finished)
-            return true;
+        if (!shared_->finished) {
+            // Running: nothing to do. Still winding down after a stop that
+            // timed out: that thread is leaving and no new one may start yet.
+            if (stopping)
+                log::write(log::Module::session, "輪詢執行緒仍在結束中，無法重新啟動");
+            return !stopping;
+        }
         shared_->finished = false;
     }
     {

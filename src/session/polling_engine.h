@@ -63,7 +63,8 @@ public:
     void setOnConnectionChanged(std::function<void(const SessionConnectionState&)> callback);
 
     // Starts the polling thread unless one is running. False (and logged)
-    // when the platform could not start it.
+    // when the platform could not start it, or when the thread of a stop
+    // that timed out has not ended yet.
     [[nodiscard]] bool start();
     // Asks the thread to end and waits for it at most timeoutSeconds.
     void stop(double timeoutSeconds);

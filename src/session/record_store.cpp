@@ -66,11 +66,17 @@ void RecordStore::writeMeta()
 
 void RecordStore::rewriteJournal()
 {
-    if (!ensureWriter())
+    if (!ensureWriter()) {
+        journalIncomplete_ = true;
         return;
+    }
     const auto records = toJournal(records_);
-    if (auto rewritten = writer_->rewrite(records); !rewritten)
+    if (auto rewritten = writer_->rewrite(records); !rewritten) {
         journalFailure(rewritten.error());
+        journalIncomplete_ = true;
+        return;
+    }
+    journalIncomplete_ = false;
 }
 
 std::optional<int> RecordStore::append(const Reading& reading)
@@ -78,9 +84,15 @@ std::optional<int> RecordStore::append(const Reading& reading)
     if (static_cast<int>(records_.size()) >= recordLimit_)
         return std::nullopt;
     records_.push_back(reading);
-    if (ensureWriter()) {
-        if (auto appended = writer_->append(JournalRecord::from(reading)); !appended)
-            journalFailure(appended.error());
+    if (journalIncomplete_) {
+        // Records went missing from the journal while it failed: write it
+        // whole again, so that a crash from now on loses nothing.
+        rewriteJournal();
+    } else if (!ensureWriter()) {
+        journalIncomplete_ = true;
+    } else if (auto appended = writer_->append(JournalRecord::from(reading)); !appended) {
+        journalFailure(appended.error());
+        journalIncomplete_ = true;
     }
     return static_cast<int>(records_.size());
 }
@@ -148,6 +160,7 @@ void RecordStore::discardJournal()
         return;
     }
     journalFailed_ = false;
+    journalIncomplete_ = false;
 }
 
 void RecordStore::reset()

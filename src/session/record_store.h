@@ -28,6 +28,9 @@ public:
     [[nodiscard]] int deletedCount() const noexcept { return deletedCount_; }
     [[nodiscard]] int recordLimit() const noexcept { return recordLimit_; }
     [[nodiscard]] bool journalFailed() const noexcept { return journalFailed_; }
+    // False while records are missing from the journal since a failed
+    // write; the next write that succeeds writes it whole again.
+    [[nodiscard]] bool journalComplete() const noexcept { return !journalIncomplete_; }
     void setOnJournalFailure(std::function<void(const std::string&)> callback)
     {
         onJournalFailure_ = std::move(callback);
@@ -63,6 +66,7 @@ private:
     std::filesystem::path journalURL_;
     std::filesystem::path metaURL_;
     bool journalFailed_ = false;
+    bool journalIncomplete_ = false;
     std::function<void(const std::string&)> onJournalFailure_;
     std::optional<JournalWriter> writer_;
 };

@@ -1,9 +1,9 @@
 #include "storage/file_io.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <random>
 
 namespace zelmar {
@@ -53,38 +53,35 @@ std::string pathText(const std::filesystem::path& path)
 
 std::expected<std::string, StorageError> readWholeFile(const std::filesystem::path& path)
 {
-    const auto unreadable = [&](std::string reason) {
-        return std::unexpected(StorageError::fileSystem(pathText(path), std::move(reason)));
-    };
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (ec)
-        return unreadable(ec.message());
-    if (!std::filesystem::is_regular_file(status))
-        return unreadable("不是一般檔案");
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (ec)
-        return unreadable(ec.message());
-    if (size > maximumReadSize)
-        return unreadable("檔案過大（" + std::to_string(size) + " 位元組）");
-
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return unreadable("無法讀取檔案");
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(size));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    // A file that grew since its size was taken is read on, within the bound.
-    if (bytes.size() == size) {
-        char chunk[65536];
-        while (in.read(chunk, sizeof chunk), in.gcount() > 0) {
-            if (bytes.size() + static_cast<std::size_t>(in.gcount()) > maximumReadSize)
-                return unreadable("檔案過大");
-            bytes.append(chunk, static_cast<std::size_t>(in.gcount()));
+    // Checked and read through one open file: what was found to be a
+    // regular file of a sane size is what is read.
+    auto file = PinnedFile::open(path);
+    if (!file)
+        return std::unexpected(file.error());
+    const auto size = file->size();
+    if (!size)
+        return std::unexpected(size.error());
+    if (*size > maximumReadSize)
+        return std::unexpected(
+            StorageError::fileSystem(pathText(path), "檔案過大（" + std::to_string(*size) + " 位元組）"));
+    std::string bytes(static_cast<std::size_t>(*size), '\0');
+    std::size_t filled = 0;
+    for (;;) {
+        // A file that grew since its size was taken is read on, within the bound.
+        if (filled == bytes.size()) {
+            if (bytes.size() >= maximumReadSize)
+                return std::unexpected(StorageError::fileSystem(pathText(path), "檔案過大"));
+            bytes.resize(std::min<std::size_t>(bytes.size() + 65'536, maximumReadSize));
         }
+        const auto n
+            = file->read(std::span(reinterpret_cast<std::uint8_t*>(bytes.data()) + filled, bytes.size() - filled));
+        if (!n)
+            return std::unexpected(n.error());
+        if (*n == 0)
+            break;
+        filled += *n;
     }
-    if (in.bad())
-        return unreadable("無法讀取檔案");
+    bytes.resize(filled);
     return bytes;
 }
 

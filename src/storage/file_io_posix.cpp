@@ -64,12 +64,19 @@ bool detail::OwnedFile::close() noexcept
 
 std::expected<AppendFile, StorageError> AppendFile::open(const std::filesystem::path& path)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    // Non-blocking, so that a FIFO in its place fails instead of waiting for
+    // a reader; regular files are never blocked on anyway.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::unexpected(lastError(path));
     AppendFile file;
     file.file_ = detail::OwnedFile(fd);
     file.path_ = path;
+    struct stat st { };
+    if (::fstat(fd, &st) != 0)
+        return std::unexpected(lastError(path));
+    if (!S_ISREG(st.st_mode))
+        return std::unexpected(StorageError::fileSystem(pathText(path), "不是一般檔案"));
     return file;
 }
 

@@ -51,6 +51,8 @@ std::expected<AppendFile, StorageError> AppendFile::open(const std::filesystem::
     AppendFile file;
     file.file_ = detail::OwnedFile(reinterpret_cast<std::intptr_t>(h));
     file.path_ = path;
+    if (GetFileType(h) != FILE_TYPE_DISK)
+        return std::unexpected(StorageError::fileSystem(pathText(path), "不是一般檔案"));
     return file;
 }
 

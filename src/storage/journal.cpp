@@ -14,10 +14,26 @@ std::expected<void, StorageError> trimDamagedTail(const std::filesystem::path& p
 {
     auto bytes = readWholeFile(path);
     if (!bytes)
-        return {};
+        return std::unexpected(bytes.error());
     const auto replayed = JournalReplayer::replayBytes(*bytes);
     if (replayed.keptLength == bytes->size())
         return {};
+    // What is cut off may hold good lines after a damaged one: it is kept
+    // beside the journal ("current.jsonl.damaged"), never thrown away. A
+    // torn last line alone (what a crash leaves) holds nothing more.
+    const std::string_view cut = std::string_view(*bytes).substr(replayed.keptLength);
+    if (cut.find('\n') != std::string_view::npos && cut.find_first_not_of('\n') != std::string_view::npos) {
+        std::filesystem::path aside = path;
+        aside += ".damaged";
+        std::string kept;
+        if (auto earlier = readWholeFile(aside))
+            kept = std::move(*earlier);
+        kept.append(cut);
+        if (!kept.empty() && kept.back() != '\n')
+            kept += '\n';
+        if (auto saved = writeFileAtomically(aside, kept); !saved)
+            return saved;
+    }
     return writeFileAtomically(path, std::string_view(*bytes).substr(0, replayed.keptLength));
 }
 

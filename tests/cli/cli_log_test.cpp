@@ -227,6 +227,9 @@ TEST(CliLog, OutputsAreCheckedBeforeRecordingStarts)
     refused({ "--csv", "/dev/null" }, "not a regular file");
     testing::writeFile(dir / "old.csv", "precious");
     refused({ "--csv", (dir / "old.csv").string() }, "--force");
+    // The program's own files in the data directory, even with --force.
+    refused({ "--csv", DMMSession::journalPath(dir.path()).string(), "--force" }, "input file itself");
+    refused({ "--save", (dir / "settings.json").string(), "--force" }, "input file itself");
     EXPECT_EQ(readFile(dir / "old.csv"), "precious");
     const auto forced = runToEnd(logger(dir, { "--count", "1", "--csv", (dir / "old.csv").string(), "--force" }), dir);
     EXPECT_EQ(forced.status, 0) << forced.err;
@@ -314,8 +317,9 @@ TEST(CliLog, SamplesStreamToStandardOutput)
         EXPECT_NE(line.find("\"function\":\"DC Voltage\""), std::string::npos) << line; // English in any language
     }
     EXPECT_EQ(count, 3);
-    // The journal was saved nowhere: kept, as with no files asked for.
-    EXPECT_EQ(runToEnd({ ZELMAR_CLI_PATH, "journal", "--data-dir", dir.path().string(), "--discard" }, dir).status, 0);
+    // Every sample reached the reader: that was the output, and the
+    // journal goes as after a save.
+    EXPECT_FALSE(DMMSession::pendingRecovery(dir.path()));
 
     const auto csv = runToEnd(logger(dir, { "--csv", "-", "--count", "2", "--lang", "en-US" }), dir);
     ASSERT_EQ(csv.status, 0) << csv.err;
@@ -375,6 +379,37 @@ TEST(CliLog, AnExportThatCannotBeWrittenExitsOne)
     EXPECT_FALSE(std::filesystem::exists(csv));
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
         EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+}
+
+TEST(CliLog, AJournalThatCannotBeWrittenIsReportedInEnglishWithItsFile)
+{
+    TempDir dir;
+    testing::writeFile(dir / "temp", "a file where the journal's folder goes");
+    const auto run = runToEnd(logger(dir, { "--count", "2", "--lang", "en-US" }), dir);
+    // Nothing but the journal was asked for, and the journal failed.
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("Failed to write the buffer file"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("cannot create the file: " + (dir / "temp" / "current.jsonl").string()), std::string::npos)
+        << run.err;
+    EXPECT_FALSE(hasChinese(run.err)) << run.err;
+    EXPECT_EQ(run.err.find("（"), std::string::npos) << run.err;
+}
+
+TEST(CliLog, TheJournalCommandNeverOverwritesTheJournal)
+{
+    TempDir dir;
+    ASSERT_EQ(runToEnd(logger(dir, { "--count", "2" }), dir).status, 0); // kept on purpose
+    const std::string journal = readFile(DMMSession::journalPath(dir.path()));
+    const auto run = runToEnd({ ZELMAR_CLI_PATH, "journal", "--data-dir", dir.path().string(), "--export",
+                                  DMMSession::journalPath(dir.path()).string(), "--force" },
+        dir);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(readFile(DMMSession::journalPath(dir.path())), journal);
+    const auto nothing = runToEnd(
+        { ZELMAR_CLI_PATH, "journal", "--data-dir", (dir / "elsewhere").string(), "--discard", "--lang", "en-US" },
+        dir);
+    EXPECT_EQ(nothing.status, 0);
+    EXPECT_NE(nothing.out.find("no journal to delete"), std::string::npos) << nothing.out;
 }
 
 } // namespace

@@ -387,6 +387,7 @@ TEST(PollingEngine, DestroyWhileTheThreadIsStillRunning)
             eventually([&] { return script->with([](PortScript& s) { return s.requestStarts.size(); }) >= 1; }));
         engine->stop(0.01); // gives up while the request is in progress
         EXPECT_TRUE(engine->isRunning());
+        EXPECT_FALSE(engine->start()); // that thread is leaving: no restart until it has
     }
     const int atDestruction = callbacks;
     // The thread finishes its request, sees the stop, closes the port.

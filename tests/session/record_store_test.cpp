@@ -127,12 +127,18 @@ TEST(RecordStore, JournalFailuresAreLoggedEachTimeAndReportedOnce)
     EXPECT_EQ(rig.failures.size(), 1u);
     EXPECT_EQ(log.count("[DMMSession] 緩衝檔寫入失敗："), 2);
 
-    // The cause goes away: the journal resumes with the next write.
+    EXPECT_FALSE(rig.store.journalComplete());
+
+    // The cause goes away: the next write brings the whole journal back,
+    // with the records it missed, so a crash from now on loses nothing.
     std::filesystem::remove(rig.dir / "temp");
     EXPECT_EQ(rig.store.append(reading(3)), 3);
-    EXPECT_EQ(rig.journalRecords(), 1u);
-    EXPECT_EQ(rig.store.remove(std::vector<int> { 0 }), 1); // the rewrite brings back what was missed
-    EXPECT_EQ(rig.journalRecords(), 2u);
+    EXPECT_EQ(rig.journalRecords(), 3u);
+    EXPECT_TRUE(rig.store.journalComplete());
+    EXPECT_EQ(rig.store.append(reading(4)), 4);
+    EXPECT_EQ(rig.journalRecords(), 4u);
+    EXPECT_EQ(rig.store.remove(std::vector<int> { 0 }), 1);
+    EXPECT_EQ(rig.journalRecords(), 3u);
     EXPECT_EQ(rig.failures.size(), 1u);
     rig.store.discardJournal();
     EXPECT_FALSE(rig.store.journalFailed());

@@ -46,6 +46,17 @@ TEST(ReadWholeFile, RefusesAFifoWithoutBlocking)
     EXPECT_FALSE(readWholeFile(dir / "pipe"));
 }
 
+TEST(AppendFile, AFifoInThePlaceOfTheJournalIsRefusedAtOnce)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "temp");
+    const auto path = dir / "temp" / "current.jsonl";
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    // Opening it for writing would wait for a reader for ever.
+    EXPECT_FALSE(AppendFile::open(path));
+    EXPECT_FALSE(JournalWriter::create(path));
+}
+
 TEST(WriteFileAtomically, AFullDiskLeavesTheOldContentByteForByte)
 {
     TempDir dir;

@@ -358,5 +358,28 @@ TEST(ParseLine, TheFastParserNeverAcceptsWhatTheGeneralDecoderReadsOtherwise)
     }
 }
 
+TEST(JournalWriter, WhatADamagedLineCutsOffIsKeptAside)
+{
+    TempDir dir;
+    const auto path = dir / "temp" / "current.jsonl";
+    // A damaged first line would cut away every good line after it.
+    writeFile(path, "X" + L1 + L2 + L3);
+    ASSERT_TRUE(JournalWriter::create(path));
+    EXPECT_EQ(readFile(path), "");
+    auto aside = path;
+    aside += ".damaged";
+    EXPECT_EQ(readFile(aside), "X" + L1 + L2 + L3);
+    // A later cut is added to what was kept.
+    writeFile(path, L1 + Bad + L2);
+    ASSERT_TRUE(JournalWriter::create(path));
+    EXPECT_EQ(readFile(path), L1);
+    EXPECT_EQ(readFile(aside), "X" + L1 + L2 + L3 + Bad + L2);
+    // A torn last line alone (the usual crash) is dropped with no file aside.
+    writeFile(dir / "b" / "current.jsonl", L1 + L2.substr(0, 20));
+    ASSERT_TRUE(JournalWriter::create(dir / "b" / "current.jsonl"));
+    EXPECT_EQ(readFile(dir / "b" / "current.jsonl"), L1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "b" / "current.jsonl.damaged"));
+}
+
 } // namespace
 } // namespace zelmar

@@ -1,6 +1,7 @@
 #include "app/cli/cli.h"
 #include "app/version_resource.h"
 #include "core/diagnostic_log.h"
+#include "session/dmm_session.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -70,6 +71,19 @@ std::expected<void, std::string> languageOption(const ParsedArguments& parsed, C
         return std::unexpected("--lang takes zh-TW or en-US, not \"" + *requested + "\"");
     context.language = chooseLanguage(requested ? &*requested : nullptr);
     return {};
+}
+
+std::filesystem::path keptMarkerPath(const std::filesystem::path& dataDirectory)
+{
+    return DMMSession::journalPath(dataDirectory).parent_path() / "current.kept";
+}
+
+std::vector<std::filesystem::path> dataDirectoryFiles(const std::filesystem::path& dataDirectory)
+{
+    auto damaged = DMMSession::journalPath(dataDirectory);
+    damaged += ".damaged";
+    return { DMMSession::journalPath(dataDirectory), DMMSession::metaPath(dataDirectory), std::move(damaged),
+        keptMarkerPath(dataDirectory), dataDirectory / "dmm5174k.lock", dataDirectory / "settings.json" };
 }
 
 std::string lockedMessage(AppLanguage language, const std::string& detail)

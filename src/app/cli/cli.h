@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <expected>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,13 @@ int usageError(Context& context, const std::string& command, const std::string& 
 // environment.
 [[nodiscard]] std::expected<void, std::string> languageOption(const ParsedArguments& parsed, Context& context);
 [[nodiscard]] std::string softwareText(const std::string& version);
+// Marks a journal that a clean run kept on purpose (no files were asked
+// for), so the next run tells the truth about it instead of speaking of a
+// crash.
+[[nodiscard]] std::filesystem::path keptMarkerPath(const std::filesystem::path& dataDirectory);
+// The files the program keeps in the data directory, which no output may
+// overwrite: the journal, its side files, the lock, the settings.
+[[nodiscard]] std::vector<std::filesystem::path> dataDirectoryFiles(const std::filesystem::path& dataDirectory);
 // The refusal when another writer holds the data directory's lock.
 [[nodiscard]] std::string lockedMessage(AppLanguage language, const std::string& detail);
 // The CSV header row of the program's export, in the language.

@@ -371,17 +371,23 @@ int runJournal(const std::vector<std::string>& args, Context& context)
     if (auto language = languageOption(*parsed, context); !language)
         return usageError(context, "journal", language.error());
     const AppLanguage l = context.language;
-    std::optional<OutputFile> target;
-    if (auto v = parsed->value("--export"))
-        target = OutputFile { "--export", *v };
-    if (target) {
-        if (auto problem = checkOutputs({ *target }, {}, parsed->has("--force"), l))
-            return usageError(context, "journal", *problem);
-    }
     const auto dir = parsed->value("--data-dir");
     const PathProvider paths(dir ? std::optional(std::filesystem::u8path(*dir)) : std::nullopt);
     const auto data = paths.baseDirectory();
     const auto journal = DMMSession::journalPath(data);
+    std::optional<OutputFile> target;
+    if (auto v = parsed->value("--export"))
+        target = OutputFile { "--export", *v };
+    if (target) {
+        if (auto problem = checkOutputs({ *target }, dataDirectoryFiles(data), parsed->has("--force"), l))
+            return usageError(context, "journal", *problem);
+    }
+    std::error_code ec;
+    if (parsed->has("--discard") && !target && !std::filesystem::exists(journal, ec)) {
+        std::fprintf(
+            context.out, "%s\n", pick(l, "沒有緩衝檔：", "no journal to delete: ").append(pathText(journal)).c_str());
+        return exitOk;
+    }
 
     if (!target && !parsed->has("--discard")) {
         // Read only: nothing is trimmed, cleaned up or deleted here.
@@ -447,7 +453,7 @@ int runJournal(const std::vector<std::string>& args, Context& context)
             return exitFailure;
         }
         (void)removeFileIfExists(DMMSession::metaPath(data));
-        (void)removeFileIfExists(journal.parent_path() / "current.kept");
+        (void)removeFileIfExists(keptMarkerPath(data));
         std::fprintf(
             context.err, "%s%s\n", pick(l, "已刪除緩衝檔：", "journal deleted: ").c_str(), pathText(journal).c_str());
     }

@@ -74,14 +74,6 @@ struct LogOptions {
     std::optional<std::string> recover;
 };
 
-// Marks a journal that a clean run kept on purpose (no files were asked
-// for), so the next run tells the truth about it instead of speaking of a
-// crash.
-std::filesystem::path keptMarkerPath(const std::filesystem::path& dataDirectory)
-{
-    return DMMSession::journalPath(dataDirectory).parent_path() / "current.kept";
-}
-
 std::string flagsText(const DmmFlags& f)
 {
     std::string text;
@@ -233,22 +225,42 @@ struct ConnectionEvent {
     double at = 0;
 };
 
+// Shared by the polling thread's callback and the main loop, so that a
+// callback still running while the loop ends never reaches freed memory.
+struct ConnectionEvents {
+    std::mutex mutex;
+    std::deque<ConnectionEvent> pending;
+
+    void push(const SessionConnectionState& state)
+    {
+        std::lock_guard lock(mutex);
+        pending.push_back({ state, PollingEngine::now() });
+    }
+    std::deque<ConnectionEvent> take()
+    {
+        std::deque<ConnectionEvent> taken;
+        std::lock_guard lock(mutex);
+        taken.swap(pending);
+        return taken;
+    }
+};
+
 class LogRun {
 public:
-    LogRun(const LogOptions& options, Context& context, DMMSession& session, Terminal& terminal, bool interactive)
+    LogRun(const LogOptions& options, Context& context, DMMSession& session, Terminal& terminal, bool interactive,
+        std::shared_ptr<ConnectionEvents> events)
         : o_(options)
         , context_(context)
         , l_(context.language)
         , session_(session)
         , terminal_(terminal)
         , interactive_(interactive)
+        , events_(std::move(events))
     {
-        session_.setOnConnectionChanged([this](const SessionConnectionState& state) {
-            std::lock_guard lock(eventsMutex_);
-            events_.push_back({ state, PollingEngine::now() });
-        });
     }
-    ~LogRun() { session_.setOnConnectionChanged(nullptr); }
+
+    // Whether every line of the data stream reached its reader.
+    [[nodiscard]] bool streamDelivered() const { return !streamBroken_; }
 
     // Runs until a stop; answers the number of samples taken.
     long long run()
@@ -337,8 +349,10 @@ private:
     // ends the run like Ctrl-C: the recording is saved all the same.
     void emitData(const std::string& text)
     {
-        if (!terminal_.line(text))
+        if (!terminal_.line(text)) {
+            streamBroken_ = true;
             console::requestStop();
+        }
     }
 
     // Events go where a person or a log file sees them: beside the samples,
@@ -353,12 +367,7 @@ private:
 
     void handleEvents()
     {
-        std::deque<ConnectionEvent> events;
-        {
-            std::lock_guard lock(eventsMutex_);
-            events.swap(events_);
-        }
-        for (const ConnectionEvent& e : events) {
+        for (const ConnectionEvent& e : events_->take()) {
             const std::string at = SessionTimeFormat::dateTime(e.at);
             switch (e.state.kind) {
             case SessionConnectionState::Kind::disconnected:
@@ -410,8 +419,10 @@ private:
 
     [[nodiscard]] std::string csvHeaderLine() const
     {
+        CsvExporter::Row header = csvHeader(l_);
+        header.insert(header.begin(), "Timestamp");
         std::string out;
-        CsvExporter::appendLine(out, { "Timestamp", "Date", "Time", "Function", "Value", "Unit" });
+        CsvExporter::appendLine(out, header);
         out.resize(out.size() - 2); // the terminal adds the line end
         return out;
     }
@@ -453,8 +464,8 @@ private:
     std::optional<double> disconnectedAt_;
     bool wasDisconnected_ = false;
     bool unreadable_ = false;
-    std::mutex eventsMutex_;
-    std::deque<ConnectionEvent> events_;
+    bool streamBroken_ = false;
+    std::shared_ptr<ConnectionEvents> events_;
 };
 
 std::string saveFailureReason(const ZmdSaveError& error, AppLanguage l)
@@ -543,16 +554,16 @@ int runLog(const std::vector<std::string>& args, Context& context)
     const AppLanguage l = context.language;
     const LogOptions& o = *options;
 
+    const PathProvider paths(o.dataDirectory);
+    const auto data = paths.baseDirectory();
     std::vector<OutputFile> outputs;
     if (o.save)
         outputs.push_back(*o.save);
     if (o.csv)
         outputs.push_back(*o.csv);
-    if (auto problem = checkOutputs(outputs, {}, o.force, l))
+    if (auto problem = checkOutputs(outputs, dataDirectoryFiles(data), o.force, l))
         return usageError(context, "log", *problem);
 
-    const PathProvider paths(o.dataDirectory);
-    const auto data = paths.baseDirectory();
     std::error_code ec;
     std::filesystem::create_directories(data, ec);
     if (ec || !std::filesystem::is_directory(data)) {
@@ -601,15 +612,18 @@ int runLog(const std::vector<std::string>& args, Context& context)
 
     logWhenDevelopmentBuild();
     console::installStopHandler();
+    auto events = std::make_shared<ConnectionEvents>();
+    session.setOnConnectionChanged([events](const SessionConnectionState& state) { events->push(state); });
     if (!session.start()) {
         terminal.errorLine(pick(l, "無法啟動輪詢執行緒。", "The polling thread could not be started."));
         return exitFailure;
     }
 
-    long long taken = 0;
+    bool streamed = false;
     {
-        LogRun run(o, context, session, terminal, interactive);
-        taken = run.run();
+        LogRun run(o, context, session, terminal, interactive, events);
+        (void)run.run();
+        streamed = o.stream != Stream::none && run.streamDelivered();
     }
     session.stopRecording();
 
@@ -619,8 +633,15 @@ int runLog(const std::vector<std::string>& args, Context& context)
         session.shutdownDiscardingJournal();
         return exitFailure;
     }
-    (void)taken;
+    if (!session.journalComplete())
+        terminal.errorLine(pick(l, "注意：緩衝檔寫入曾失敗，緩衝檔中並沒有全部的記錄。",
+            "Note: writing the journal failed, and it does not hold every record."));
 
+    if (!o.save && !o.csv && streamed) {
+        // Every sample reached the stream's reader: that was the output.
+        session.shutdownDiscardingJournal();
+        return exitOk;
+    }
     if (!o.save && !o.csv) {
         // Nothing was asked for: the records stay in the journal, on purpose.
         session.shutdownKeepingJournal();
@@ -631,7 +652,7 @@ int runLog(const std::vector<std::string>& args, Context& context)
             + pick(l, "以 dmm5174k journal --export FILE.zmd（或 FILE.csv）存成檔案，或以 log --recover restore 接續。",
                 "Turn them into a file with dmm5174k journal --export FILE.zmd (or FILE.csv), or continue with "
                 "log --recover restore."));
-        return exitOk;
+        return session.journalComplete() ? exitOk : exitFailure;
     }
     if (saveRequested(o, session, context, terminal)) {
         session.shutdownDiscardingJournal();

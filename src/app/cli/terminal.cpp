@@ -53,13 +53,25 @@ const std::vector<Translation>& translations()
 
 std::string englishReason(std::string_view reason)
 {
+    // The storage layer's own texts: "無法建立檔案：PATH", "DETAIL（PATH）".
+    static constexpr std::string_view cannotCreate = "無法建立檔案：";
+    static constexpr std::string_view cannotEncode = "無法編碼資料：";
+    static constexpr std::string_view open = "（";
+    static constexpr std::string_view close = "）";
+    if (reason.starts_with(cannotCreate))
+        return "cannot create the file: " + std::string(reason.substr(cannotCreate.size()));
+    if (reason.starts_with(cannotEncode))
+        return "cannot encode the data: " + std::string(reason.substr(cannotEncode.size()));
+    if (const auto at = reason.rfind(open); reason.ends_with(close) && at != std::string_view::npos && at > 0) {
+        const std::string_view path = reason.substr(at + open.size(), reason.size() - at - open.size() - close.size());
+        return englishReason(reason.substr(0, at)) + ": " + std::string(path);
+    }
     static const std::pair<std::string_view, std::string_view> known[] = {
         { "不是一般檔案", "not a regular file" },
         { "無法讀取檔案", "the file cannot be read" },
         { "寫入不完整", "the write was incomplete (is the disk full?)" },
         { "檔案未開啟", "the file is not open" },
         { "檔案過大", "the file is too large" },
-        { "無法建立檔案", "the file cannot be created" },
     };
     for (const auto& [chinese, english] : known)
         if (reason.starts_with(chinese))
@@ -78,8 +90,16 @@ std::string englishDiagnostic(std::string_view line)
     const std::string prefix = text.substr(0, space + 2);
     const std::string body = text.substr(space + 2);
     for (const Translation& t : translations()) {
-        if (std::regex_match(body, t.pattern))
-            return prefix + englishReason(std::regex_replace(body, t.pattern, t.english));
+        std::smatch match;
+        if (!std::regex_match(body, match, t.pattern))
+            continue;
+        // A reason the storage layer gave rides along in the last group.
+        std::string english = std::regex_replace(body, t.pattern, t.english);
+        if (match.size() > 1 && english.ends_with(match[match.size() - 1].str())
+            && match[match.size() - 1].length() > 0)
+            english = english.substr(0, english.size() - match[match.size() - 1].length())
+                + englishReason(match[match.size() - 1].str());
+        return prefix + english;
     }
     return text;
 }
