@@ -55,7 +55,7 @@ std::expected<std::string, StorageError> readWholeFile(const std::filesystem::pa
 {
     // Checked and read through one open file: what was found to be a
     // regular file of a sane size is what is read.
-    auto file = PinnedFile::open(path);
+    auto file = PinnedFile::open(path, PinnedFile::Others::mayWrite);
     if (!file)
         return std::unexpected(file.error());
     const auto size = file->size();

@@ -88,8 +88,13 @@ private:
 // whatever happens to its name.
 class PinnedFile {
 public:
+    // Whether others may still write to it: denied for a file about to be
+    // started, allowed for a plain read (the journal has its writer open).
+    enum class Others { mayNotWrite, mayWrite };
+
     // Regular files only.
-    [[nodiscard]] static std::expected<PinnedFile, StorageError> open(const std::filesystem::path& path);
+    [[nodiscard]] static std::expected<PinnedFile, StorageError> open(
+        const std::filesystem::path& path, Others others = Others::mayNotWrite);
 
     [[nodiscard]] std::expected<std::uint64_t, StorageError> size() const;
     // Up to buffer.size() bytes from the current position; 0 at the end.

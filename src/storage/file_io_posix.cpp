@@ -118,7 +118,7 @@ std::expected<void, StorageError> AppendFile::close()
     return {};
 }
 
-std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::path& path)
+std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::path& path, Others)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)

@@ -94,12 +94,13 @@ std::expected<void, StorageError> AppendFile::close()
     return {};
 }
 
-std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::path& path)
+std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::path& path, Others others)
 {
     // Sharing read only: no one may write, rename or delete it meanwhile,
     // while starting it as a program (a read) stays possible.
-    HANDLE h = CreateFileW(
-        path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD share
+        = others == Others::mayNotWrite ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return std::unexpected(lastError(path));
     PinnedFile file;
