@@ -62,21 +62,35 @@ bool detail::OwnedFile::close() noexcept
     return true;
 }
 
-std::expected<AppendFile, StorageError> AppendFile::open(const std::filesystem::path& path)
+namespace {
+
+// Opens a regular file and nothing else. Non-blocking, so that a FIFO in
+// its place fails instead of waiting for a peer; regular files are never
+// blocked on anyway. The check is made on the open file, not the name.
+std::expected<detail::OwnedFile, StorageError> openRegular(const std::filesystem::path& path, int flags)
 {
-    // Non-blocking, so that a FIFO in its place fails instead of waiting for
-    // a reader; regular files are never blocked on anyway.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::unexpected(lastError(path));
-    AppendFile file;
-    file.file_ = detail::OwnedFile(fd);
-    file.path_ = path;
+    detail::OwnedFile file(fd);
     struct stat st { };
     if (::fstat(fd, &st) != 0)
         return std::unexpected(lastError(path));
     if (!S_ISREG(st.st_mode))
         return std::unexpected(StorageError::fileSystem(pathText(path), "不是一般檔案"));
+    return file;
+}
+
+} // namespace
+
+std::expected<AppendFile, StorageError> AppendFile::open(const std::filesystem::path& path)
+{
+    auto opened = openRegular(path, O_WRONLY | O_APPEND);
+    if (!opened)
+        return std::unexpected(opened.error());
+    AppendFile file;
+    file.file_ = std::move(*opened);
+    file.path_ = path;
     return file;
 }
 
@@ -120,17 +134,12 @@ std::expected<void, StorageError> AppendFile::close()
 
 std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::path& path, Others)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return std::unexpected(lastError(path));
+    auto opened = openRegular(path, O_RDONLY);
+    if (!opened)
+        return std::unexpected(opened.error());
     PinnedFile file;
-    file.file_ = detail::OwnedFile(fd);
+    file.file_ = std::move(*opened);
     file.path_ = path;
-    struct stat st { };
-    if (::fstat(fd, &st) != 0)
-        return std::unexpected(lastError(path));
-    if (!S_ISREG(st.st_mode))
-        return std::unexpected(StorageError::fileSystem(pathText(path), "不是一般檔案"));
     return file;
 }
 

@@ -40,19 +40,32 @@ bool detail::OwnedFile::close() noexcept
     return true;
 }
 
+namespace {
+
+// Opens an existing disk file and nothing else (no pipe, no device).
+std::expected<detail::OwnedFile, StorageError> openRegular(const std::filesystem::path& path, DWORD access, DWORD share)
+{
+    HANDLE h = CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return std::unexpected(lastError(path));
+    detail::OwnedFile file(reinterpret_cast<std::intptr_t>(h));
+    if (GetFileType(h) != FILE_TYPE_DISK)
+        return std::unexpected(StorageError::fileSystem(pathText(path), "不是一般檔案"));
+    return file;
+}
+
+} // namespace
+
 std::expected<AppendFile, StorageError> AppendFile::open(const std::filesystem::path& path)
 {
     // Write access (not append-only) so that a failed append can be cut off
     // again; every append moves to the end first, and this is the only writer.
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return std::unexpected(lastError(path));
+    auto opened = openRegular(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE);
+    if (!opened)
+        return std::unexpected(opened.error());
     AppendFile file;
-    file.file_ = detail::OwnedFile(reinterpret_cast<std::intptr_t>(h));
+    file.file_ = std::move(*opened);
     file.path_ = path;
-    if (GetFileType(h) != FILE_TYPE_DISK)
-        return std::unexpected(StorageError::fileSystem(pathText(path), "不是一般檔案"));
     return file;
 }
 
@@ -100,14 +113,12 @@ std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::
     // while starting it as a program (a read) stays possible.
     const DWORD share
         = others == Others::mayNotWrite ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return std::unexpected(lastError(path));
+    auto opened = openRegular(path, GENERIC_READ, share);
+    if (!opened)
+        return std::unexpected(opened.error());
     PinnedFile file;
-    file.file_ = detail::OwnedFile(reinterpret_cast<std::intptr_t>(h));
+    file.file_ = std::move(*opened);
     file.path_ = path;
-    if (GetFileType(h) != FILE_TYPE_DISK)
-        return std::unexpected(StorageError::fileSystem(pathText(path), "不是一般檔案"));
     return file;
 }
 
