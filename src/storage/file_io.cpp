@@ -45,6 +45,29 @@ std::filesystem::path uniqueTemporaryPathFor(const std::filesystem::path& path)
     return temporary;
 }
 
+std::expected<AppendFile, StorageError> AppendFile::open(const std::filesystem::path& path)
+{
+    auto opened = detail::openRegular(path, detail::OpenMode::append);
+    if (!opened)
+        return std::unexpected(opened.error());
+    AppendFile file;
+    file.file_ = std::move(*opened);
+    file.path_ = path;
+    return file;
+}
+
+std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::path& path, Others others)
+{
+    auto opened = detail::openRegular(
+        path, others == Others::mayNotWrite ? detail::OpenMode::readAlone : detail::OpenMode::readShared);
+    if (!opened)
+        return std::unexpected(opened.error());
+    PinnedFile file;
+    file.file_ = std::move(*opened);
+    file.path_ = path;
+    return file;
+}
+
 std::string pathText(const std::filesystem::path& path)
 {
     const std::u8string text = path.u8string();

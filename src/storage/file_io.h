@@ -63,6 +63,14 @@ private:
     std::intptr_t handle_ = closed;
 };
 
+// How a file is opened: for appending (others may read), or for reading
+// while others may not write, or may.
+enum class OpenMode { append, readAlone, readShared };
+
+// Opens an existing regular file and nothing else (no folder, pipe or
+// device, checked on the open file itself); one backend per platform.
+[[nodiscard]] std::expected<OwnedFile, StorageError> openRegular(const std::filesystem::path& path, OpenMode mode);
+
 } // namespace detail
 
 class AppendFile {

@@ -62,35 +62,20 @@ bool detail::OwnedFile::close() noexcept
     return true;
 }
 
-namespace {
-
-// Opens a regular file and nothing else. Non-blocking, so that a FIFO in
-// its place fails instead of waiting for a peer; regular files are never
-// blocked on anyway. The check is made on the open file, not the name.
-std::expected<detail::OwnedFile, StorageError> openRegular(const std::filesystem::path& path, int flags)
+std::expected<detail::OwnedFile, StorageError> detail::openRegular(const std::filesystem::path& path, OpenMode mode)
 {
+    // Non-blocking, so that a FIFO in its place fails instead of waiting for
+    // a peer; regular files are never blocked on anyway.
+    const int flags = mode == OpenMode::append ? O_WRONLY | O_APPEND : O_RDONLY;
     const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::unexpected(lastError(path));
-    detail::OwnedFile file(fd);
+    OwnedFile file(fd);
     struct stat st { };
     if (::fstat(fd, &st) != 0)
         return std::unexpected(lastError(path));
     if (!S_ISREG(st.st_mode))
         return std::unexpected(StorageError::fileSystem(pathText(path), "不是一般檔案"));
-    return file;
-}
-
-} // namespace
-
-std::expected<AppendFile, StorageError> AppendFile::open(const std::filesystem::path& path)
-{
-    auto opened = openRegular(path, O_WRONLY | O_APPEND);
-    if (!opened)
-        return std::unexpected(opened.error());
-    AppendFile file;
-    file.file_ = std::move(*opened);
-    file.path_ = path;
     return file;
 }
 
@@ -130,17 +115,6 @@ std::expected<void, StorageError> AppendFile::close()
     if (!file_.close())
         return std::unexpected(lastError(path_));
     return {};
-}
-
-std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::path& path, Others)
-{
-    auto opened = openRegular(path, O_RDONLY);
-    if (!opened)
-        return std::unexpected(opened.error());
-    PinnedFile file;
-    file.file_ = std::move(*opened);
-    file.path_ = path;
-    return file;
 }
 
 std::expected<std::uint64_t, StorageError> PinnedFile::size() const

@@ -40,32 +40,23 @@ bool detail::OwnedFile::close() noexcept
     return true;
 }
 
-namespace {
-
-// Opens an existing disk file and nothing else (no pipe, no device).
-std::expected<detail::OwnedFile, StorageError> openRegular(const std::filesystem::path& path, DWORD access, DWORD share)
+std::expected<detail::OwnedFile, StorageError> detail::openRegular(const std::filesystem::path& path, OpenMode mode)
 {
+    // Appending takes write access (not append-only) so that a failed append
+    // can be cut off again; every append moves to the end first, and the
+    // journal has this one writer. Reading alone shares reading only: no one
+    // may write, rename or delete the file meanwhile, while starting it as a
+    // program (a read) stays possible.
+    const DWORD access = mode == OpenMode::append ? GENERIC_WRITE : GENERIC_READ;
+    const DWORD share = mode == OpenMode::append ? FILE_SHARE_READ | FILE_SHARE_DELETE
+        : mode == OpenMode::readAlone            ? FILE_SHARE_READ
+                                                 : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     HANDLE h = CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return std::unexpected(lastError(path));
-    detail::OwnedFile file(reinterpret_cast<std::intptr_t>(h));
+    OwnedFile file(reinterpret_cast<std::intptr_t>(h));
     if (GetFileType(h) != FILE_TYPE_DISK)
         return std::unexpected(StorageError::fileSystem(pathText(path), "不是一般檔案"));
-    return file;
-}
-
-} // namespace
-
-std::expected<AppendFile, StorageError> AppendFile::open(const std::filesystem::path& path)
-{
-    // Write access (not append-only) so that a failed append can be cut off
-    // again; every append moves to the end first, and this is the only writer.
-    auto opened = openRegular(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE);
-    if (!opened)
-        return std::unexpected(opened.error());
-    AppendFile file;
-    file.file_ = std::move(*opened);
-    file.path_ = path;
     return file;
 }
 
@@ -105,21 +96,6 @@ std::expected<void, StorageError> AppendFile::close()
     if (!file_.close())
         return std::unexpected(lastError(path_));
     return {};
-}
-
-std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::path& path, Others others)
-{
-    // Sharing read only: no one may write, rename or delete it meanwhile,
-    // while starting it as a program (a read) stays possible.
-    const DWORD share
-        = others == Others::mayNotWrite ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    auto opened = openRegular(path, GENERIC_READ, share);
-    if (!opened)
-        return std::unexpected(opened.error());
-    PinnedFile file;
-    file.file_ = std::move(*opened);
-    file.path_ = path;
-    return file;
 }
 
 std::expected<std::uint64_t, StorageError> PinnedFile::size() const
