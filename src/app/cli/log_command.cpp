@@ -247,10 +247,9 @@ struct ConnectionEvents {
 
 class LogRun {
 public:
-    LogRun(const LogOptions& options, Context& context, DMMSession& session, Terminal& terminal, bool interactive,
+    LogRun(const LogOptions& options, const Context& context, DMMSession& session, Terminal& terminal, bool interactive,
         std::shared_ptr<ConnectionEvents> events)
         : o_(options)
-        , context_(context)
         , l_(context.language)
         , session_(session)
         , terminal_(terminal)
@@ -262,14 +261,14 @@ public:
     // Whether every line of the data stream reached its reader.
     [[nodiscard]] bool streamDelivered() const { return !streamBroken_; }
 
-    // Runs until a stop; answers the number of samples taken.
-    long long run()
+    // Samples until a stop.
+    void run()
     {
         started_ = std::chrono::steady_clock::now();
         if (o_.stream == Stream::csv)
             emitData(csvHeaderLine());
         if (!waitForFirstReading())
-            return taken_;
+            return;
         handleEvents(); // "connected" before the first sample
         const double startTime = PollingEngine::now();
         SampleScheduler scheduler(o_.interval, startTime);
@@ -284,7 +283,6 @@ public:
             showStatus();
         }
         terminal_.endStatus();
-        return taken_;
     }
 
 private:
@@ -452,7 +450,6 @@ private:
     }
 
     const LogOptions& o_;
-    Context& context_;
     const AppLanguage l_;
     DMMSession& session_;
     Terminal& terminal_;
@@ -622,7 +619,7 @@ int runLog(const std::vector<std::string>& args, Context& context)
     bool streamed = false;
     {
         LogRun run(o, context, session, terminal, interactive, events);
-        (void)run.run();
+        run.run();
         streamed = o.stream != Stream::none && run.streamDelivered();
     }
     session.stopRecording();
