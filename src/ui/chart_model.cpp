@@ -1,0 +1,176 @@
+#include "ui/chart_model.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace zelmar::ui {
+
+static_assert(sizeof(ChartSample) == 24, "a chart sample stays 24 bytes: 600,000 of them are kept");
+
+void ChartSeries::append(const Reading& reading)
+{
+    const std::uint8_t code = reading.function().code();
+    if (currentKey_ && (currentKey_->first != code || currentKey_->second != reading.unit()))
+        ++currentSegment_;
+    if (!currentKey_ || currentKey_->second != reading.unit())
+        currentKey_.emplace(code, reading.unit());
+    else
+        currentKey_->first = code;
+    if (currentUnit_ != reading.unit())
+        currentUnit_ = reading.unit();
+    const std::optional<double> value = reading.value();
+    samples_.push_back({ reading.timestamp(), value.value_or(0.0), currentSegment_, value.has_value() });
+}
+
+void ChartSeries::clear()
+{
+    samples_.clear();
+    currentKey_.reset();
+    currentSegment_ = 0;
+    currentUnit_.clear();
+}
+
+ValueRange valueRange(std::span<const ChartSample> samples) noexcept
+{
+    bool any = false;
+    double lo = 0;
+    double hi = 0;
+    for (const ChartSample& s : samples) {
+        if (!s.valid)
+            continue;
+        if (!any) {
+            lo = hi = s.v;
+            any = true;
+        } else {
+            lo = std::min(lo, s.v);
+            hi = std::max(hi, s.v);
+        }
+    }
+    if (!any)
+        return { 0, 1 };
+    const double pad = lo == hi ? std::max(0.5, 0.05 * std::fabs(lo)) : 0.05 * (hi - lo);
+    return { lo - pad, hi + pad };
+}
+
+std::string valueLabel(double value)
+{
+    if (value == 0)
+        return "0";
+    const double magnitude = std::fabs(value);
+    const char* format = magnitude >= 1e6 || magnitude < 0.001 ? "%.1e"
+        : magnitude >= 1000                                    ? "%.0f"
+        : magnitude >= 100                                     ? "%.1f"
+        : magnitude >= 10                                      ? "%.2f"
+                                                               : "%.3f";
+    char buffer[64];
+    const int n = std::snprintf(buffer, sizeof buffer, format, value);
+    return std::string(buffer, n > 0 ? static_cast<std::size_t>(std::min<int>(n, sizeof buffer - 1)) : 0);
+}
+
+Rect plotRect(const Rect& client, int dpi) noexcept
+{
+    return { client.left + scale(44, dpi), client.top + scale(18, dpi), client.right - scale(10, dpi),
+        client.bottom - scale(18, dpi) };
+}
+
+bool plotIsDrawable(const Rect& plot, int dpi) noexcept
+{
+    const int minimum = scale(20, dpi);
+    return plot.width() > minimum && plot.height() > minimum;
+}
+
+std::vector<GridLine> gridLines(const Rect& plot, ValueRange range)
+{
+    std::vector<GridLine> lines;
+    for (const double fraction : { 0.0, 0.25, 0.5, 0.75, 1.0 }) {
+        lines.push_back({ plot.bottom - roundHalfAway(fraction * plot.height()),
+            range.lo + fraction * (range.hi - range.lo), fraction == 0.0 });
+    }
+    return lines;
+}
+
+std::vector<TimeLabel> timeLabels(
+    std::span<const ChartSample> samples, const Rect& plot, const std::function<std::string(double)>& format)
+{
+    std::vector<TimeLabel> labels;
+    if (samples.empty())
+        return labels;
+    const double tFirst = samples.front().t;
+    const double tLast = samples.back().t;
+    std::string first = format(tFirst);
+    if (!(tLast > tFirst) || format(tLast) == first) {
+        labels.push_back({ plot.left, std::move(first), LabelAlign::left });
+        return labels;
+    }
+    const int n = plot.width() < 1024 ? 3 : plot.width() < 1920 ? 4 : 5;
+    for (int i = 0; i < n; ++i) {
+        const double fraction = static_cast<double>(i) / (n - 1);
+        const LabelAlign align = i == 0 ? LabelAlign::left : i == n - 1 ? LabelAlign::right : LabelAlign::centre;
+        labels.push_back({ plot.left + roundHalfAway(fraction * plot.width()),
+            i == 0 ? first : format(tFirst + fraction * (tLast - tFirst)), align });
+    }
+    return labels;
+}
+
+void reduceToColumns(
+    std::span<const ChartSample> samples, ValueRange range, const Rect& plot, std::vector<ChartColumn>& columns)
+{
+    const int width = std::max(plot.width(), 0);
+    columns.assign(static_cast<std::size_t>(width), ChartColumn {});
+    if (samples.empty() || width == 0)
+        return;
+    const double tFirst = samples.front().t;
+    const double span = samples.back().t - tFirst;
+    const double spanScale = span > 0 ? (width - 1) / span : 0.0;
+    const double extent = range.hi - range.lo;
+    const double height = plot.height();
+    for (const ChartSample& s : samples) {
+        if (!s.valid)
+            continue;
+        const double fx = std::clamp((s.t - tFirst) * spanScale, 0.0, static_cast<double>(width - 1));
+        const int index = static_cast<int>(fx + 0.5); // fx is never negative
+        const double fy = extent > 0 ? std::clamp((s.v - range.lo) / extent, 0.0, 1.0) : 0.5;
+        const std::int32_t y = plot.bottom - static_cast<std::int32_t>(fy * height + 0.5);
+        ChartColumn& c = columns[static_cast<std::size_t>(index)];
+        if (c.hasData && c.segment == s.segment) {
+            c.minY = std::min(c.minY, y);
+            c.maxY = std::max(c.maxY, y);
+            c.lastY = y;
+        } else {
+            c = { y, y, y, y, s.segment, true };
+        }
+    }
+}
+
+std::vector<std::vector<Point>> tracePolylines(std::span<const ChartColumn> columns, int plotLeft)
+{
+    std::vector<std::vector<Point>> lines;
+    const ChartColumn* previous = nullptr;
+    const auto add = [&lines](Point p) {
+        if (lines.back().empty() || lines.back().back() != p)
+            lines.back().push_back(p);
+    };
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const ChartColumn& c = columns[i];
+        if (!c.hasData)
+            continue;
+        if (previous == nullptr || previous->segment != c.segment)
+            lines.emplace_back();
+        const int x = plotLeft + static_cast<int>(i);
+        add({ x, c.firstY });
+        add({ x, c.minY });
+        add({ x, c.maxY });
+        add({ x, c.lastY });
+        previous = &c;
+    }
+    // A lone sample would be a line of no length, which draws nothing; a
+    // one-pixel stroke keeps it visible.
+    for (std::vector<Point>& line : lines) {
+        if (line.size() == 1)
+            line.push_back({ line.front().x, line.front().y + 1 });
+    }
+    return lines;
+}
+
+} // namespace zelmar::ui

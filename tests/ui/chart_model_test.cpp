@@ -1,0 +1,165 @@
+#include "ui/chart_model.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace zelmar;
+using namespace zelmar::ui;
+
+namespace {
+
+constexpr std::uint8_t dcv = 2;
+constexpr std::uint8_t dcmV = 3;
+constexpr std::uint8_t ohm = 6;
+
+Reading reading(double t, std::string_view text, std::uint8_t code = dcv, int range = 0)
+{
+    return Reading(t, code, range, text, {}, 0);
+}
+
+std::string clockText(double t)
+{
+    const long long s = static_cast<long long>(t);
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%02lld:%02lld:%02lld", (s / 3600) % 24, (s / 60) % 60, s % 60);
+    return buffer;
+}
+
+} // namespace
+
+TEST(ChartSeries, SegmentsWhereFunctionOrUnitChanges)
+{
+    ChartSeries series;
+    series.append(reading(0, "1.000"));
+    series.append(reading(1, "OL")); // overload: kept, not valid
+    series.append(reading(2, "1.100"));
+    series.append(reading(3, "12.00", dcmV)); // mV
+    series.append(reading(4, "1.000", ohm, 0));
+    series.append(reading(5, "1.000", ohm, 1)); // Ω to kΩ
+    const auto s = series.samples();
+    ASSERT_EQ(s.size(), 6u);
+    EXPECT_EQ(s[0].segment, 0);
+    EXPECT_FALSE(s[1].valid);
+    EXPECT_EQ(s[1].v, 0);
+    EXPECT_EQ(s[2].segment, 0);
+    EXPECT_EQ(s[3].segment, 1);
+    EXPECT_EQ(s[4].segment, 2);
+    EXPECT_EQ(s[5].segment, 3);
+    EXPECT_EQ(series.currentUnit(), "k\u03A9");
+
+    const std::size_t capacity = series.samples().size();
+    series.clear();
+    EXPECT_TRUE(series.samples().empty());
+    EXPECT_EQ(series.currentUnit(), "");
+    series.append(reading(9, "2.0", ohm, 0));
+    EXPECT_EQ(series.samples()[0].segment, 0); // the first after a clear starts segment 0
+    EXPECT_GE(capacity, 6u);
+}
+
+TEST(ChartModel, ValueRangeAndLabels)
+{
+    EXPECT_EQ(valueRange({}).lo, 0);
+    EXPECT_EQ(valueRange({}).hi, 1);
+    const std::vector<ChartSample> overloads = { { 0, 0, 0, false }, { 1, 0, 0, false } };
+    EXPECT_EQ(valueRange(overloads).hi, 1);
+    const std::vector<ChartSample> one = { { 0, 3, 0, true } };
+    EXPECT_DOUBLE_EQ(valueRange(one).lo, 2.5);
+    EXPECT_DOUBLE_EQ(valueRange(one).hi, 3.5);
+    const std::vector<ChartSample> big = { { 0, 200, 0, true } };
+    EXPECT_DOUBLE_EQ(valueRange(big).lo, 190);
+    const std::vector<ChartSample> spread = { { 0, 1, 0, true }, { 1, 99, 0, false }, { 2, 3, 0, true } };
+    EXPECT_DOUBLE_EQ(valueRange(spread).lo, 0.9);
+    EXPECT_DOUBLE_EQ(valueRange(spread).hi, 3.1);
+
+    EXPECT_EQ(valueLabel(0), "0");
+    EXPECT_EQ(valueLabel(2e6), "2.0e+06");
+    EXPECT_EQ(valueLabel(0.0005), "5.0e-04");
+    EXPECT_EQ(valueLabel(-1234.6), "-1235");
+    EXPECT_EQ(valueLabel(123.45), "123.5"); // 123.45 is stored a little above .45
+    EXPECT_EQ(valueLabel(12.345), "12.35");
+    EXPECT_EQ(valueLabel(1.5), "1.500");
+    EXPECT_EQ(valueLabel(0.001), "0.001");
+}
+
+TEST(ChartModel, PlotGridAndTimeAxis)
+{
+    const Rect plot = plotRect({ 0, 0, 600, 300 }, 96);
+    EXPECT_EQ(plot, (Rect { 44, 18, 590, 282 }));
+    EXPECT_TRUE(plotIsDrawable(plot, 96));
+    EXPECT_FALSE(plotIsDrawable(plotRect({ 0, 0, 74, 300 }, 96), 96)); // exactly 20 wide
+    EXPECT_TRUE(plotIsDrawable(plotRect({ 0, 0, 75, 300 }, 96), 96));
+
+    const std::vector<GridLine> grid = gridLines(plot, { 0, 4 });
+    ASSERT_EQ(grid.size(), 5u);
+    EXPECT_EQ(grid[0].y, 282);
+    EXPECT_TRUE(grid[0].isAxis);
+    EXPECT_EQ(grid[1].y, 282 - 66);
+    EXPECT_DOUBLE_EQ(grid[1].value, 1);
+    EXPECT_EQ(grid[4].y, 18);
+
+    std::vector<ChartSample> samples = { { 3600, 1, 0, true }, { 3600, 2, 0, true } };
+    auto labels = timeLabels(samples, plot, clockText);
+    ASSERT_EQ(labels.size(), 1u); // equal timestamps: one label at the left
+    EXPECT_EQ(labels[0].x, plot.left);
+    EXPECT_EQ(labels[0].text, "01:00:00");
+
+    samples = { { 3600, 1, 0, true }, { 3600.4, 2, 0, true } }; // same text
+    EXPECT_EQ(timeLabels(samples, plot, clockText).size(), 1u);
+
+    samples = { { 3600, 1, 0, false }, { 3700, 2, 0, true }, { 3720, 0, 0, false } };
+    labels = timeLabels(samples, plot, clockText);
+    ASSERT_EQ(labels.size(), 3u); // narrower than 1024: three labels
+    EXPECT_EQ(labels[1].x, 44 + 273);
+    EXPECT_EQ(labels[1].text, "01:01:00");
+    EXPECT_EQ(labels[1].align, LabelAlign::centre);
+    EXPECT_EQ(labels[2].x, plot.right);
+    EXPECT_EQ(labels[2].align, LabelAlign::right);
+    EXPECT_EQ(timeLabels(samples, { 0, 0, 1500, 100 }, clockText).size(), 4u);
+    EXPECT_EQ(timeLabels(samples, { 0, 0, 1920, 100 }, clockText).size(), 5u);
+    EXPECT_TRUE(timeLabels({}, plot, clockText).empty());
+}
+
+TEST(ChartModel, ColumnsReduceManySamplesAndBreakAtSegments)
+{
+    const Rect plot { 10, 0, 20, 100 }; // 10 columns, 100 rows
+    std::vector<ChartSample> samples;
+    for (int i = 0; i <= 90; ++i) // 91 samples over 9 seconds: about 10 a column
+        samples.push_back({ i / 10.0, static_cast<double>(i % 10), i < 50 ? 0 : 1, i != 45 });
+    std::vector<ChartColumn> columns;
+    reduceToColumns(samples, { 0, 10 }, plot, columns);
+    ASSERT_EQ(columns.size(), 10u);
+    // Column 0 holds samples 0..4 (t up to 0.4 rounds to 0).
+    EXPECT_EQ(columns[0].firstY, 100);
+    EXPECT_EQ(columns[0].minY, 100 - 40);
+    EXPECT_EQ(columns[0].maxY, 100);
+    EXPECT_EQ(columns[0].lastY, 60);
+    // Column 5 (t 4.5..5.4): sample 45 is invalid, 46..49 are segment 0 and
+    // 50..54 segment 1, which replaces them.
+    EXPECT_EQ(columns[5].segment, 1);
+    EXPECT_EQ(columns[5].firstY, 100);
+    EXPECT_EQ(columns[5].lastY, 60);
+
+    const auto lines = tracePolylines(columns, plot.left);
+    ASSERT_EQ(lines.size(), 2u); // segments are never joined
+    EXPECT_EQ(lines[0].front(), (Point { 10, 100 }));
+    EXPECT_EQ(lines[1].front(), (Point { 15, 100 }));
+    EXPECT_EQ(lines[1].back().x, 19);
+
+    // One sample: one column at the left edge, drawn as a one-pixel stroke.
+    const std::vector<ChartSample> one = { { 5, 2, 0, true } };
+    reduceToColumns(one, valueRange(one), plot, columns);
+    EXPECT_TRUE(columns[0].hasData);
+    EXPECT_EQ(columns[0].minY, 50);
+    EXPECT_EQ(tracePolylines(columns, 10), (std::vector<std::vector<Point>> { { { 10, 50 }, { 10, 51 } } }));
+
+    // Only overloads: no trace.
+    const std::vector<ChartSample> overloads = { { 0, 0, 0, false }, { 1, 0, 0, false } };
+    reduceToColumns(overloads, valueRange(overloads), plot, columns);
+    EXPECT_TRUE(tracePolylines(columns, 10).empty());
+
+    // A gap of empty columns within one segment is bridged.
+    const std::vector<ChartSample> gap = { { 0, 1, 0, true }, { 9, 1, 0, true } };
+    reduceToColumns(gap, { 0, 2 }, plot, columns);
+    EXPECT_EQ(tracePolylines(columns, 10), (std::vector<std::vector<Point>> { { { 10, 50 }, { 19, 50 } } }));
+}
