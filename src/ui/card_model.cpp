@@ -36,6 +36,23 @@ char32_t iconCodePoint(ButtonIconKind kind) noexcept
     return 0;
 }
 
+char32_t packagedIconCodePoint(ButtonIconKind kind) noexcept
+{
+    switch (kind) {
+    case ButtonIconKind::newFile:
+        return 0xF39D; // note-plus-outline
+    case ButtonIconKind::open:
+        return 0xF256; // folder-outline
+    case ButtonIconKind::save:
+        return 0xF193; // content-save
+    case ButtonIconKind::play:
+        return 0xF40A;
+    case ButtonIconKind::stop:
+        return 0xF4DB;
+    }
+    return 0;
+}
+
 CardColors cardColors(CardLook look) noexcept
 {
     switch (look) {

@@ -19,6 +19,10 @@ inline constexpr int buttonIconKindCount = 5;
 [[nodiscard]] Rgb defaultIconColor(ButtonIconKind kind) noexcept;
 // The glyph of the icon font that shows the kind.
 [[nodiscard]] char32_t iconCodePoint(ButtonIconKind kind) noexcept;
+// The same or the nearest icon in the older numbering of the icon font as
+// packaged by Debian (1.6), whose code points lie below U+10000 and which
+// lacks the outlined file and open-folder icons.
+[[nodiscard]] char32_t packagedIconCodePoint(ButtonIconKind kind) noexcept;
 
 enum class CardLook { normal, hot, pressed, disabled };
 struct CardColors {

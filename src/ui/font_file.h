@@ -13,9 +13,10 @@
 // hold UTF-16BE. Example of one record: 00 03 00 01 04 09 00 01 00 1A 00 00 =
 // Windows, Unicode BMP, en-US, family, 26 bytes at offset 0.
 // The `cmap` table: version u16, count u16, then 8-byte records (platformID,
-// encodingID, offset u32). A format-12 subtable (Windows 3/10 or Unicode 0/4,
-// 0/6): format u16 = 12, reserved u16, length u32, language u32, nGroups u32,
-// then 12-byte groups (startCharCode, endCharCode, startGlyphID).
+// encodingID, offset u32). A format-12 subtable (all of Unicode): format u16
+// = 12, reserved u16, length u32, language u32, nGroups u32, then 12-byte
+// groups (startCharCode, endCharCode, startGlyphID). A format-4 subtable
+// (16-bit code points only) maps segments through deltas or a glyph array.
 
 #include <cstdint>
 #include <optional>
@@ -28,8 +29,8 @@ namespace zelmar::ui {
 // not a well-formed font or has no such name.
 [[nodiscard]] std::optional<std::u16string> fontFamilyName(std::span<const std::uint8_t> file);
 
-// The glyph index of a code point in the font's format-12 character map;
-// none when the font has no such map or no glyph for the code point.
+// The glyph index of a code point in the font's Unicode character map
+// (format 12, else format 4); none when the font has no glyph for it.
 [[nodiscard]] std::optional<std::uint16_t> fontGlyphIndex(std::span<const std::uint8_t> file, char32_t codePoint);
 
 } // namespace zelmar::ui

@@ -35,7 +35,10 @@ void put32(std::vector<std::uint8_t>& b, std::uint32_t v)
 
 // A font file of two tables: a `name` with a Macintosh and a Windows family
 // record, and a `cmap` with one format-12 group.
-std::vector<std::uint8_t> tinyFont()
+// format 12: one group from U+F0800; format 4: one segment from U+F400.
+enum class CharacterMap { full, basic };
+
+std::vector<std::uint8_t> tinyFont(CharacterMap map = CharacterMap::full)
 {
     std::vector<std::uint8_t> name;
     put16(name, 0);
@@ -52,9 +55,18 @@ std::vector<std::uint8_t> tinyFont()
     std::vector<std::uint8_t> cmap;
     put16(cmap, 0);
     put16(cmap, 1);
-    put16(cmap, 3), put16(cmap, 10), put32(cmap, 12);
-    put16(cmap, 12), put16(cmap, 0), put32(cmap, 28), put32(cmap, 0), put32(cmap, 1);
-    put32(cmap, 0xF0800), put32(cmap, 0xF0820), put32(cmap, 100);
+    if (map == CharacterMap::full) {
+        put16(cmap, 3), put16(cmap, 10), put32(cmap, 12);
+        put16(cmap, 12), put16(cmap, 0), put32(cmap, 28), put32(cmap, 0), put32(cmap, 1);
+        put32(cmap, 0xF0800), put32(cmap, 0xF0820), put32(cmap, 100);
+    } else {
+        put16(cmap, 3), put16(cmap, 1), put32(cmap, 12);
+        put16(cmap, 4), put16(cmap, 32), put16(cmap, 0), put16(cmap, 4), put16(cmap, 4), put16(cmap, 1), put16(cmap, 0);
+        put16(cmap, 0xF40F), put16(cmap, 0xFFFF), put16(cmap, 0); // ends, pad
+        put16(cmap, 0xF400), put16(cmap, 0xFFFF); // starts
+        put16(cmap, (7 - 0xF400) & 0xFFFF), put16(cmap, 1); // deltas
+        put16(cmap, 0), put16(cmap, 0); // range offsets
+    }
 
     std::vector<std::uint8_t> file;
     put32(file, 0x00010000);
@@ -120,11 +132,19 @@ TEST(FontFile, FamilyNameAndGlyphsFromTheTables)
     EXPECT_FALSE(fontGlyphIndex(font, 0xF0EED));
     EXPECT_FALSE(fontGlyphIndex(font, U'A'));
 
+    const std::vector<std::uint8_t> older = tinyFont(CharacterMap::basic);
+    EXPECT_EQ(fontGlyphIndex(older, 0xF40A), 7 + 10);
+    EXPECT_FALSE(fontGlyphIndex(older, 0xF0818));
+    EXPECT_FALSE(fontGlyphIndex(older, 0xF410));
+
     // Damaged files are none, never a read past the end.
-    for (std::size_t cut = 0; cut < font.size(); cut += 3) {
-        const std::span<const std::uint8_t> part(font.data(), cut);
-        (void)fontFamilyName(part);
-        (void)fontGlyphIndex(part, 0xF0818);
+    for (const auto& whole : { font, older }) {
+        for (std::size_t cut = 0; cut < whole.size(); ++cut) {
+            const std::span<const std::uint8_t> part(whole.data(), cut);
+            (void)fontFamilyName(part);
+            (void)fontGlyphIndex(part, 0xF0818);
+            (void)fontGlyphIndex(part, 0xF40A);
+        }
     }
     EXPECT_FALSE(fontFamilyName(bytes("not a font at all")));
 }

@@ -1,0 +1,201 @@
+#include "ui/chart_view_win32.h"
+
+#include "core/text_encoding.h"
+#include "core/win32_error.h"
+#include "session/session_time_format.h"
+#include "ui/gdi_objects_win32.h"
+#include "ui/gdiplus_canvas_win32.h"
+#include "ui/theme_win32.h"
+
+namespace zelmar::ui::win32 {
+
+namespace {
+
+constexpr wchar_t className[] = L"DMM5174KChartViewClass";
+
+void drawText(HDC dc, const std::string& utf8, Rect box, UINT format)
+{
+    const std::wstring text = text::utf8ToWide(utf8);
+    RECT r = toRECT(box);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, format | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
+}
+
+} // namespace
+
+std::expected<std::unique_ptr<ChartView>, std::string> ChartView::create(HWND parent, int controlId)
+{
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    static const bool registered = [instance] {
+        WNDCLASSEXW wc {};
+        wc.cbSize = sizeof wc;
+        wc.style = CS_HREDRAW | CS_VREDRAW;
+        wc.lpfnWndProc = &ChartView::windowProc;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        wc.lpszClassName = className;
+        return RegisterClassExW(&wc) != 0;
+    }();
+    if (!registered)
+        return std::unexpected("chart class: " + zelmar::win32::lastErrorText());
+    std::unique_ptr<ChartView> chart(new ChartView());
+    const HWND hwnd = CreateWindowExW(0, className, L"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance, chart.get());
+    if (hwnd == nullptr)
+        return std::unexpected("chart window: " + zelmar::win32::lastErrorText());
+    return chart;
+}
+
+ChartView::~ChartView()
+{
+    if (hwnd_ != nullptr)
+        DestroyWindow(hwnd_);
+}
+
+LRESULT CALLBACK ChartView::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* chart = static_cast<ChartView*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        chart->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(chart));
+    }
+    auto* chart = reinterpret_cast<ChartView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (chart == nullptr)
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        chart->hwnd_ = nullptr;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    return chart->onMessage(message, wParam, lParam);
+}
+
+LRESULT ChartView::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAINT:
+        paintBuffered(hwnd_, [this](HDC dc, const Rect& client) { paint(dc, client); });
+        return 0;
+    case WM_PRINTCLIENT: {
+        RECT client {};
+        GetClientRect(hwnd_, &client);
+        paint(reinterpret_cast<HDC>(wParam), fromRECT(client));
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    default:
+        return DefWindowProcW(hwnd_, message, wParam, lParam);
+    }
+}
+
+void ChartView::invalidate()
+{
+    if (hwnd_ != nullptr)
+        InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void ChartView::append(const Reading& reading)
+{
+    series_.append(reading);
+    invalidate();
+}
+
+void ChartView::rebuild(const RowProvider& rowAt, std::size_t count)
+{
+    series_.clear();
+    series_.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (const std::optional<Reading> reading = rowAt(i))
+            series_.append(*reading);
+    }
+    invalidate();
+}
+
+void ChartView::clear()
+{
+    series_.clear();
+    invalidate();
+}
+
+void ChartView::paint(HDC dc, const Rect& client)
+{
+    const int dpi = uiDpi();
+    fillRect(dc, client, chart_colors::background);
+    frameRect(dc, client, 1, chart_colors::border);
+    const Rect plot = plotRect(client, dpi);
+    if (!plotIsDrawable(plot, dpi))
+        return;
+    SetBkMode(dc, TRANSPARENT);
+    SelectGuard font(dc, themeFont(ThemeFont::chart));
+    if (!series_.currentUnit().empty()) {
+        SetTextColor(dc, colorRef(chart_colors::caption));
+        drawText(dc, series_.currentUnit(),
+            { client.left + scale(6, dpi), client.top + scale(2, dpi), plot.right, plot.top }, DT_LEFT | DT_VCENTER);
+    }
+    const ValueRange range = valueRange(series_.samples());
+    paintAxes(dc, client, plot, range, dpi);
+    paintTrace(dc, plot, range, dpi);
+}
+
+void ChartView::paintAxes(HDC dc, const Rect& client, const Rect& plot, ValueRange range, int dpi)
+{
+    const int line = scaleAtLeastOne(1, dpi);
+    TEXTMETRICW metrics {};
+    GetTextMetricsW(dc, &metrics);
+    const int textHeight = metrics.tmHeight;
+    SetTextColor(dc, colorRef(chart_colors::label));
+    for (const GridLine& grid : gridLines(plot, range)) {
+        fillRect(dc, { plot.left, grid.y, plot.right, grid.y + line },
+            grid.isAxis ? chart_colors::axis : chart_colors::grid);
+        drawText(dc, valueLabel(grid.value),
+            { client.left, grid.y - textHeight / 2, plot.left - scale(4, dpi), grid.y - textHeight / 2 + textHeight },
+            DT_RIGHT);
+    }
+    fillRect(dc, { plot.left, plot.top, plot.left + line, plot.bottom }, chart_colors::axis);
+
+    const auto format = [](double t) { return SessionTimeFormat::time(t); };
+    const int tickLength = scale(3, dpi);
+    const int textTop = plot.bottom + scale(3, dpi);
+    for (const TimeLabel& label : timeLabels(series_.samples(), plot, format)) {
+        const int x = std::min(label.x, plot.right - line);
+        fillRect(dc, { x, plot.bottom, x + line, plot.bottom + tickLength }, chart_colors::axis);
+        const int room = 1000 * dpi / 96; // any width beyond the label's own
+        switch (label.align) {
+        case LabelAlign::left:
+            drawText(dc, label.text, { x, textTop, x + room, textTop + textHeight }, DT_LEFT);
+            break;
+        case LabelAlign::right:
+            drawText(dc, label.text, { plot.right - room, textTop, plot.right, textTop + textHeight }, DT_RIGHT);
+            break;
+        case LabelAlign::centre:
+            drawText(dc, label.text, { x - room, textTop, x + room, textTop + textHeight }, DT_CENTER);
+            break;
+        }
+    }
+}
+
+void ChartView::paintTrace(HDC dc, const Rect& plot, ValueRange range, int dpi)
+{
+    reduceToColumns(series_.samples(), range, plot, columns_);
+    const std::vector<std::vector<Point>> lines = tracePolylines(columns_, plot.left);
+    if (lines.empty())
+        return;
+    if (auto canvas = GdiPlusCanvas::create(dc)) {
+        canvas->setPen(chart_colors::trace, 1.5f * static_cast<float>(dpi) / 96.0f);
+        for (const std::vector<Point>& polyline : lines)
+            canvas->drawPolyline(polyline);
+        return;
+    }
+    const UniquePen pen(CreatePen(PS_SOLID, 2, colorRef(chart_colors::trace)));
+    SelectGuard selected(dc, pen.get());
+    std::vector<POINT> points;
+    for (const std::vector<Point>& polyline : lines) {
+        points.clear();
+        for (const Point& p : polyline)
+            points.push_back({ p.x, p.y });
+        Polyline(dc, points.data(), static_cast<int>(points.size()));
+    }
+}
+
+} // namespace zelmar::ui::win32

@@ -1,0 +1,56 @@
+#pragma once
+
+// The trend chart child window (Windows build only): keeps a ChartSeries of
+// the recorded readings and paints it with axes, one column per pixel, the
+// trace antialiased through GDI+ or with a plain GDI pen when GDI+ is absent.
+
+#include "core/reading.h"
+#include "localization/localization.h"
+#include "ui/chart_model.h"
+
+#include <windows.h>
+
+#include <cstddef>
+#include <expected>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zelmar::ui::win32 {
+
+class ChartView {
+public:
+    using RowProvider = std::function<std::optional<Reading>(std::size_t index)>;
+
+    [[nodiscard]] static std::expected<std::unique_ptr<ChartView>, std::string> create(HWND parent, int controlId);
+    ~ChartView();
+    ChartView(const ChartView&) = delete;
+    ChartView& operator=(const ChartView&) = delete;
+
+    [[nodiscard]] HWND hwnd() const noexcept { return hwnd_; }
+    void append(const Reading& reading);
+    // Replaces the samples with rows 0 to count - 1 of the provider.
+    void rebuild(const RowProvider& rowAt, std::size_t count);
+    void clear();
+    void setLanguage(AppLanguage language) noexcept { language_ = language; }
+    [[nodiscard]] const ChartSeries& series() const noexcept { return series_; }
+
+    void paint(HDC dc, const Rect& client);
+
+private:
+    ChartView() = default;
+    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void invalidate();
+    void paintAxes(HDC dc, const Rect& client, const Rect& plot, ValueRange range, int dpi);
+    void paintTrace(HDC dc, const Rect& plot, ValueRange range, int dpi);
+
+    HWND hwnd_ = nullptr;
+    ChartSeries series_;
+    AppLanguage language_ = AppLanguage::zhTW;
+    std::vector<ChartColumn> columns_; // reused by every paint
+};
+
+} // namespace zelmar::ui::win32

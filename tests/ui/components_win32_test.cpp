@@ -1,0 +1,599 @@
+// The drawing components as real windows under Wine: each is rendered through
+// WM_PRINTCLIENT and its pixels are checked where the portable geometry says
+// they are. Runs at the process's UI DPI (CTest runs it at 96 and at 144).
+
+#include "core/diagnostic_log.h"
+#include "ui/button_icons_win32.h"
+#include "ui/chart_view_win32.h"
+#include "ui/gdiplus_canvas_win32.h"
+#include "ui/icon_card_button_win32.h"
+#include "ui/lcd_panel_win32.h"
+#include "ui/theme_win32.h"
+#include "ui/toolbar_tooltips_win32.h"
+#include "ui/window_capture_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+using namespace zelmar;
+using namespace zelmar::ui;
+using namespace zelmar::ui::win32;
+
+namespace {
+
+constexpr std::uint8_t acv = 0;
+constexpr std::uint8_t dcv = 2;
+constexpr std::uint8_t dcmV = 3;
+constexpr std::uint8_t hfe = 18;
+
+Reading reading(std::string_view text, std::uint8_t code = dcv, DmmFlags flags = {}, int bar = 0, double t = 1.7e9)
+{
+    return Reading(t, code, 0, text, flags, bar);
+}
+
+int count(const ClientImage& image, const Rect& r, Rgb color)
+{
+    int n = 0;
+    for (int y = std::max(r.top, 0); y < std::min(r.bottom, image.height); ++y) {
+        for (int x = std::max(r.left, 0); x < std::min(r.right, image.width); ++x)
+            n += image.at(x, y) == color;
+    }
+    return n;
+}
+
+Point centre(const Rect& r)
+{
+    return { (r.left + r.right) / 2, (r.top + r.bottom) / 2 };
+}
+
+int distance(Rgb a, Rgb b)
+{
+    return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b);
+}
+
+// Runs the thread's messages until the condition holds or a long deadline
+// passes; the deadline only stops a broken test, it measures nothing.
+template <typename Condition> bool pumpUntil(Condition done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+}
+
+// A top-level window that hosts one component and counts the clicks it gets.
+class Host {
+public:
+    Host()
+    {
+        static const bool registered = [] {
+            WNDCLASSEXW wc {};
+            wc.cbSize = sizeof wc;
+            wc.lpfnWndProc = &Host::proc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"ZelmarTestHost";
+            return RegisterClassExW(&wc) != 0;
+        }();
+        EXPECT_TRUE(registered);
+        // A popup: Wine leaves it unmanaged, so hiding it never waits on a
+        // window manager that Xvfb does not run.
+        hwnd = CreateWindowExW(0, L"ZelmarTestHost", L"host", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 900, 600, nullptr,
+            nullptr, GetModuleHandleW(nullptr), nullptr);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~Host() { DestroyWindow(hwnd); }
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    HWND hwnd = nullptr;
+    std::vector<int> clicks;
+
+private:
+    static LRESULT CALLBACK proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        auto* host = reinterpret_cast<Host*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (message == WM_COMMAND && host != nullptr && HIWORD(wParam) == BN_CLICKED) {
+            host->clicks.push_back(LOWORD(wParam));
+            return 0;
+        }
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+};
+
+struct PlacedLcd {
+    Host host;
+    std::unique_ptr<LcdPanel> panel;
+    LcdGeometry geometry;
+
+    explicit PlacedLcd(int width = 96 * 6, int height = 96 * 3)
+    {
+        auto created = LcdPanel::create(host.hwnd, 2001);
+        EXPECT_TRUE(created) << created.error();
+        panel = std::move(*created);
+        MoveWindow(panel->hwnd(), 0, 0, scale(width, uiDpi()), scale(height, uiDpi()), FALSE);
+        ShowWindow(host.hwnd, SW_SHOWNOACTIVATE); // hidden windows collect no update region
+        RECT client {};
+        GetClientRect(panel->hwnd(), &client);
+        geometry = lcdGeometry(fromRECT(client), uiDpi());
+    }
+    ClientImage capture() const { return *captureClient(panel->hwnd()); }
+};
+
+} // namespace
+
+TEST(LcdPanelWindow, PlaceholderIsAllUnlitWithGhostDigits)
+{
+    const PlacedLcd lcd;
+    EXPECT_TRUE(lcd.panel->isShowingPlaceholder());
+    const ClientImage image = lcd.capture();
+    const LcdGeometry& g = lcd.geometry;
+    EXPECT_EQ(image.at(0, 0), lcd_colors::frame);
+    EXPECT_EQ(image.at(g.inner.left, g.inner.top), lcd_colors::background);
+    const Point lamp = centre(g.lamp);
+    EXPECT_EQ(image.at(lamp.x, lamp.y), lcd_colors::ghost);
+    const BarGraphGeometry bar = barGraphGeometry(g.barStrip, uiDpi());
+    for (const Rect& segment : bar.segments)
+        EXPECT_EQ(image.at(centre(segment).x, centre(segment).y), lcd_colors::ghost);
+    EXPECT_EQ(image.at(bar.ticks[0].left, bar.ticks[0].top), lcd_colors::tick);
+    // Nothing lit but the "----" dashes in the digit area.
+    EXPECT_EQ(count(image, g.header, lcd_colors::lit), 0);
+    EXPECT_EQ(count(image, g.leftColumn, lcd_colors::lit), 0);
+    EXPECT_EQ(count(image, g.unitRow1, lcd_colors::lit) + count(image, g.unitRow2, lcd_colors::lit), 0);
+    EXPECT_GT(count(image, g.digits, lcd_colors::lit), 0);
+    EXPECT_TRUE(lcdFaceIsSevenSegment()); // the font beside the executable was loaded
+    EXPECT_GT(count(image, g.digits, lcd_colors::ghost), 50);
+}
+
+TEST(LcdPanelWindow, DcVoltsLightTheirSegmentsSymbolAndUnits)
+{
+    PlacedLcd lcd;
+    DmmFlags flags;
+    flags.hold = true;
+    flags.lowBattery = true;
+    lcd.panel->show(reading("1.234", dcv, flags, 10));
+    const ClientImage image = lcd.capture();
+    const LcdGeometry& g = lcd.geometry;
+    const int dpi = uiDpi();
+    const BarGraphGeometry bar = barGraphGeometry(g.barStrip, dpi);
+    EXPECT_EQ(image.at(centre(bar.segments[9]).x, centre(bar.segments[9]).y), lcd_colors::lit);
+    EXPECT_EQ(image.at(centre(bar.segments[10]).x, centre(bar.segments[10]).y), lcd_colors::ghost);
+
+    const std::array<Rect, 5> rows = leftColumnRows(g.leftColumn);
+    EXPECT_GT(count(image, rows[0], lcd_colors::lit), 20);
+    EXPECT_EQ(count(image, rows[1], lcd_colors::lit), 0); // AC unlit
+    EXPECT_GT(count(image, rows[1], lcd_colors::unlitText), 20);
+
+    const StatusIconBoxes boxes = statusIconBoxes(g.inner, g.unitRow1, dpi);
+    const BatterySymbol battery = batterySymbol(boxes.battery, true, dpi);
+    EXPECT_EQ(image.at(centre(*battery.level).x, centre(*battery.level).y), lcd_colors::lit);
+    // V is lit in row 2, nothing in row 1 but the battery.
+    EXPECT_GT(count(image, g.unitRow2, lcd_colors::lit), 10);
+    EXPECT_EQ(
+        count(image, { g.unitRow1.left, g.unitRow1.top, boxes.battery.left, g.unitRow1.bottom }, lcd_colors::lit), 0);
+    EXPECT_GT(count(image, g.header, lcd_colors::lit), 10); // AUTO and HOLD
+    EXPECT_GT(count(image, g.digits, lcd_colors::lit), 200);
+
+    // The lamp flashes and goes out by its timer.
+    EXPECT_TRUE(lcd.panel->activityLit());
+    const Point lamp = centre(g.lamp);
+    EXPECT_EQ(image.at(lamp.x, lamp.y), lcd_colors::lampLit);
+    EXPECT_TRUE(pumpUntil([&] { return !lcd.panel->activityLit(); }));
+    EXPECT_EQ(lcd.capture().at(lamp.x, lamp.y), lcd_colors::ghost);
+}
+
+TEST(LcdPanelWindow, NegativeRelativeOverloadAndHfe)
+{
+    PlacedLcd lcd;
+    const int dpi = uiDpi();
+    DmmFlags rel;
+    rel.rel = true;
+    lcd.panel->show(reading("-0.052", dcv, rel));
+    ClientImage image = lcd.capture();
+    const LcdGeometry& g = lcd.geometry;
+    // The minus bar is lit; where it lies follows from the font's metrics, so
+    // look for a lit run left of the first digit position.
+    const Rect leftOfDigits { g.digits.left, g.digits.top, g.digits.right - g.digits.width() * 3 / 4, g.digits.bottom };
+    EXPECT_GT(count(image, leftOfDigits, lcd_colors::lit), 4);
+    EXPECT_GT(count(image, g.unitRow1, lcd_colors::lit), 3); // Δ
+
+    lcd.panel->show(reading("hFE", hfe)); // hFE: no unit annunciator
+    image = lcd.capture();
+    const StatusIconBoxes boxes = statusIconBoxes(g.inner, g.unitRow1, dpi);
+    EXPECT_EQ(
+        count(image, { g.unitRow1.left, g.unitRow1.top, boxes.battery.left, g.unitRow2.bottom }, lcd_colors::lit), 0);
+
+    lcd.panel->show(reading("12345", dcmV)); // five cells: a plain string, no ghosts
+    image = lcd.capture();
+    EXPECT_EQ(count(image, g.digits, lcd_colors::ghost), 0);
+    EXPECT_GT(count(image, g.digits, lcd_colors::lit), 100);
+
+    lcd.panel->show(reading("1.0", acv)); // AC
+    image = lcd.capture();
+    EXPECT_EQ(count(image, leftColumnRows(g.leftColumn)[0], lcd_colors::lit), 0);
+    EXPECT_GT(count(image, leftColumnRows(g.leftColumn)[1], lcd_colors::lit), 20);
+
+    lcd.panel->showDisconnected();
+    EXPECT_TRUE(lcd.panel->isShowingPlaceholder());
+    EXPECT_FALSE(lcd.panel->activityLit());
+}
+
+TEST(LcdPanelWindow, TheSameReadingTwiceRepaintsOnlyTheLamp)
+{
+    PlacedLcd lcd;
+    lcd.panel->show(reading("5.000"));
+    ValidateRect(lcd.panel->hwnd(), nullptr);
+    lcd.panel->show(reading("5.000"));
+    RECT update {};
+    ASSERT_TRUE(GetUpdateRect(lcd.panel->hwnd(), &update, FALSE));
+    EXPECT_EQ(fromRECT(update), lcd.geometry.lamp);
+    ValidateRect(lcd.panel->hwnd(), nullptr);
+    lcd.panel->show(reading("5.001"));
+    ASSERT_TRUE(GetUpdateRect(lcd.panel->hwnd(), &update, FALSE));
+    EXPECT_EQ(fromRECT(update).width(), lcd.geometry.client.width());
+}
+
+TEST(LcdPanelWindow, NarrowPanelDropsMinAndTinyPanelDrawsOnlyItsFrame)
+{
+    // A panel whose header holds AUTO HOLD MAX and not MIN, measured with
+    // the header's own font.
+    std::array<int, 4> widths {};
+    {
+        WindowDc screen(nullptr);
+        SelectGuard font(screen.get(), themeFont(ThemeFont::header));
+        for (std::size_t i = 0; i < 4; ++i) {
+            SIZE size {};
+            const std::wstring label(headerLabels[i].begin(), headerLabels[i].end());
+            GetTextExtentPoint32W(screen.get(), label.c_str(), static_cast<int>(label.size()), &size);
+            widths[i] = size.cx;
+        }
+    }
+    const int dpi = uiDpi();
+    const int threeLabels = widths[0] + widths[1] + widths[2] + 2 * scale(12, dpi);
+    // The header spans from inner left + 48 to the lamp's left edge - 6.
+    const PlacedLcd probe(100, 150);
+    const int overhead = probe.geometry.client.width() - probe.geometry.header.width();
+    const int width = (threeLabels + overhead + scale(6, dpi)) * 96 / dpi;
+    const PlacedLcd narrow(width, 150);
+    ASSERT_EQ(headerLabelPositions(narrow.geometry.header, widths, dpi).size(), 3u);
+
+    DmmFlags minOnly;
+    minOnly.manualRange = true;
+    minOnly.min = true;
+    narrow.panel->show(reading("1.0", dcv, minOnly));
+    EXPECT_EQ(count(narrow.capture(), narrow.geometry.header, lcd_colors::lit), 0);
+    DmmFlags maxOnly;
+    maxOnly.manualRange = true;
+    maxOnly.max = true;
+    narrow.panel->show(reading("1.0", dcv, maxOnly));
+    EXPECT_GT(count(narrow.capture(), narrow.geometry.header, lcd_colors::lit), 5);
+
+    const PlacedLcd tiny(12, 12);
+    const ClientImage small = tiny.capture();
+    EXPECT_EQ(small.at(0, 0), lcd_colors::frame);
+}
+
+namespace {
+
+struct PlacedChart {
+    Host host;
+    std::unique_ptr<ChartView> chart;
+    Rect client;
+    Rect plot;
+
+    explicit PlacedChart(int width = 600, int height = 300)
+    {
+        auto created = ChartView::create(host.hwnd, 2002);
+        EXPECT_TRUE(created) << created.error();
+        chart = std::move(*created);
+        MoveWindow(chart->hwnd(), 0, 0, width, height, FALSE);
+        RECT r {};
+        GetClientRect(chart->hwnd(), &r);
+        client = fromRECT(r);
+        plot = plotRect(client, uiDpi());
+    }
+    ClientImage capture() const { return *captureClient(chart->hwnd()); }
+    int rowOf(double v, ValueRange range) const
+    {
+        return plot.bottom - roundHalfAway((v - range.lo) / (range.hi - range.lo) * plot.height());
+    }
+};
+
+} // namespace
+
+TEST(ChartViewWindow, FrameGridAndATraceWhereTheColumnsSayItIs)
+{
+    PlacedChart c;
+    for (int i = 0; i < 100; ++i)
+        c.chart->append(reading(i < 50 ? "1.000" : "3.000", dcv, {}, 0, 1.7e9 + i));
+    const ClientImage image = c.capture();
+    EXPECT_EQ(image.at(0, 0), chart_colors::border);
+    EXPECT_EQ(image.at(c.client.right - 1, c.client.bottom - 1), chart_colors::border);
+    const ValueRange range = valueRange(c.chart->series().samples());
+    const std::vector<GridLine> grid = gridLines(c.plot, range);
+    EXPECT_EQ(image.at(c.plot.left + 3, grid[0].y), chart_colors::axis);
+    EXPECT_EQ(image.at(c.plot.right - 3, grid[4].y), chart_colors::grid);
+    EXPECT_EQ(image.at(c.plot.left, c.plot.top + 3), chart_colors::axis);
+
+    // The trace is flat at 1 for the first half and at 3 for the second.
+    const int x = c.plot.left + c.plot.width() / 4;
+    EXPECT_LT(distance(image.at(x, c.rowOf(1, range)), chart_colors::trace), 90);
+    EXPECT_EQ(image.at(x, c.rowOf(3, range)), chart_colors::background);
+    EXPECT_LT(distance(image.at(c.plot.left + c.plot.width() * 3 / 4, c.rowOf(3, range)), chart_colors::trace), 90);
+    EXPECT_GT(count(image, { c.client.left, c.client.top, c.plot.left, c.client.bottom }, chart_colors::label)
+            + count(image, { c.client.left, c.plot.bottom + 2, c.client.right, c.client.bottom }, chart_colors::label),
+        0);
+}
+
+TEST(ChartViewWindow, AFunctionChangeBreaksTheTraceAndOverloadsDrawNone)
+{
+    PlacedChart c;
+    for (int i = 0; i <= 10; ++i)
+        c.chart->append(reading("1.000", dcv, {}, 0, 1.7e9 + i));
+    for (int i = 20; i <= 30; ++i)
+        c.chart->append(reading("1000", dcmV, {}, 0, 1.7e9 + i)); // mV: a new segment, 1000 on its scale
+    const ValueRange range = valueRange(c.chart->series().samples());
+    ClientImage image = c.capture();
+    // Halfway in time nothing is drawn between the two traces.
+    const int middle = c.plot.left + (c.plot.width() - 1) / 2;
+    int blue = 0;
+    for (int y = c.plot.top; y < c.plot.bottom; ++y)
+        blue += distance(image.at(middle, y), chart_colors::trace) < 200;
+    EXPECT_EQ(blue, 0);
+    EXPECT_LT(distance(image.at(c.plot.left + 2, c.rowOf(1, range)), chart_colors::trace), 120);
+    EXPECT_EQ(c.chart->series().currentUnit(), "mV");
+
+    c.chart->clear();
+    for (int i = 0; i < 10; ++i)
+        c.chart->append(reading("OL", dcv, {}, 0, 1.7e9 + i));
+    image = c.capture();
+    int traced = 0;
+    for (int y = c.plot.top; y < c.plot.bottom; ++y) {
+        for (int x = c.plot.left + 2; x < c.plot.right; ++x)
+            traced += distance(image.at(x, y), chart_colors::trace) < 200;
+    }
+    EXPECT_EQ(traced, 0);
+    // The time axis is still there: a tick below the plot's left edge.
+    EXPECT_EQ(image.at(c.plot.left, c.plot.bottom + 1), chart_colors::axis);
+}
+
+TEST(ChartViewWindow, APlotOfTwentyPixelsDrawsOnlyTheFrame)
+{
+    const int dpi = uiDpi();
+    PlacedChart c(scale(44, dpi) + scale(10, dpi) + scale(20, dpi), 200);
+    c.chart->append(reading("1.0"));
+    const ClientImage image = c.capture();
+    EXPECT_EQ(image.at(0, 0), chart_colors::border);
+    EXPECT_EQ(count(image, c.client.inset(1), chart_colors::background),
+        c.client.inset(1).width() * c.client.inset(1).height());
+}
+
+TEST(ChartViewWindow, WithoutGdiPlusTheTraceIsAPlainTwoPixelLine)
+{
+    log::LogCapture capture;
+    GdiPlusCanvas::resetForTesting(L"zelmar-no-such-gdiplus.dll");
+    {
+        PlacedChart c;
+        for (int i = 0; i < 20; ++i)
+            c.chart->append(reading("2.000", dcv, {}, 0, 1.7e9 + i));
+        const ValueRange range = valueRange(c.chart->series().samples());
+        const ClientImage image = c.capture();
+        const int x = c.plot.left + c.plot.width() / 2;
+        EXPECT_EQ(image.at(x, c.rowOf(2, range)), chart_colors::trace);
+        c.capture(); // a second paint tries nothing again
+    }
+    EXPECT_EQ(capture.count("gdiplus.dll 載入失敗，曲線與商標改走 GDI 後援"), 1);
+    GdiPlusCanvas::resetForTesting(L"gdiplus.dll");
+    EXPECT_TRUE(GdiPlusCanvas::ensureAvailable());
+}
+
+TEST(GdiPlusCanvas, APolylineOfOnePointDrawsNothing)
+{
+    Host host;
+    auto created = ChartView::create(host.hwnd, 1);
+    ASSERT_TRUE(created);
+    WindowDc screen((*created)->hwnd());
+    UniqueMemoryDc dc(CreateCompatibleDC(screen.get()));
+    UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), 20, 20));
+    SelectGuard selected(dc.get(), bitmap.get());
+    fillRect(dc.get(), { 0, 0, 20, 20 }, Rgb { 255, 255, 255 });
+    {
+        auto canvas = GdiPlusCanvas::create(dc.get());
+        ASSERT_TRUE(canvas);
+        canvas->setPen(chart_colors::trace, 3);
+        const Point one[] = { { 10, 10 } };
+        canvas->drawPolyline(one);
+    }
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 0; x < 20; ++x)
+            ASSERT_EQ(GetPixel(dc.get(), x, y) & 0xFFFFFF, 0xFFFFFFu);
+    }
+}
+
+namespace {
+
+struct PlacedCards {
+    Host host;
+    std::vector<std::unique_ptr<IconCardButton>> cards;
+
+    PlacedCards()
+    {
+        const int dpi = uiDpi();
+        const ButtonIconKind kinds[] = { ButtonIconKind::newFile, ButtonIconKind::open, ButtonIconKind::save,
+            ButtonIconKind::play, ButtonIconKind::stop };
+        for (int i = 0; i < 5; ++i) {
+            auto card = IconCardButton::create(
+                host.hwnd, GetModuleHandleW(nullptr), 1101 + i, kinds[i], std::nullopt, "card");
+            EXPECT_TRUE(card) << card.error();
+            MoveWindow((*card)->hwnd(), scale(8 + 48 * i, dpi), scale(8, dpi), scale(40, dpi), scale(36, dpi), FALSE);
+            cards.push_back(std::move(*card));
+        }
+        ShowWindow(host.hwnd, SW_SHOWNOACTIVATE);
+    }
+    HWND at(int i) const { return cards[i]->hwnd(); }
+    static LPARAM point(int x, int y) { return MAKELPARAM(x, y); }
+};
+
+Rgb fillOf(const ClientImage& image)
+{
+    // Left of the icon, away from the border and the corners.
+    return image.at(scale(4, uiDpi()), image.height / 2);
+}
+
+int inkInIcon(const ClientImage& image, Rgb fill, bool pressed = false)
+{
+    const Rect icon = cardIconRect({ 0, 0, image.width, image.height }, uiDpi(), pressed);
+    int ink = 0;
+    for (int y = icon.top; y < icon.bottom; ++y) {
+        for (int x = icon.left; x < icon.right; ++x)
+            ink += distance(image.at(x, y), fill) > 60;
+    }
+    return ink;
+}
+
+} // namespace
+
+TEST(IconCardButtonWindow, LooksFollowPointerAndEnabling)
+{
+    PlacedCards p;
+    const HWND card = p.at(3);
+    ClientImage image = *captureClient(card);
+    EXPECT_EQ(fillOf(image), cardColors(CardLook::normal).fill);
+    EXPECT_EQ(image.at(image.width / 2, 0), cardColors(CardLook::normal).border);
+    EXPECT_GT(inkInIcon(image, cardColors(CardLook::normal).fill), 20);
+
+    SendMessageW(card, WM_MOUSEMOVE, 0, PlacedCards::point(5, 5));
+    EXPECT_EQ(p.cards[3]->look(), CardLook::hot);
+    EXPECT_EQ(fillOf(*captureClient(card)), cardColors(CardLook::hot).fill);
+    SendMessageW(card, WM_LBUTTONDOWN, MK_LBUTTON, PlacedCards::point(5, 5));
+    image = *captureClient(card);
+    EXPECT_EQ(fillOf(image), cardColors(CardLook::pressed).fill);
+    EXPECT_GT(inkInIcon(image, cardColors(CardLook::pressed).fill, true), 20);
+    SendMessageW(card, WM_LBUTTONUP, 0, PlacedCards::point(5, 5));
+    EXPECT_EQ(p.host.clicks, std::vector { 1104 });
+
+    EnableWindow(card, FALSE);
+    image = *captureClient(card);
+    EXPECT_EQ(fillOf(image), cardColors(CardLook::disabled).fill);
+    const Rect icon = cardIconRect({ 0, 0, image.width, image.height }, uiDpi(), false);
+    EXPECT_EQ(count(image, icon, defaultIconColor(ButtonIconKind::play)), 0); // the icon is grey
+}
+
+TEST(IconCardButtonWindow, ClicksFromPointerAndKeys)
+{
+    PlacedCards p;
+    const HWND start = p.at(3);
+    const int outside = scale(200, uiDpi());
+    // Pressed, dragged out, released outside: no click.
+    SendMessageW(start, WM_LBUTTONDOWN, MK_LBUTTON, PlacedCards::point(5, 5));
+    SendMessageW(start, WM_MOUSEMOVE, MK_LBUTTON, PlacedCards::point(outside, 5));
+    EXPECT_EQ(p.cards[3]->look(), CardLook::normal);
+    SendMessageW(start, WM_LBUTTONUP, 0, PlacedCards::point(outside, 5));
+    EXPECT_TRUE(p.host.clicks.empty());
+    // A double click counts as a press.
+    SendMessageW(start, WM_LBUTTONDBLCLK, MK_LBUTTON, PlacedCards::point(5, 5));
+    SendMessageW(start, WM_LBUTTONUP, 0, PlacedCards::point(5, 5));
+    EXPECT_EQ(p.host.clicks.size(), 1u);
+
+    // Space: pressed while held (repeats ignored), one click on release.
+    p.host.clicks.clear();
+    SendMessageW(start, WM_KEYDOWN, VK_SPACE, 0);
+    SendMessageW(start, WM_KEYDOWN, VK_SPACE, 1 << 30);
+    EXPECT_EQ(p.cards[3]->look(), CardLook::pressed);
+    EXPECT_TRUE(p.host.clicks.empty());
+    SendMessageW(start, WM_KEYUP, VK_SPACE, 0);
+    EXPECT_EQ(p.host.clicks, std::vector { 1104 });
+    // Enter: one click on the press.
+    SendMessageW(start, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(p.host.clicks, (std::vector { 1104, 1104 }));
+    // A disabled card sends nothing.
+    EnableWindow(start, FALSE);
+    SendMessageW(start, WM_KEYDOWN, VK_RETURN, 0);
+    SendMessageW(start, WM_LBUTTONDOWN, MK_LBUTTON, PlacedCards::point(5, 5));
+    SendMessageW(start, WM_LBUTTONUP, 0, PlacedCards::point(5, 5));
+    EXPECT_EQ(p.host.clicks.size(), 2u);
+}
+
+TEST(IconCardButtonWindow, ArrowKeysMoveTheFocusAndTheRingShows)
+{
+    PlacedCards p;
+    SetForegroundWindow(p.host.hwnd);
+    SetFocus(p.at(4));
+    ASSERT_EQ(GetFocus(), p.at(4));
+    SendMessageW(p.at(4), WM_KEYDOWN, VK_RIGHT, 0);
+    EXPECT_EQ(GetFocus(), p.at(0)); // wraps
+    SendMessageW(p.at(0), WM_KEYDOWN, VK_UP, 0);
+    EXPECT_EQ(GetFocus(), p.at(4));
+
+    // While recording only Stop is enabled: the focus stays on it.
+    for (int i = 0; i < 4; ++i)
+        EnableWindow(p.at(i), FALSE);
+    SendMessageW(p.at(4), WM_KEYDOWN, VK_RIGHT, 0);
+    EXPECT_EQ(GetFocus(), p.at(4));
+    SendMessageW(p.at(4), WM_KEYDOWN, VK_LEFT, 0);
+    EXPECT_EQ(GetFocus(), p.at(4));
+
+    SendMessageW(p.host.hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    const ClientImage image = *captureClient(p.at(4));
+    const auto ring = focusRing({ 0, 0, image.width, image.height }, uiDpi());
+    int dark = 0;
+    for (int x = ring->rect.left; x < ring->rect.right; ++x)
+        dark += distance(image.at(x, ring->rect.top), focusRingColor) < 120;
+    EXPECT_GT(dark, 3);
+}
+
+TEST(ButtonIcons, TheFontDrawsEveryIconAndTheForcedFallbackToo)
+{
+    ButtonIcons& icons = ButtonIcons::instance();
+    icons.resetForTesting();
+    _putenv_s("ZELMAR_UI_FORCE_ICON_FALLBACK", "0");
+    for (int k = 0; k < buttonIconKindCount; ++k)
+        EXPECT_TRUE(icons.usesFont(static_cast<ButtonIconKind>(k))) << k;
+
+    log::LogCapture capture;
+    icons.resetForTesting();
+    _putenv_s("ZELMAR_UI_FORCE_ICON_FALLBACK", "1");
+    for (int k = 0; k < buttonIconKindCount; ++k) {
+        const auto kind = static_cast<ButtonIconKind>(k);
+        EXPECT_FALSE(icons.usesFont(kind));
+        const std::vector<std::uint8_t> coverage = geometricIconCoverage(kind, 20);
+        const auto inked = std::count_if(coverage.begin(), coverage.end(), [](std::uint8_t c) { return c > 128; });
+        EXPECT_GT(inked, 30) << k;
+        EXPECT_LT(inked, 400) << k;
+        EXPECT_NE(icons.draw(kind, 20, Rgb { 0, 0, 0 }), nullptr);
+    }
+    EXPECT_EQ(capture.count("按鈕圖示：ZELMAR_UI_FORCE_ICON_FALLBACK=1，強制走幾何後援"), 1);
+    _putenv_s("ZELMAR_UI_FORCE_ICON_FALLBACK", "");
+    icons.resetForTesting();
+}
+
+TEST(ToolbarTooltips, OneTipPerCardFollowsItsText)
+{
+    PlacedCards p;
+    auto tips = ToolbarTooltips::create(p.host.hwnd);
+    ASSERT_NE(tips->hwnd(), nullptr);
+    tips->add(1101, p.at(0), "New file");
+    tips->add(1102, p.at(3), "Start");
+    EXPECT_EQ(SendMessageW(tips->hwnd(), TTM_GETTOOLCOUNT, 0, 0), 4); // each card as window and as rectangle
+    tips->setText(1102, "Start recording");
+    wchar_t text[80] = {};
+    TTTOOLINFOW info {};
+    info.cbSize = sizeof info;
+    info.hwnd = p.host.hwnd;
+    info.uId = 1102;
+    info.lpszText = text;
+    SendMessageW(tips->hwnd(), TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&info));
+    EXPECT_STREQ(text, L"Start recording");
+    tips->updateRects();
+    tips->dismiss();
+}
