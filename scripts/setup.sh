@@ -15,7 +15,7 @@ if [ "${1:-}" != "--linux" ]; then
   packages+=(
     mingw-w64 g++-mingw-w64-x86-64-posix
     wine xvfb xauth
-    fonts-dseg fonts-materialdesignicons-webfont fonts-wqy-microhei
+    fonts-dseg fonts-materialdesignicons-webfont fonts-wqy-microhei fonts-dejavu-core
     dpkg-dev fakeroot
   )
 fi

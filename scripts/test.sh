@@ -57,9 +57,9 @@ PY
 
 start_wine() {
   export WINEPREFIX="$root/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  if [ ! -f "$WINEPREFIX/.zelmar-fonts" ]; then
     echo "==> creating the Wine prefix"
-    wineboot -i >/dev/null 2>&1
+    bash scripts/wine-prefix.sh "$WINEPREFIX"
     wineserver -w
   fi
   # One server for the whole run: each later start of a program is fast.

@@ -10,13 +10,5 @@ export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installer prompts: nothing here needs them.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-if [ ! -f "$prefix/system.reg" ]; then
-  mkdir -p "$(dirname "$prefix")"
-  (
-    flock 9
-    if [ ! -f "$prefix/system.reg" ]; then
-      wineboot -i >/dev/null 2>&1 || true
-    fi
-  ) 9>"$prefix.lock"
-fi
+bash "$(dirname "$0")/wine-prefix.sh" "$prefix"
 exec wine "$@"

@@ -158,9 +158,13 @@ std::vector<std::vector<Point>> tracePolylines(std::span<const ChartColumn> colu
         if (previous == nullptr || previous->segment != c.segment)
             lines.emplace_back();
         const int x = plotLeft + static_cast<int>(i);
+        // Through both extremes in the order that retraces the least: an
+        // antialiased stroke costs by its length.
+        const bool minFirst = std::abs(c.firstY - c.minY) + std::abs(c.maxY - c.lastY)
+            <= std::abs(c.firstY - c.maxY) + std::abs(c.minY - c.lastY);
         add({ x, c.firstY });
-        add({ x, c.minY });
-        add({ x, c.maxY });
+        add({ x, minFirst ? c.minY : c.maxY });
+        add({ x, minFirst ? c.maxY : c.minY });
         add({ x, c.lastY });
         previous = &c;
     }

@@ -89,7 +89,7 @@ void reduceToColumns(
 
 // The trace as connected polylines: columns of one segment that follow each
 // other with data between them are joined; segments never are. Each column
-// adds its first, min, max and last rows, which draws the joins and the
+// adds its first row, both extremes and its last row, which draws the joins and the
 // column's vertical span in one stroke. A lone point becomes a one-pixel
 // stroke so that it shows.
 [[nodiscard]] std::vector<std::vector<Point>> tracePolylines(std::span<const ChartColumn> columns, int plotLeft);

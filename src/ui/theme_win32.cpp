@@ -49,7 +49,7 @@ HFONT themeFont(ThemeFont font) noexcept
         return std::array<UniqueFont, 5> {
             UniqueFont(createThemeFont(L"Segoe UI", points(11), FW_BOLD)),
             UniqueFont(createThemeFont(L"Segoe UI", points(12), FW_BOLD)),
-            UniqueFont(createThemeFont(L"Segoe UI", points(9), FW_NORMAL)),
+            UniqueFont(createThemeFont(L"Segoe UI", points(8), FW_NORMAL)),
             UniqueFont(createThemeFont(L"Microsoft JhengHei UI", points(10), FW_NORMAL)),
             UniqueFont(createThemeFont(L"Microsoft JhengHei UI", points(10), FW_BOLD)),
         };

@@ -19,7 +19,7 @@ namespace zelmar::ui::win32 {
 enum class ThemeFont {
     header, // "Segoe UI" bold 11 pt: the LCD's mode annunciators
     label, // "Segoe UI" bold 12 pt: the LCD's left column and units
-    chart, // "Segoe UI" 9 pt: the chart's caption and axis labels
+    chart, // "Segoe UI" 8 pt: the chart's caption and axis labels, narrow enough for "-20.35" left of the plot
     interface, // "Microsoft JhengHei UI" 10 pt
     interfaceBold,
 };

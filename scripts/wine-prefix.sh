@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Makes sure a private Wine prefix exists and draws like every other run:
+# the interface's font faces, which Wine lacks, are mapped to packaged ones
+# (DejaVu for Segoe UI and Consolas, WenQuanYi for Microsoft JhengHei UI).
+# Usage: wine-prefix.sh PREFIX. Safe to run again and from several processes.
+set -euo pipefail
+prefix="$1"
+export WINEPREFIX="$prefix"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+marker="$prefix/.zelmar-fonts"
+[ -f "$marker" ] && exit 0
+mkdir -p "$(dirname "$prefix")"
+(
+  flock 9
+  [ -f "$marker" ] && exit 0
+  if [ ! -f "$prefix/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1 || true
+  fi
+  reg=$(mktemp --suffix=.reg)
+  cat >"$reg" <<'REG'
+REGEDIT4
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
+"Microsoft JhengHei UI"="WenQuanYi Micro Hei"
+"Segoe UI"="DejaVu Sans"
+"Consolas"="DejaVu Sans Mono"
+REG
+  wine regedit /S "$reg" >/dev/null 2>&1
+  rm -f "$reg"
+  touch "$marker"
+) 9>"$prefix.lock"

@@ -1,0 +1,212 @@
+// Writes PNG pictures of the drawing components in telling states, for a
+// person to judge: ui_screenshots.exe OUTPUT-FOLDER. The UI DPI comes from
+// ZELMAR_UI_DPI as in the program; the file names carry it.
+
+#include "ui/button_icons_win32.h"
+#include "ui/chart_view_win32.h"
+#include "ui/icon_card_button_win32.h"
+#include "ui/lcd_panel_win32.h"
+#include "ui/png_encode.h"
+#include "ui/theme_win32.h"
+#include "ui/window_capture_win32.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace zelmar;
+using namespace zelmar::ui;
+using namespace zelmar::ui::win32;
+
+namespace {
+
+std::filesystem::path outputDir;
+int failures = 0;
+
+void save(const ClientImage& image, const std::string& name)
+{
+    const std::vector<std::uint8_t> png = encodePng(image.width, image.height, image.pixels);
+    const std::filesystem::path path = outputDir / (name + "-" + std::to_string(uiDpi()) + "dpi.png");
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    if (!out) {
+        std::fprintf(stderr, "cannot write %s\n", path.string().c_str());
+        ++failures;
+    }
+}
+
+void capture(HWND hwnd, const std::string& name)
+{
+    if (const auto image = captureClient(hwnd))
+        save(*image, name);
+    else
+        ++failures;
+}
+
+LRESULT CALLBACK hostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+HWND makeHost()
+{
+    WNDCLASSEXW wc {};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = hostProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ZelmarScreenshotHost";
+    RegisterClassExW(&wc);
+    // A popup is unmanaged under Wine: nothing waits on a window manager.
+    const HWND host = CreateWindowExW(
+        0, wc.lpszClassName, L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 1200, 900, nullptr, nullptr, wc.hInstance, nullptr);
+    ShowWindow(host, SW_SHOWNOACTIVATE);
+    return host;
+}
+
+Reading reading(std::string_view text, std::uint8_t code, int range, DmmFlags flags, int bar, double t = 1.7e9)
+{
+    return Reading(t, code, range, text, flags, bar);
+}
+
+void lcdPictures(HWND host)
+{
+    auto panel = LcdPanel::create(host, 1);
+    if (!panel) {
+        ++failures;
+        return;
+    }
+    LcdPanel& lcd = **panel;
+    MoveWindow(lcd.hwnd(), 0, 0, scale(520, uiDpi()), scale(260, uiDpi()), FALSE);
+    const auto shot = [&](const std::string& name) {
+        // The lamp's pulse would end by a timer; pictures show it lit.
+        capture(lcd.hwnd(), "lcd-" + name);
+    };
+    shot("disconnected");
+    DmmFlags autoRange;
+    lcd.show(reading("1.234", 2, 0, autoRange, 12));
+    shot("dc-volts");
+    DmmFlags manual;
+    manual.manualRange = true;
+    lcd.show(reading(" OL.", 6, 4, manual, 30));
+    shot("overload-megohm");
+    DmmFlags rel;
+    rel.rel = true;
+    rel.hold = true;
+    rel.barNegative = true;
+    lcd.show(reading("-0.052", 3, 0, rel, 3));
+    shot("negative-relative-millivolts");
+    DmmFlags battery;
+    battery.lowBattery = true;
+    battery.apo = true;
+    lcd.show(reading("123", 18, 0, battery, 0));
+    shot("hfe-low-battery");
+    lcd.show(reading("25.07", 0, 1, {}, 8));
+    shot("ac-volts");
+    MoveWindow(lcd.hwnd(), 0, 0, scale(260, uiDpi()), scale(170, uiDpi()), FALSE);
+    shot("ac-volts-narrow");
+}
+
+void chartPictures(HWND host)
+{
+    auto created = ChartView::create(host, 2);
+    if (!created) {
+        ++failures;
+        return;
+    }
+    ChartView& chart = **created;
+    MoveWindow(chart.hwnd(), 0, 0, scale(640, uiDpi()), scale(300, uiDpi()), FALSE);
+    capture(chart.hwnd(), "chart-empty");
+    const double t0 = 1.7e9;
+    char text[32];
+    for (int i = 0; i < 120; ++i) { // volts, two minutes
+        std::snprintf(text, sizeof text, "%.3f", 5.0 + 2.0 * std::sin(i / 10.0));
+        chart.append(reading(text, 2, 0, {}, 0, t0 + i));
+    }
+    for (int i = 120; i < 135; ++i) // overload: a gap
+        chart.append(reading("OL", 2, 0, {}, 0, t0 + i));
+    for (int i = 135; i < 240; ++i) { // then millivolts: a new trace
+        std::snprintf(text, sizeof text, "%.1f", 350.0 + 120.0 * std::cos(i / 7.0));
+        chart.append(reading(text, 3, 0, {}, 0, t0 + i));
+    }
+    capture(chart.hwnd(), "chart-two-functions-overload-gap");
+    chart.clear();
+    chart.append(reading("1.000", 2, 0, {}, 0, t0));
+    capture(chart.hwnd(), "chart-one-sample");
+}
+
+// The five cards side by side in one state.
+void cardRow(HWND host, const std::string& name, const std::function<void(IconCardButton&)>& setState)
+{
+    const ButtonIconKind kinds[] = { ButtonIconKind::newFile, ButtonIconKind::open, ButtonIconKind::save,
+        ButtonIconKind::play, ButtonIconKind::stop };
+    const int dpi = uiDpi();
+    const int w = scale(40, dpi);
+    const int h = scale(36, dpi);
+    const int gap = scale(8, dpi);
+    ClientImage row;
+    row.width = 5 * w + 6 * gap;
+    row.height = h + 2 * gap;
+    row.pixels.assign(static_cast<std::size_t>(row.width) * row.height, 0xFFFFFF);
+    for (int i = 0; i < 5; ++i) {
+        auto card = IconCardButton::create(host, GetModuleHandleW(nullptr), 1101 + i, kinds[i], std::nullopt, "card");
+        if (!card) {
+            ++failures;
+            return;
+        }
+        MoveWindow((*card)->hwnd(), 0, 0, w, h, FALSE);
+        setState(**card);
+        const auto image = captureClient((*card)->hwnd());
+        if (!image) {
+            ++failures;
+            return;
+        }
+        const int left = gap + i * (w + gap);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x)
+                row.pixels[static_cast<std::size_t>(y + gap) * row.width + left + x]
+                    = image->pixels[static_cast<std::size_t>(y) * w + x];
+        }
+    }
+    save(row, "cards-" + name);
+}
+
+void cardPictures(HWND host)
+{
+    cardRow(host, "normal", [](IconCardButton&) {});
+    cardRow(host, "hot", [](IconCardButton& c) { SendMessageW(c.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3)); });
+    cardRow(host, "pressed", [](IconCardButton& c) {
+        SendMessageW(c.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+        ReleaseCapture();
+        SendMessageW(c.hwnd(), WM_KEYDOWN, VK_SPACE, 0); // pressed by the keyboard, no capture needed
+    });
+    cardRow(host, "disabled", [](IconCardButton& c) { EnableWindow(c.hwnd(), FALSE); });
+    cardRow(host, "focused", [host](IconCardButton& c) {
+        SetForegroundWindow(host);
+        SetFocus(c.hwnd());
+        SendMessageW(host, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    });
+    _putenv_s("ZELMAR_UI_FORCE_ICON_FALLBACK", "1");
+    ButtonIcons::instance().resetForTesting();
+    cardRow(host, "normal-drawn-icons", [](IconCardButton&) {});
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: ui_screenshots OUTPUT-FOLDER\n");
+        return 2;
+    }
+    outputDir = argv[1];
+    const HWND host = makeHost();
+    lcdPictures(host);
+    chartPictures(host);
+    cardPictures(host);
+    DestroyWindow(host);
+    return failures == 0 ? 0 : 1;
+}
