@@ -391,6 +391,15 @@ TEST(ChartViewWindow, WithoutGdiPlusTheTraceIsAPlainTwoPixelLine)
         const int x = c.plot.left + c.plot.width() / 2;
         EXPECT_EQ(image.at(x, c.rowOf(2, range)), chart_colors::trace);
         c.capture(); // a second paint tries nothing again
+
+        // The cards draw their rounded shape with GDI.
+        auto card = IconCardButton::create(c.host.hwnd, GetModuleHandleW(nullptr), 1102, ButtonIconKind::play,
+            std::nullopt, "Start");
+        ASSERT_TRUE(card);
+        MoveWindow((*card)->hwnd(), 0, 0, scale(40, uiDpi()), scale(36, uiDpi()), FALSE);
+        const ClientImage cardImage = *captureClient((*card)->hwnd());
+        EXPECT_EQ(cardImage.at(cardImage.width / 2, 0), cardColors(CardLook::normal).border);
+        EXPECT_EQ(cardImage.at(scale(4, uiDpi()), cardImage.height / 2), cardColors(CardLook::normal).fill);
     }
     EXPECT_EQ(capture.count("gdiplus.dll 載入失敗，曲線與商標改走 GDI 後援"), 1);
     GdiPlusCanvas::resetForTesting(L"gdiplus.dll");
