@@ -246,7 +246,8 @@ HBITMAP ButtonIcons::draw(ButtonIconKind kind, int size, Rgb color)
     if (!bitmap)
         bitmap = colouredBitmap(geometricIconCoverage(kind, size), size, color);
     const HBITMAP handle = bitmap.get();
-    cache_.emplace(key, std::move(bitmap));
+    if (handle != nullptr) // a failure is tried again next time
+        cache_.emplace(key, std::move(bitmap));
     return handle;
 }
 

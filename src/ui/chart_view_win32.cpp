@@ -60,6 +60,8 @@ LRESULT CALLBACK ChartView::windowProc(HWND hwnd, UINT message, WPARAM wParam, L
 {
     if (message == WM_NCCREATE) {
         auto* chart = static_cast<ChartView*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        if (chart == nullptr)
+            return FALSE; // created by class name alone: nothing to bind
         chart->hwnd_ = hwnd;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(chart));
     }

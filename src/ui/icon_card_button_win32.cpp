@@ -24,7 +24,8 @@ void drawCardShape(HDC dc, const Rect& card, CardColors colors, int dpi)
         canvas->setPen(colors.border, 1.0f);
         // GDI+ centres pixels on whole coordinates: a 1-pixel line through the
         // outermost pixels' centres covers exactly them.
-        if (canvas->roundedRect(card.left, card.top, card.right - 1, card.bottom - 1, radius, colors.fill, true))
+        if (canvas->hasPen()
+            && canvas->roundedRect(card.left, card.top, card.right - 1, card.bottom - 1, radius, colors.fill, true))
             return;
     }
     const UniquePen pen(CreatePen(PS_SOLID, 1, colorRef(colors.border)));
@@ -42,7 +43,7 @@ void drawFocusRing(HDC dc, const Rect& card, int dpi)
     const Rect& r = ring->rect;
     if (auto canvas = GdiPlusCanvas::create(dc)) {
         canvas->setDottedPen(focusRingColor, 1.0f);
-        if (ring->radius > 0
+        if (ring->radius > 0 && canvas->hasPen()
             && canvas->roundedRect(r.left, r.top, r.right - 1, r.bottom - 1, ring->radius, std::nullopt, true))
             return;
     }
@@ -102,6 +103,8 @@ LRESULT CALLBACK IconCardButton::windowProc(HWND hwnd, UINT message, WPARAM wPar
 {
     if (message == WM_NCCREATE) {
         auto* card = static_cast<IconCardButton*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        if (card == nullptr)
+            return FALSE; // created by class name alone: nothing to bind
         card->hwnd_ = hwnd;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(card));
     }

@@ -382,12 +382,12 @@ AcSymbol acSymbol(const Rect& box, int dpi)
     AcSymbol s;
     s.penWidth = scaleAtLeastOne(2, dpi);
     const double w = box.width();
-    const double h = box.height();
-    const double mid = (box.top + box.bottom) / 2.0;
+    // Halves are integer divisions, as everywhere in the panel's geometry.
+    const int mid = (box.top + box.bottom) / 2;
+    const int amplitude = (box.height() - s.penWidth) / 2;
     for (int i = 0; i <= 32; ++i) {
         const double phase = 2.0 * std::numbers::pi * i / 32.0;
-        s.points[i]
-            = { box.left + roundHalfAway(w * i / 32.0), roundHalfAway(mid - std::sin(phase) * (h - s.penWidth) / 2.0) };
+        s.points[i] = { box.left + roundHalfAway(w * i / 32.0), roundHalfAway(mid - std::sin(phase) * amplitude) };
     }
     return s;
 }

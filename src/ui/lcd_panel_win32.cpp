@@ -96,6 +96,8 @@ LRESULT CALLBACK LcdPanel::windowProc(HWND hwnd, UINT message, WPARAM wParam, LP
 {
     if (message == WM_NCCREATE) {
         auto* panel = static_cast<LcdPanel*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        if (panel == nullptr)
+            return FALSE; // created by class name alone: nothing to bind
         panel->hwnd_ = hwnd;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(panel));
     }

@@ -15,7 +15,9 @@ POINT toPOINT(Point p)
 
 void fillEllipse(HDC dc, const Rect& box, Rgb color, int penWidth)
 {
-    const UniquePen pen(CreatePen(PS_SOLID, penWidth, colorRef(color)));
+    // Inside the frame: a wider pen would spill past the box, and the lamp
+    // repaints only its box when it goes out.
+    const UniquePen pen(CreatePen(PS_INSIDEFRAME, penWidth, colorRef(color)));
     const UniqueBrush brush(CreateSolidBrush(colorRef(color)));
     SelectGuard selectedPen(dc, pen.get());
     SelectGuard selectedBrush(dc, brush.get());

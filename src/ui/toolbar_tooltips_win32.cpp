@@ -44,7 +44,8 @@ std::unique_ptr<ToolbarTooltips> ToolbarTooltips::create(HWND owner)
 
 ToolbarTooltips::~ToolbarTooltips()
 {
-    if (hwnd_ != nullptr)
+    // The owner takes its owned tooltip with it when it goes first.
+    if (hwnd_ != nullptr && IsWindow(hwnd_))
         DestroyWindow(hwnd_);
 }
 

@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 using namespace zelmar;
@@ -111,6 +112,21 @@ private:
     }
 };
 
+// The header labels' widths in the header's own font.
+std::array<int, 4> headerWidths()
+{
+    std::array<int, 4> widths {};
+    WindowDc screen(nullptr);
+    SelectGuard font(screen.get(), themeFont(ThemeFont::header));
+    for (std::size_t i = 0; i < 4; ++i) {
+        SIZE size {};
+        const std::wstring label(headerLabels[i].begin(), headerLabels[i].end());
+        GetTextExtentPoint32W(screen.get(), label.c_str(), static_cast<int>(label.size()), &size);
+        widths[i] = size.cx;
+    }
+    return widths;
+}
+
 struct PlacedLcd {
     Host host;
     std::unique_ptr<LcdPanel> panel;
@@ -181,7 +197,17 @@ TEST(LcdPanelWindow, DcVoltsLightTheirSegmentsSymbolAndUnits)
     EXPECT_GT(count(image, g.unitRow2, lcd_colors::lit), 10);
     EXPECT_EQ(
         count(image, { g.unitRow1.left, g.unitRow1.top, boxes.battery.left, g.unitRow1.bottom }, lcd_colors::lit), 0);
-    EXPECT_GT(count(image, g.header, lcd_colors::lit), 10); // AUTO and HOLD
+    // AUTO and HOLD are lit, MAX and MIN are not: each label's own box.
+    const std::array<int, 4> widths = headerWidths();
+    const std::vector<int> xs = headerLabelPositions(g.header, widths, dpi);
+    ASSERT_EQ(xs.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        const Rect label { xs[i], g.header.top, xs[i] + widths[i], g.header.bottom };
+        if (i < 2)
+            EXPECT_GT(count(image, label, lcd_colors::lit), 5) << i;
+        else
+            EXPECT_EQ(count(image, label, lcd_colors::lit), 0) << i;
+    }
     EXPECT_GT(count(image, g.digits, lcd_colors::lit), 200);
 
     // The lamp flashes and goes out by its timer.
@@ -201,17 +227,21 @@ TEST(LcdPanelWindow, NegativeRelativeOverloadAndHfe)
     lcd.panel->show(reading("-0.052", dcv, rel));
     ClientImage image = lcd.capture();
     const LcdGeometry& g = lcd.geometry;
-    // The minus bar is lit; where it lies follows from the font's metrics, so
-    // look for a lit run left of the first digit position.
-    const Rect leftOfDigits { g.digits.left, g.digits.top, g.digits.right - g.digits.width() * 3 / 4, g.digits.bottom };
-    EXPECT_GT(count(image, leftOfDigits, lcd_colors::lit), 4);
+    // The minus bar lies left of the first digit; where exactly follows from
+    // the font's metrics, so compare with the same text without its sign.
+    const Rect leftHalf { g.digits.left, g.digits.top, (g.digits.left + g.digits.right) / 2, g.digits.bottom };
+    const int withSign = count(image, leftHalf, lcd_colors::lit);
     EXPECT_GT(count(image, g.unitRow1, lcd_colors::lit), 3); // Δ
+    lcd.panel->show(reading("0.052", dcv, rel));
+    const int withoutSign = count(lcd.capture(), leftHalf, lcd_colors::lit);
+    EXPECT_GT(withSign, withoutSign + 20);
 
     lcd.panel->show(reading("hFE", hfe)); // hFE: no unit annunciator
     image = lcd.capture();
     const StatusIconBoxes boxes = statusIconBoxes(g.inner, g.unitRow1, dpi);
     EXPECT_EQ(
-        count(image, { g.unitRow1.left, g.unitRow1.top, boxes.battery.left, g.unitRow2.bottom }, lcd_colors::lit), 0);
+        count(image, { g.unitRow1.left, g.unitRow1.top, boxes.battery.left, g.unitRow1.bottom }, lcd_colors::lit), 0);
+    EXPECT_EQ(count(image, g.unitRow2, lcd_colors::lit), 0);
 
     lcd.panel->show(reading("12345", dcmV)); // five cells: a plain string, no ghosts
     image = lcd.capture();
@@ -226,6 +256,44 @@ TEST(LcdPanelWindow, NegativeRelativeOverloadAndHfe)
     lcd.panel->showDisconnected();
     EXPECT_TRUE(lcd.panel->isShowingPlaceholder());
     EXPECT_FALSE(lcd.panel->activityLit());
+}
+
+// What the window shows on the screen, as its own partial repaints left it.
+ClientImage screenImage(HWND hwnd)
+{
+    RECT r {};
+    GetClientRect(hwnd, &r);
+    ClientImage image;
+    image.width = r.right;
+    image.height = r.bottom;
+    image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
+    WindowDc window(hwnd);
+    UniqueMemoryDc dc(CreateCompatibleDC(window.get()));
+    BITMAPINFO info {};
+    info.bmiHeader = { sizeof(BITMAPINFOHEADER), image.width, -image.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0 };
+    void* bits = nullptr;
+    UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    {
+        SelectGuard selected(dc.get(), bitmap.get());
+        BitBlt(dc.get(), 0, 0, image.width, image.height, window.get(), 0, 0, SRCCOPY);
+        GdiFlush();
+    }
+    std::memcpy(image.pixels.data(), bits, image.pixels.size() * 4);
+    for (std::uint32_t& p : image.pixels)
+        p &= 0xFFFFFF;
+    return image;
+}
+
+TEST(LcdPanelWindow, TheLampGoesOutWithoutATrace)
+{
+    PlacedLcd lcd;
+    lcd.panel->show(reading("1.000")); // a new state: the whole panel repaints with the lamp lit
+    UpdateWindow(lcd.panel->hwnd());
+    ASSERT_TRUE(pumpUntil([&] { return !lcd.panel->activityLit(); }));
+    UpdateWindow(lcd.panel->hwnd()); // only the lamp's box repaints
+    const ClientImage shown = screenImage(lcd.panel->hwnd());
+    EXPECT_EQ(shown.at(centre(lcd.geometry.lamp).x, centre(lcd.geometry.lamp).y), lcd_colors::ghost);
+    EXPECT_EQ(count(shown, lcd.geometry.lamp.inset(-scale(3, uiDpi())), lcd_colors::lampLit), 0);
 }
 
 TEST(LcdPanelWindow, TheSameReadingTwiceRepaintsOnlyTheLamp)
@@ -247,17 +315,7 @@ TEST(LcdPanelWindow, NarrowPanelDropsMinAndTinyPanelDrawsOnlyItsFrame)
 {
     // A panel whose header holds AUTO HOLD MAX and not MIN, measured with
     // the header's own font.
-    std::array<int, 4> widths {};
-    {
-        WindowDc screen(nullptr);
-        SelectGuard font(screen.get(), themeFont(ThemeFont::header));
-        for (std::size_t i = 0; i < 4; ++i) {
-            SIZE size {};
-            const std::wstring label(headerLabels[i].begin(), headerLabels[i].end());
-            GetTextExtentPoint32W(screen.get(), label.c_str(), static_cast<int>(label.size()), &size);
-            widths[i] = size.cx;
-        }
-    }
+    const std::array<int, 4> widths = headerWidths();
     const int dpi = uiDpi();
     const int threeLabels = widths[0] + widths[1] + widths[2] + 2 * scale(12, dpi);
     // The header spans from inner left + 48 to the lamp's left edge - 6.
@@ -389,12 +447,15 @@ TEST(ChartViewWindow, WithoutGdiPlusTheTraceIsAPlainTwoPixelLine)
         const ValueRange range = valueRange(c.chart->series().samples());
         const ClientImage image = c.capture();
         const int x = c.plot.left + c.plot.width() / 2;
-        EXPECT_EQ(image.at(x, c.rowOf(2, range)), chart_colors::trace);
+        const int y = c.rowOf(2, range);
+        EXPECT_EQ(image.at(x, y), chart_colors::trace);
+        // Two pixels wide: one more row of the trace colour beside it.
+        EXPECT_TRUE(image.at(x, y - 1) == chart_colors::trace || image.at(x, y + 1) == chart_colors::trace);
         c.capture(); // a second paint tries nothing again
 
         // The cards draw their rounded shape with GDI.
-        auto card = IconCardButton::create(c.host.hwnd, GetModuleHandleW(nullptr), 1102, ButtonIconKind::play,
-            std::nullopt, "Start");
+        auto card = IconCardButton::create(
+            c.host.hwnd, GetModuleHandleW(nullptr), 1102, ButtonIconKind::play, std::nullopt, "Start");
         ASSERT_TRUE(card);
         MoveWindow((*card)->hwnd(), 0, 0, scale(40, uiDpi()), scale(36, uiDpi()), FALSE);
         const ClientImage cardImage = *captureClient((*card)->hwnd());

@@ -229,11 +229,13 @@ TEST(LcdSymbols, LeftColumnBlocksAtTheirThresholds)
     EXPECT_EQ(dc.dashes[1], (Rect { 10, 7, 16, 9 }));
     EXPECT_EQ(dc.dashes[2], (Rect { 22, 7, 28, 9 }));
 
-    const AcSymbol ac = acSymbol({ 0, 0, 32, 10 }, 96);
-    EXPECT_EQ(ac.points[0], (Point { 0, 5 }));
+    // A box 9 high, as at 96 DPI: centre row 4, amplitude (9 - 2) / 2 = 3.
+    const AcSymbol ac = acSymbol({ 0, 0, 32, 9 }, 96);
+    EXPECT_EQ(ac.points[0], (Point { 0, 4 }));
     EXPECT_EQ(ac.points[8], (Point { 8, 1 })); // the first half rises
-    EXPECT_EQ(ac.points[24], (Point { 24, 9 }));
-    EXPECT_EQ(ac.points[32], (Point { 32, 5 }));
+    EXPECT_EQ(ac.points[16], (Point { 16, 4 }));
+    EXPECT_EQ(ac.points[24], (Point { 24, 7 }));
+    EXPECT_EQ(ac.points[32], (Point { 32, 4 }));
 
     EXPECT_FALSE(diodeSymbol({ 0, 0, 14, 30 }, 96)); // width 8
     EXPECT_FALSE(diodeSymbol({ 0, 0, 44, 8 }, 96)); // height 4
