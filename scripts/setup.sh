@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  nlohmann-json3-dev googletest libgtest-dev libgmock-dev libbenchmark-dev
+  nlohmann-json3-dev googletest libgtest-dev libgmock-dev libbenchmark-dev libsimdjson-dev
   libssl-dev libcurl4-openssl-dev
   opencc libopencc-data
 )

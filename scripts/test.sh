@@ -57,6 +57,15 @@ PY
 
 start_wine() {
   export WINEPREFIX="$root/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  # The display comes first: Wine's desktop process, started with the
+  # server below, binds to the display it finds then, and without one no
+  # window can ever be created in this run.
+  local display=99
+  while [ -e "/tmp/.X${display}-lock" ]; do display=$((display + 1)); done
+  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$display"
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display}" ] && break; sleep 0.1; done
   if [ ! -f "$WINEPREFIX/.zelmar-fonts" ]; then
     echo "==> creating the Wine prefix"
     bash scripts/wine-prefix.sh "$WINEPREFIX"
@@ -68,11 +77,6 @@ start_wine() {
   # first test, they would inherit its output pipe and CTest would wait on
   # it for as long as the server lives.
   wineboot </dev/null >/dev/null 2>&1
-  local display=99
-  while [ -e "/tmp/.X${display}-lock" ]; do display=$((display + 1)); done
-  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$display"
 }
 
 stop_wine() {

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 #include <thread>
 
 using namespace zelmar;
@@ -57,6 +58,23 @@ int distance(Rgb a, Rgb b)
     return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b);
 }
 
+// A component or window the test cannot go on without: a failure to make it
+// ends the test with the reason instead of a crash further on.
+template <typename T> T require(std::expected<T, std::string> made)
+{
+    if (!made)
+        throw std::runtime_error(made.error());
+    return std::move(*made);
+}
+
+ClientImage picture(HWND hwnd)
+{
+    auto image = captureClient(hwnd);
+    if (!image)
+        throw std::runtime_error("the window cannot be captured");
+    return std::move(*image);
+}
+
 // Runs the thread's messages until the condition holds or a long deadline
 // passes; the deadline only stops a broken test, it measures nothing.
 template <typename Condition> bool pumpUntil(Condition done)
@@ -91,6 +109,8 @@ public:
         // window manager that Xvfb does not run.
         hwnd = CreateWindowExW(0, L"ZelmarTestHost", L"host", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 900, 600, nullptr,
             nullptr, GetModuleHandleW(nullptr), nullptr);
+        if (hwnd == nullptr)
+            throw std::runtime_error("the host window cannot be created (no display?)");
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
     ~Host() { DestroyWindow(hwnd); }
@@ -134,16 +154,14 @@ struct PlacedLcd {
 
     explicit PlacedLcd(int width = 96 * 6, int height = 96 * 3)
     {
-        auto created = LcdPanel::create(host.hwnd, 2001);
-        EXPECT_TRUE(created) << created.error();
-        panel = std::move(*created);
+        panel = require(LcdPanel::create(host.hwnd, 2001));
         MoveWindow(panel->hwnd(), 0, 0, scale(width, uiDpi()), scale(height, uiDpi()), FALSE);
         ShowWindow(host.hwnd, SW_SHOWNOACTIVATE); // hidden windows collect no update region
         RECT client {};
         GetClientRect(panel->hwnd(), &client);
         geometry = lcdGeometry(fromRECT(client), uiDpi());
     }
-    ClientImage capture() const { return *captureClient(panel->hwnd()); }
+    ClientImage capture() const { return picture(panel->hwnd()); }
 };
 
 } // namespace
@@ -351,16 +369,14 @@ struct PlacedChart {
 
     explicit PlacedChart(int width = 600, int height = 300)
     {
-        auto created = ChartView::create(host.hwnd, 2002);
-        EXPECT_TRUE(created) << created.error();
-        chart = std::move(*created);
+        chart = require(ChartView::create(host.hwnd, 2002));
         MoveWindow(chart->hwnd(), 0, 0, width, height, FALSE);
         RECT r {};
         GetClientRect(chart->hwnd(), &r);
         client = fromRECT(r);
         plot = plotRect(client, uiDpi());
     }
-    ClientImage capture() const { return *captureClient(chart->hwnd()); }
+    ClientImage capture() const { return picture(chart->hwnd()); }
     int rowOf(double v, ValueRange range) const
     {
         return plot.bottom - roundHalfAway((v - range.lo) / (range.hi - range.lo) * plot.height());
@@ -458,7 +474,7 @@ TEST(ChartViewWindow, WithoutGdiPlusTheTraceIsAPlainTwoPixelLine)
             c.host.hwnd, GetModuleHandleW(nullptr), 1102, ButtonIconKind::play, std::nullopt, "Start");
         ASSERT_TRUE(card);
         MoveWindow((*card)->hwnd(), 0, 0, scale(40, uiDpi()), scale(36, uiDpi()), FALSE);
-        const ClientImage cardImage = *captureClient((*card)->hwnd());
+        const ClientImage cardImage = picture((*card)->hwnd());
         EXPECT_EQ(cardImage.at(cardImage.width / 2, 0), cardColors(CardLook::normal).border);
         EXPECT_EQ(cardImage.at(scale(4, uiDpi()), cardImage.height / 2), cardColors(CardLook::normal).fill);
     }
@@ -502,11 +518,10 @@ struct PlacedCards {
         const ButtonIconKind kinds[] = { ButtonIconKind::newFile, ButtonIconKind::open, ButtonIconKind::save,
             ButtonIconKind::play, ButtonIconKind::stop };
         for (int i = 0; i < 5; ++i) {
-            auto card = IconCardButton::create(
-                host.hwnd, GetModuleHandleW(nullptr), 1101 + i, kinds[i], std::nullopt, "card");
-            EXPECT_TRUE(card) << card.error();
-            MoveWindow((*card)->hwnd(), scale(8 + 48 * i, dpi), scale(8, dpi), scale(40, dpi), scale(36, dpi), FALSE);
-            cards.push_back(std::move(*card));
+            auto card = require(
+                IconCardButton::create(host.hwnd, GetModuleHandleW(nullptr), 1101 + i, kinds[i], std::nullopt, "card"));
+            MoveWindow(card->hwnd(), scale(8 + 48 * i, dpi), scale(8, dpi), scale(40, dpi), scale(36, dpi), FALSE);
+            cards.push_back(std::move(card));
         }
         ShowWindow(host.hwnd, SW_SHOWNOACTIVATE);
     }
@@ -537,23 +552,23 @@ TEST(IconCardButtonWindow, LooksFollowPointerAndEnabling)
 {
     PlacedCards p;
     const HWND card = p.at(3);
-    ClientImage image = *captureClient(card);
+    ClientImage image = picture(card);
     EXPECT_EQ(fillOf(image), cardColors(CardLook::normal).fill);
     EXPECT_EQ(image.at(image.width / 2, 0), cardColors(CardLook::normal).border);
     EXPECT_GT(inkInIcon(image, cardColors(CardLook::normal).fill), 20);
 
     SendMessageW(card, WM_MOUSEMOVE, 0, PlacedCards::point(5, 5));
     EXPECT_EQ(p.cards[3]->look(), CardLook::hot);
-    EXPECT_EQ(fillOf(*captureClient(card)), cardColors(CardLook::hot).fill);
+    EXPECT_EQ(fillOf(picture(card)), cardColors(CardLook::hot).fill);
     SendMessageW(card, WM_LBUTTONDOWN, MK_LBUTTON, PlacedCards::point(5, 5));
-    image = *captureClient(card);
+    image = picture(card);
     EXPECT_EQ(fillOf(image), cardColors(CardLook::pressed).fill);
     EXPECT_GT(inkInIcon(image, cardColors(CardLook::pressed).fill, true), 20);
     SendMessageW(card, WM_LBUTTONUP, 0, PlacedCards::point(5, 5));
     EXPECT_EQ(p.host.clicks, std::vector { 1104 });
 
     EnableWindow(card, FALSE);
-    image = *captureClient(card);
+    image = picture(card);
     EXPECT_EQ(fillOf(image), cardColors(CardLook::disabled).fill);
     const Rect icon = cardIconRect({ 0, 0, image.width, image.height }, uiDpi(), false);
     EXPECT_EQ(count(image, icon, defaultIconColor(ButtonIconKind::play)), 0); // the icon is grey
@@ -614,7 +629,7 @@ TEST(IconCardButtonWindow, ArrowKeysMoveTheFocusAndTheRingShows)
     EXPECT_EQ(GetFocus(), p.at(4));
 
     SendMessageW(p.host.hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-    const ClientImage image = *captureClient(p.at(4));
+    const ClientImage image = picture(p.at(4));
     const auto ring = focusRing({ 0, 0, image.width, image.height }, uiDpi());
     int dark = 0;
     for (int x = ring->rect.left; x < ring->rect.right; ++x)
