@@ -11,6 +11,10 @@
 #include "storage/zmd_file.h"
 
 #include <benchmark/benchmark.h>
+#include <simdjson.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -81,6 +85,41 @@ void BM_JournalReplay600k(benchmark::State& state)
     state.SetBytesProcessed(static_cast<std::int64_t>(bytes) * state.iterations());
 }
 BENCHMARK(BM_JournalReplay600k)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The reference for the replay: a general SIMD JSON parser (on-demand API)
+// reading the same journal, taking just two fields of each line.
+void BM_JournalReplaySimdjsonBaseline600k(benchmark::State& state)
+{
+    const auto path = benchDir() / "replay.jsonl";
+    {
+        auto writer = JournalWriter::create(path);
+        (void)writer->rewrite(records());
+    }
+    for (auto _ : state) {
+        simdjson::padded_string json;
+        if (simdjson::padded_string::load(path.string()).get(json) != simdjson::SUCCESS)
+            state.SkipWithError("load failed");
+        simdjson::ondemand::parser parser;
+        simdjson::ondemand::document_stream lines;
+        if (parser.iterate_many(json).get(lines) != simdjson::SUCCESS)
+            state.SkipWithError("parse failed");
+        std::size_t count = 0;
+        std::int64_t functions = 0;
+        for (auto line : lines) {
+            std::string_view t;
+            std::int64_t f = 0;
+            if (line["t"].get_string().get(t) == simdjson::SUCCESS
+                && line["f"].get_int64().get(f) == simdjson::SUCCESS) {
+                ++count;
+                functions += f + static_cast<std::int64_t>(t.size());
+            }
+        }
+        if (count != kRecords)
+            state.SkipWithError("baseline lost records");
+        benchmark::DoNotOptimize(functions);
+    }
+}
+BENCHMARK(BM_JournalReplaySimdjsonBaseline600k)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_JournalAppendWithFlush(benchmark::State& state)
 {
@@ -178,6 +217,23 @@ void BM_ZmdFloorReadAndHash600k(benchmark::State& state)
 }
 BENCHMARK(BM_ZmdFloorReadAndHash600k)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// The floor for a save: hashing the file's bytes once and writing them to a
+// new file with one fsync.
+void BM_ZmdFloorSave600k(benchmark::State& state)
+{
+    const auto bytes = ZmdFile::encode(fullDocument(), ZmdSignatureService::shared());
+    const auto path = benchDir() / "bench-floor.zmd";
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(EcdsaP256::sha256(asBytes(*bytes)));
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0 || ::write(fd, bytes->data(), bytes->size()) != static_cast<ssize_t>(bytes->size())
+            || ::fsync(fd) != 0)
+            state.SkipWithError("write failed");
+        ::close(fd);
+    }
+}
+BENCHMARK(BM_ZmdFloorSave600k)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 // The header peek of a 100 MiB file, without reading its records.
 void BM_ZmdHeaderPeek100MiB(benchmark::State& state)
 {
@@ -237,7 +293,7 @@ BENCHMARK(BM_CliVerify600k)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_CliExport600k(benchmark::State& state)
 {
-    runCommand(state, cli::runExport, { "-o", (benchDir() / "cli-export.csv").string() });
+    runCommand(state, cli::runExport, { "-o", (benchDir() / "cli-export.csv").string(), "--force" });
 }
 BENCHMARK(BM_CliExport600k)->Unit(benchmark::kMillisecond)->Iterations(3);
 

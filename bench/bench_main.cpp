@@ -1,0 +1,76 @@
+// The benchmark program's entry: Google Benchmark's console output, then
+// each measured cost as a ratio to its floor or reference measured in the
+// same run, beside the goal it has to meet.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Ratio {
+    const char* what;
+    const char* measured;
+    const char* floor;
+    double goal; // the ratio must stay at or below it
+};
+
+constexpr Ratio ratios[] = {
+    { ".zmd open / read + SHA-256", "BM_ZmdOpen600k", "BM_ZmdFloorReadAndHash600k", 2.0 },
+    { ".zmd save / SHA-256 + write + fsync", "BM_ZmdSave600k", "BM_ZmdFloorSave600k", 2.5 },
+    { "journal replay / simdjson reading 2 fields", "BM_JournalReplay600k", "BM_JournalReplaySimdjsonBaseline600k",
+        1.0 },
+    { "export to CSV / .zmd open", "BM_CliExport600k", "BM_ZmdOpen600k", 1.5 },
+    { "info / .zmd open", "BM_CliInfo600k", "BM_ZmdOpen600k", 1.2 },
+};
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (!run.error_occurred && run.run_type == Run::RT_Iteration)
+                seconds_[run.run_name.function_name] = run.real_accumulated_time / static_cast<double>(run.iterations);
+        }
+    }
+
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        bool header = false;
+        for (const Ratio& r : ratios) {
+            const auto measured = seconds_.find(r.measured);
+            const auto floor = seconds_.find(r.floor);
+            if (measured == seconds_.end() || floor == seconds_.end() || floor->second <= 0)
+                continue;
+            if (!header) {
+                std::printf("\n%-44s %10s %10s %7s %6s\n", "ratio (same run)", "measured", "floor", "ratio", "goal");
+                header = true;
+            }
+            const double ratio = measured->second / floor->second;
+            std::printf("%-44s %8.1f ms %8.1f ms %7.2f %s%4.1f %s\n", r.what, measured->second * 1e3,
+                floor->second * 1e3, ratio, "<=", r.goal, ratio <= r.goal ? "met" : "NOT MET");
+        }
+        std::fflush(stdout);
+    }
+
+private:
+    std::map<std::string, double> seconds_;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
