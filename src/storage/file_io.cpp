@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <random>
 
 namespace zelmar {
@@ -87,24 +88,38 @@ std::expected<std::string, StorageError> readWholeFile(const std::filesystem::pa
     if (*size > maximumReadSize)
         return std::unexpected(
             StorageError::fileSystem(pathText(path), "檔案過大（" + std::to_string(*size) + " 位元組）"));
-    std::string bytes(static_cast<std::size_t>(*size), '\0');
+    // Read straight into the string's storage: no zero fill first, and no
+    // copy of the whole file to find its end (a small probe does that).
+    std::string bytes;
+    std::optional<StorageError> failure;
     std::size_t filled = 0;
-    for (;;) {
-        // A file that grew since its size was taken is read on, within the bound.
-        if (filled == bytes.size()) {
-            if (bytes.size() >= maximumReadSize)
-                return std::unexpected(StorageError::fileSystem(pathText(path), "檔案過大"));
-            bytes.resize(std::min<std::size_t>(bytes.size() + 65'536, maximumReadSize));
+    bytes.resize_and_overwrite(static_cast<std::size_t>(*size), [&](char* data, std::size_t capacity) {
+        while (filled < capacity) {
+            const auto n = file->read(std::span(reinterpret_cast<std::uint8_t*>(data) + filled, capacity - filled));
+            if (!n) {
+                failure = n.error();
+                return filled;
+            }
+            if (*n == 0)
+                break;
+            filled += *n;
         }
-        const auto n
-            = file->read(std::span(reinterpret_cast<std::uint8_t*>(bytes.data()) + filled, bytes.size() - filled));
+        return filled;
+    });
+    if (failure)
+        return std::unexpected(*failure);
+    // A file that grew since its size was taken is read on, within the bound.
+    std::uint8_t probe[16'384];
+    for (;;) {
+        const auto n = file->read(std::span(probe));
         if (!n)
             return std::unexpected(n.error());
         if (*n == 0)
             break;
-        filled += *n;
+        if (bytes.size() + *n > maximumReadSize)
+            return std::unexpected(StorageError::fileSystem(pathText(path), "檔案過大"));
+        bytes.append(reinterpret_cast<const char*>(probe), *n);
     }
-    bytes.resize(filled);
     return bytes;
 }
 
