@@ -46,20 +46,28 @@ SignedJSONEnvelope::PeekValue classify(std::string_view value)
 std::expected<std::string, SignedJSONEnvelope::SealError> SignedJSONEnvelope::seal(
     std::string_view payload, const ZmdSigner& signer, std::int64_t limit)
 {
+    std::string document;
+    document.reserve(sealedPrefix.size() + payload.size() + 256);
+    document += sealedPrefix;
+    document += payload;
+    return sealInPlace(std::move(document), signer, limit);
+}
+
+std::expected<std::string, SignedJSONEnvelope::SealError> SignedJSONEnvelope::sealInPlace(
+    std::string document, const ZmdSigner& signer, std::int64_t limit)
+{
+    if (!document.starts_with(sealedPrefix))
+        document.insert(0, sealedPrefix);
+    const std::string_view payload = std::string_view(document).substr(sealedPrefix.size());
     auto signature = signer.sign(asBytes(payload));
     if (!signature)
         return std::unexpected(SealError(signature.error()));
-    const std::string prefix = "{\"payload\":";
     std::string suffix = ",\n\"signature\":{\"alg\":\"ES256\",\"keyId\":";
     appendJsonString(suffix, signer.keyId());
     suffix += ",\"value\":\"" + Base64::encode(*signature) + "\"}}\n";
-    const auto total = static_cast<std::int64_t>(prefix.size() + payload.size() + suffix.size());
+    const auto total = static_cast<std::int64_t>(document.size() + suffix.size());
     if (total > limit)
         return std::unexpected(SealError(TooLarge { total, limit }));
-    std::string document;
-    document.reserve(static_cast<std::size_t>(total));
-    document += prefix;
-    document += payload;
     document += suffix;
     return document;
 }

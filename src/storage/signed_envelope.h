@@ -54,6 +54,12 @@ public:
 
     [[nodiscard]] static std::expected<std::string, SealError> seal(
         std::string_view payload, const ZmdSigner& signer, std::int64_t limit);
+    // Every sealed document opens with this. A caller that builds a large
+    // payload starts its string with it and seals it where it stands, so the
+    // payload is never copied.
+    static constexpr std::string_view sealedPrefix = "{\"payload\":";
+    [[nodiscard]] static std::expected<std::string, SealError> sealInPlace(
+        std::string prefixAndPayload, const ZmdSigner& signer, std::int64_t limit);
     [[nodiscard]] static std::optional<SignedJSONEnvelope> parse(std::string bytes);
 
     [[nodiscard]] const std::string& bytes() const noexcept { return bytes_; }

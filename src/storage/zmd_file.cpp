@@ -197,8 +197,9 @@ std::expected<std::string, ZmdSaveError> encode(
     if (!savedAt)
         return std::unexpected(ZmdError::io("savedAt 時間無法以 ISO-8601 表示"));
 
-    std::string payload;
-    payload.reserve(document.records.size() * 80 + 512);
+    // The payload is written where the sealed document will hold it.
+    std::string payload(SignedJSONEnvelope::sealedPrefix);
+    payload.reserve(document.records.size() * 96 + 1024); // untouched room costs nothing; a regrowth copies it all
     payload += "{\"format\":\"ZELMAR-ZMD\",\"formatVersion\":1,\n\"model\":";
     appendJsonString(payload, document.model);
     payload += ",\n\"software\":";
@@ -213,7 +214,7 @@ std::expected<std::string, ZmdSaveError> encode(
     }
     payload += "\n]}";
 
-    auto sealed = SignedJSONEnvelope::seal(payload, signer, byteLimit);
+    auto sealed = SignedJSONEnvelope::sealInPlace(std::move(payload), signer, byteLimit);
     if (!sealed) {
         if (const auto* tooLarge = std::get_if<SignedJSONEnvelope::TooLarge>(&sealed.error()))
             return std::unexpected(ZmdError::io("檔案大小 " + std::to_string(tooLarge->total) + " 位元組超過 .zmd 上限 "

@@ -1,5 +1,6 @@
 #include "security/signature_service.h"
 #include "storage/base64.h"
+#include "storage/json_scan.h"
 #include "storage/signed_envelope.h"
 
 #include <gtest/gtest.h>
@@ -176,6 +177,52 @@ TEST(SignedJSONEnvelope, RandomDocumentsNeverCrash)
             (void)envelope->signatureParts();
         }
     }
+}
+
+
+TEST(JsonScan, StringsEndAtTheFirstUnescapedQuote)
+{
+    const auto end = [](std::string_view text) -> std::optional<std::size_t> {
+        std::size_t pos = 0;
+        if (!JsonScan::skipString(text, pos, text.size()))
+            return std::nullopt;
+        return pos;
+    };
+    EXPECT_EQ(end(R"("abc",)"), 5u);
+    EXPECT_EQ(end(R"("a\"b",)"), 6u);
+    EXPECT_EQ(end(R"("a\\",)"), 5u);
+    EXPECT_EQ(end(R"("a\\\"b\\",)"), 10u);
+    EXPECT_EQ(end(R"("")"), 2u);
+    EXPECT_FALSE(end(R"("abc)"));
+    EXPECT_FALSE(end(R"("abc\")"));
+    EXPECT_FALSE(end(R"("abc\)"));
+    EXPECT_FALSE(end("abc"));
+    // Within a bound, a quote beyond it does not count.
+    std::size_t pos = 0;
+    EXPECT_FALSE(JsonScan::skipString(R"("ab"cd")", pos, 3));
+}
+
+TEST(SignedJSONEnvelope, SealingInPlaceGivesTheSameDocument)
+{
+    const auto& signer = ZmdSignatureService::shared();
+    const std::string payload = R"({"format":"ZELMAR-ZMD","records":[]})";
+    const auto copied = SignedJSONEnvelope::seal(payload, signer, 1 << 20);
+    const auto inPlace
+        = SignedJSONEnvelope::sealInPlace(std::string(SignedJSONEnvelope::sealedPrefix) + payload, signer, 1 << 20);
+    ASSERT_TRUE(copied && inPlace);
+    for (const std::string* document : { &*copied, &*inPlace }) {
+        const auto envelope = SignedJSONEnvelope::parse(*document);
+        ASSERT_TRUE(envelope);
+        EXPECT_EQ(envelope->payloadView(), payload);
+        EXPECT_TRUE(envelope->verify(ZmdSignatureService::shared()));
+    }
+    // A document without the prefix gets it.
+    const auto bare = SignedJSONEnvelope::sealInPlace(payload, signer, 1 << 20);
+    ASSERT_TRUE(bare);
+    EXPECT_EQ(SignedJSONEnvelope::parse(*bare)->payloadView(), payload);
+    const auto tooLarge = SignedJSONEnvelope::sealInPlace(payload, signer, 40);
+    ASSERT_FALSE(tooLarge);
+    EXPECT_TRUE(std::holds_alternative<SignedJSONEnvelope::TooLarge>(tooLarge.error()));
 }
 
 } // namespace
