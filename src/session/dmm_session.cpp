@@ -56,6 +56,65 @@ std::vector<CsvExporter::Row> csvRows(std::span<const Reading> records, const st
     return rows;
 }
 
+namespace {
+
+// One row's fields from a reading or from the record it was journaled as
+// (the record holds the reading's trimmed text, value and unit).
+struct CsvSource {
+    double t;
+    DmmFunction function;
+    bool hasValue;
+    std::string_view text;
+    std::string_view unit;
+};
+
+CsvSource csvSource(const Reading& r)
+{
+    return { r.timestamp(), r.function(), r.value().has_value(), r.text(), r.unit() };
+}
+
+CsvSource csvSource(const JournalRecord& r)
+{
+    return { r.t, DmmFunction(r.f), r.v.has_value(), r.x, r.u };
+}
+
+template <typename Record>
+std::string csvDocumentOf(const CsvExporter::Row& header, std::span<const Record> records,
+    const std::string& overloadText, const std::function<std::string(DmmFunction)>& functionName)
+{
+    std::string out(CsvExporter::byteOrderMark);
+    out.reserve(out.size() + 64 + records.size() * 56);
+    CsvExporter::appendLine(out, header);
+    std::optional<DmmFunction> named;
+    std::string name;
+    for (const Record& record : records) {
+        const CsvSource r = csvSource(record);
+        // A recording is one function for long runs: its name is made once.
+        if (named != r.function) {
+            name = functionName(r.function);
+            named = r.function;
+        }
+        CsvExporter::appendLine(out,
+            { SessionTimeFormat::date(r.t), SessionTimeFormat::time(r.t), name,
+                r.hasValue ? r.text : std::string_view(overloadText), r.unit });
+    }
+    return out;
+}
+
+} // namespace
+
+std::string csvDocument(const CsvExporter::Row& header, std::span<const Reading> records,
+    const std::string& overloadText, const std::function<std::string(DmmFunction)>& functionName)
+{
+    return csvDocumentOf(header, records, overloadText, functionName);
+}
+
+std::string csvDocument(const CsvExporter::Row& header, std::span<const JournalRecord> records,
+    const std::string& overloadText, const std::function<std::string(DmmFunction)>& functionName)
+{
+    return csvDocumentOf(header, records, overloadText, functionName);
+}
+
 std::filesystem::path DMMSession::journalPath(const std::filesystem::path& dataDirectory)
 {
     return dataDirectory / "temp" / "current.jsonl";
@@ -208,10 +267,11 @@ std::expected<void, StorageError> DMMSession::exportCSV(const std::filesystem::p
     const CsvExporter::Row& header, const std::string& overloadText,
     const std::function<std::string(DmmFunction)>& functionName) const
 {
-    const auto rows = csvRows(store_.records(), overloadText, functionName);
-    if (auto written = CsvExporter::exportFile(header, rows, destination); !written)
+    const auto records = store_.records();
+    if (auto written = writeFileAtomically(destination, csvDocument(header, records, overloadText, functionName));
+        !written)
         return written;
-    sessionLog("已匯出 CSV " + std::to_string(rows.size()) + " 列：" + pathText(destination));
+    sessionLog("已匯出 CSV " + std::to_string(records.size()) + " 列：" + pathText(destination));
     return {};
 }
 

@@ -5,9 +5,9 @@ namespace zelmar::CsvExporter {
 
 namespace {
 
-void appendField(std::string& out, const std::string& field)
+void appendField(std::string& out, std::string_view field)
 {
-    if (field.find_first_of(",\"\r\n") == std::string::npos) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
         out += field;
         return;
     }
@@ -20,21 +20,33 @@ void appendField(std::string& out, const std::string& field)
     out += '"';
 }
 
-} // namespace
-
-void appendLine(std::string& out, const Row& fields)
+template <typename Fields> void appendFields(std::string& out, const Fields& fields)
 {
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0)
+    bool first = true;
+    for (const auto& field : fields) {
+        if (!first)
             out += ',';
-        appendField(out, fields[i]);
+        first = false;
+        appendField(out, field);
     }
     out += "\r\n";
 }
 
+} // namespace
+
+void appendLine(std::string& out, const Row& fields)
+{
+    appendFields(out, fields);
+}
+
+void appendLine(std::string& out, std::initializer_list<std::string_view> fields)
+{
+    appendFields(out, fields);
+}
+
 std::string encode(const Row& header, const std::vector<Row>& rows)
 {
-    std::string text = "\xEF\xBB\xBF";
+    std::string text(byteOrderMark);
     text.reserve(3 + rows.size() * 48);
     appendLine(text, header);
     for (const Row& row : rows)

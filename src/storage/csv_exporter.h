@@ -10,7 +10,9 @@
 
 #include <expected>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zelmar::CsvExporter {
@@ -20,6 +22,9 @@ using Row = std::vector<std::string>;
 [[nodiscard]] std::string encode(const Row& header, const std::vector<Row>& rows);
 // One line with its CR LF, quoted as above (for streams, which have no BOM).
 void appendLine(std::string& out, const Row& fields);
+void appendLine(std::string& out, std::initializer_list<std::string_view> fields);
+// The byte-order mark the document starts with.
+inline constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
 [[nodiscard]] std::expected<void, StorageError> exportFile(
     const Row& header, const std::vector<Row>& rows, const std::filesystem::path& destination);

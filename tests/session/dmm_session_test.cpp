@@ -277,5 +277,28 @@ TEST(DMMSession, RecordsFromTheSimulator)
     }
 }
 
+// The export writes its document in one pass; it must be byte for byte what
+// the row-by-row encoding gives, from readings and from their records alike,
+// quoting included.
+TEST(CsvDocument, SameBytesAsTheRowsFromReadingsAndFromRecords)
+{
+    std::vector<Reading> readings;
+    readings.emplace_back(1.7e9, 2, 0, "1.234", DmmFlags {}, 0);
+    readings.emplace_back(1.7e9 + 1, 2, 0, "  OL ", DmmFlags {}, 0);
+    readings.emplace_back(1.7e9 + 86'400.5, 6, 4, "12.34", DmmFlags {}, 0);
+    readings.emplace_back(1.7e9 + 86'402, 200, 0, "7", DmmFlags {}, 0); // an unknown function
+    const auto name
+        = [](DmmFunction f) { return f.code() == 6 ? std::string("R, \"ohms\"") : "F" + std::to_string(f.code()); };
+    const CsvExporter::Row header = { "Date", "Time", "Function", "Value", "Unit" };
+    const std::string expected = CsvExporter::encode(header, csvRows(readings, "O,L", name));
+    EXPECT_EQ(csvDocument(header, readings, "O,L", name), expected);
+    std::vector<JournalRecord> records;
+    for (const Reading& r : readings)
+        records.push_back(JournalRecord::from(r));
+    EXPECT_EQ(csvDocument(header, std::span<const JournalRecord>(records), "O,L", name), expected);
+    EXPECT_NE(expected.find("\"R, \"\"ohms\"\"\""), std::string::npos);
+    EXPECT_NE(expected.find("\"O,L\""), std::string::npos);
+}
+
 } // namespace
 } // namespace zelmar

@@ -99,6 +99,7 @@ std::expected<ZmdDocument, ZmdError> openFile(const std::string& path)
 }
 
 struct Statistics {
+    int code = -1;
     std::string function;
     std::string unit;
     std::int64_t count = 0;
@@ -160,25 +161,35 @@ int runInfo(const std::vector<std::string>& args, Context& context)
     if (!document)
         return refuse(context, document.error(), parsed->positionals[0]);
 
-    const auto readings = DMMSession::readings(document->records);
+    // Straight from the records: their fields are the readings' own.
+    const std::vector<JournalRecord>& records = document->records;
     const bool asJson = parsed->has("--json");
     std::map<std::pair<int, std::string>, Statistics> groups;
-    for (const Reading& r : readings) {
-        auto& s = groups[{ r.function().code(), r.unit() }];
-        s.function = L10n::functionName(r.function(), asJson ? AppLanguage::enUS : context.language);
-        s.unit = r.unit();
-        s.add(r.value());
+    // Records come in long runs of one function and unit: the group of the
+    // previous record is tried first, and a group is named once.
+    Statistics* group = nullptr;
+    for (const JournalRecord& r : records) {
+        if (group == nullptr || group->code != r.f || group->unit != r.u) {
+            auto [found, added] = groups.try_emplace({ r.f, r.u });
+            group = &found->second;
+            if (added) {
+                group->code = r.f;
+                group->function = L10n::functionName(DmmFunction(r.f), asJson ? AppLanguage::enUS : context.language);
+                group->unit = r.u;
+            }
+        }
+        group->add(r.v);
     }
-    const bool any = !readings.empty();
-    const std::string first = any ? isoTime(readings.front().timestamp()) : "";
-    const std::string last = any ? isoTime(readings.back().timestamp()) : "";
+    const bool any = !records.empty();
+    const std::string first = any ? isoTime(records.front().t) : "";
+    const std::string last = any ? isoTime(records.back().t) : "";
 
     if (asJson) {
         nlohmann::ordered_json json;
         json["model"] = document->model;
         json["software"] = document->software;
         json["savedAt"] = isoTime(document->savedAt);
-        json["recordCount"] = readings.size();
+        json["recordCount"] = records.size();
         json["deletedCount"] = document->deletedCount;
         json["first"] = any ? nlohmann::ordered_json(first) : nlohmann::ordered_json(nullptr);
         json["last"] = any ? nlohmann::ordered_json(last) : nlohmann::ordered_json(nullptr);
@@ -202,7 +213,7 @@ int runInfo(const std::vector<std::string>& args, Context& context)
     std::fprintf(context.out, "%s %s\n%s %s\n%s %s\n%s %zu\n%s %lld\n", pick(l, "型號：", "Model:   ").c_str(),
         document->model.c_str(), pick(l, "軟體：", "Software:").c_str(), document->software.c_str(),
         pick(l, "存檔時間：", "Saved:   ").c_str(), isoTime(document->savedAt).c_str(),
-        pick(l, "記錄筆數：", "Records: ").c_str(), readings.size(), pick(l, "刪除筆數：", "Deleted: ").c_str(),
+        pick(l, "記錄筆數：", "Records: ").c_str(), records.size(), pick(l, "刪除筆數：", "Deleted: ").c_str(),
         static_cast<long long>(document->deletedCount));
     if (any)
         std::fprintf(
@@ -278,10 +289,9 @@ int runExport(const std::vector<std::string>& args, Context& context)
     const auto document = openFile(parsed->positionals[0]);
     if (!document)
         return refuse(context, document.error(), parsed->positionals[0]);
-    const auto readings = DMMSession::readings(document->records);
-    const auto rows = csvRows(readings, std::string(L10n::text(L10nKey::overload, l)),
-        [l](DmmFunction f) { return L10n::functionName(f, l); });
-    return writeOutput(context, target, CsvExporter::encode(csvHeader(l), rows)) ? exitOk : exitFailure;
+    const std::string csv = csvDocument(csvHeader(l), std::span<const JournalRecord>(document->records),
+        std::string(L10n::text(L10nKey::overload, l)), [l](DmmFunction f) { return L10n::functionName(f, l); });
+    return writeOutput(context, target, csv) ? exitOk : exitFailure;
 }
 
 int runDecode(const std::vector<std::string>& args, Context& context)
@@ -439,9 +449,9 @@ int runJournal(const std::vector<std::string>& args, Context& context)
                 return exitFailure;
             }
         } else {
-            const auto rows = csvRows(recovery->records, std::string(L10n::text(L10nKey::overload, l)),
-                [l](DmmFunction f) { return L10n::functionName(f, l); });
-            if (!writeOutput(context, *target, CsvExporter::encode(csvHeader(l), rows)))
+            const std::string csv = csvDocument(csvHeader(l), recovery->records,
+                std::string(L10n::text(L10nKey::overload, l)), [l](DmmFunction f) { return L10n::functionName(f, l); });
+            if (!writeOutput(context, *target, csv))
                 return exitFailure;
         }
         std::fprintf(context.err, "%s%zu%s%s\n", pick(l, "已匯出 ", "exported ").c_str(), recovery->records.size(),
