@@ -1,5 +1,6 @@
 #include "storage/json_write.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -9,6 +10,16 @@ void appendJsonString(std::string& out, std::string_view text)
 {
     static constexpr char hex[] = "0123456789abcdef";
     out += '"';
+    // Most texts need no escape at all: copied in one piece.
+    const auto plain = [](char ch) {
+        const auto b = static_cast<unsigned char>(ch);
+        return b >= 0x20 && b != '"' && b != '\\';
+    };
+    if (std::all_of(text.begin(), text.end(), plain)) {
+        out += text;
+        out += '"';
+        return;
+    }
     for (const char ch : text) {
         const auto b = static_cast<unsigned char>(ch);
         switch (b) {

@@ -54,6 +54,35 @@ void format(std::string& text, int offsetSeconds, const CivilTime& c)
     put2(text, magnitude / 60 % 60);
 }
 
+// The canonical form, years 0 to 9999 only: 25 bytes written at once (this
+// runs for each of 600,000 records when a recording is saved).
+void formatCanonical(std::string& out, int offsetSeconds, const CivilTime& c)
+{
+    char text[25];
+    const auto put = [&text](std::size_t at, int value) {
+        text[at] = static_cast<char>('0' + value / 10 % 10);
+        text[at + 1] = static_cast<char>('0' + value % 10);
+    };
+    put(0, static_cast<int>(c.year / 100));
+    put(2, static_cast<int>(c.year % 100));
+    text[4] = '-';
+    put(5, c.month);
+    text[7] = '-';
+    put(8, c.day);
+    text[10] = 'T';
+    put(11, c.hour);
+    text[13] = ':';
+    put(14, c.minute);
+    text[16] = ':';
+    put(17, c.second);
+    const int magnitude = offsetSeconds < 0 ? -offsetSeconds : offsetSeconds;
+    text[19] = offsetSeconds < 0 ? '-' : '+';
+    put(20, magnitude / 3600 % 100);
+    text[22] = ':';
+    put(23, magnitude / 60 % 60);
+    out.append(text, sizeof text);
+}
+
 bool digitsAt(std::string_view s, std::size_t at, std::size_t count, int& value) noexcept
 {
     value = 0;
@@ -140,7 +169,7 @@ bool appendCanonicalTimestamp(std::string& out, double instant, int offsetSecond
     const CivilTime c = civilFromSeconds(static_cast<std::int64_t>(whole) + offsetSeconds);
     if (c.year < 0 || c.year > 9999)
         return false;
-    format(out, offsetSeconds, c);
+    formatCanonical(out, offsetSeconds, c);
     return true;
 }
 
