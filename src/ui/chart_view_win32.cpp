@@ -6,6 +6,7 @@
 #include "ui/gdi_objects_win32.h"
 #include "ui/gdiplus_canvas_win32.h"
 #include "ui/theme_win32.h"
+#include "ui/window_binding_win32.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -28,25 +29,13 @@ void drawText(HDC dc, const std::string& utf8, Rect box, UINT format)
 
 std::expected<std::unique_ptr<ChartView>, std::string> ChartView::create(HWND parent, int controlId)
 {
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    static const bool registered = [instance] {
-        WNDCLASSEXW wc {};
-        wc.cbSize = sizeof wc;
-        wc.style = CS_HREDRAW | CS_VREDRAW;
-        wc.lpfnWndProc = &ChartView::windowProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-        wc.lpszClassName = className;
-        return RegisterClassExW(&wc) != 0;
-    }();
-    if (!registered)
-        return std::unexpected("chart class: " + zelmar::win32::lastErrorText());
     std::unique_ptr<ChartView> chart(new ChartView());
-    const HWND hwnd = CreateWindowExW(0, className, L"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100, parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance, chart.get());
-    if (hwnd == nullptr)
-        return std::unexpected("chart window: " + zelmar::win32::lastErrorText());
+    const ChildWindowClass windowClass { className, CS_HREDRAW | CS_VREDRAW,
+        static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), "chart" };
+    if (auto created = createChildWindow(
+            *chart, windowClass, GetModuleHandleW(nullptr), parent, controlId, WS_CHILD | WS_VISIBLE, L"", 100, 100);
+        !created)
+        return std::unexpected(created.error());
     return chart;
 }
 
@@ -56,43 +45,11 @@ ChartView::~ChartView()
         DestroyWindow(hwnd_);
 }
 
-LRESULT CALLBACK ChartView::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto* chart = static_cast<ChartView*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        if (chart == nullptr)
-            return FALSE; // created by class name alone: nothing to bind
-        chart->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(chart));
-    }
-    auto* chart = reinterpret_cast<ChartView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (chart == nullptr)
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        chart->hwnd_ = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return chart->onMessage(message, wParam, lParam);
-}
-
 LRESULT ChartView::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_PAINT:
-        paintBuffered(hwnd_, [this](HDC dc, const Rect& client) { paint(dc, client); });
-        return 0;
-    case WM_PRINTCLIENT: {
-        RECT client {};
-        GetClientRect(hwnd_, &client);
-        paint(reinterpret_cast<HDC>(wParam), fromRECT(client));
-        return 0;
-    }
-    case WM_ERASEBKGND:
-        return 1;
-    default:
-        return DefWindowProcW(hwnd_, message, wParam, lParam);
-    }
+    if (LRESULT result = 0; answerPaintMessage(*this, hwnd_, message, wParam, result))
+        return result;
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
 void ChartView::invalidate()

@@ -41,7 +41,7 @@ public:
 
 private:
     ChartView() = default;
-    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Window> friend LRESULT CALLBACK boundWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void invalidate();
     void paintAxes(HDC dc, const Rect& client, const Rect& plot, ValueRange range, int dpi);

@@ -6,6 +6,7 @@
 #include "ui/gdi_objects_win32.h"
 #include "ui/gdiplus_canvas_win32.h"
 #include "ui/theme_win32.h"
+#include "ui/window_binding_win32.h"
 
 #include <windowsx.h>
 
@@ -59,27 +60,15 @@ void drawFocusRing(HDC dc, const Rect& card, int dpi)
 std::expected<std::unique_ptr<IconCardButton>, std::string> IconCardButton::create(HWND parent, HINSTANCE instance,
     int controlId, ButtonIconKind icon, std::optional<Rgb> iconColor, std::string_view label)
 {
-    static const bool registered = [instance] {
-        WNDCLASSEXW wc {};
-        wc.cbSize = sizeof wc;
-        wc.style = CS_DBLCLKS;
-        wc.lpfnWndProc = &IconCardButton::windowProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = className;
-        return RegisterClassExW(&wc) != 0;
-    }();
-    if (!registered)
-        return std::unexpected("card class: " + zelmar::win32::lastErrorText());
     std::unique_ptr<IconCardButton> card(new IconCardButton());
     card->controlId_ = controlId;
     card->icon_ = icon;
     card->iconColor_ = iconColor.value_or(defaultIconColor(icon));
-    const std::wstring text = text::utf8ToWide(label);
-    const HWND hwnd = CreateWindowExW(0, className, text.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 40, 40,
-        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance, card.get());
-    if (hwnd == nullptr)
-        return std::unexpected("card window: " + zelmar::win32::lastErrorText());
+    const ChildWindowClass windowClass { className, CS_DBLCLKS, nullptr, "card" };
+    if (auto created = createChildWindow(*card, windowClass, instance, parent, controlId,
+            WS_CHILD | WS_VISIBLE | WS_TABSTOP, text::utf8ToWide(label).c_str(), 40, 40);
+        !created)
+        return std::unexpected(created.error());
     return card;
 }
 
@@ -99,40 +88,11 @@ CardLook IconCardButton::look() const noexcept
     return interaction_.look(enabled());
 }
 
-LRESULT CALLBACK IconCardButton::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto* card = static_cast<IconCardButton*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        if (card == nullptr)
-            return FALSE; // created by class name alone: nothing to bind
-        card->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(card));
-    }
-    auto* card = reinterpret_cast<IconCardButton*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (card == nullptr)
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        card->hwnd_ = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return card->onMessage(message, wParam, lParam);
-}
-
 LRESULT IconCardButton::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (LRESULT result = 0; answerPaintMessage(*this, hwnd_, message, wParam, result))
+        return result;
     switch (message) {
-    case WM_PAINT:
-        paintBuffered(hwnd_, [this](HDC dc, const Rect& client) { paint(dc, client); });
-        return 0;
-    case WM_PRINTCLIENT: {
-        RECT client {};
-        GetClientRect(hwnd_, &client);
-        paint(reinterpret_cast<HDC>(wParam), fromRECT(client));
-        return 0;
-    }
-    case WM_ERASEBKGND:
-        return 1;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         if (interaction_.mousePressed(enabled())) {

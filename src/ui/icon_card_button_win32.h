@@ -34,7 +34,7 @@ public:
 
 private:
     IconCardButton() = default;
-    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Window> friend LRESULT CALLBACK boundWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void onMouseMove(LPARAM lParam);
     void onButtonUp(LPARAM lParam);

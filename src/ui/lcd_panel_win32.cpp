@@ -4,6 +4,7 @@
 #include "core/win32_error.h"
 #include "ui/lcd_symbols_win32.h"
 #include "ui/theme_win32.h"
+#include "ui/window_binding_win32.h"
 
 #include <algorithm>
 #include <array>
@@ -63,26 +64,13 @@ std::wstring glyphText(char32_t c)
 
 std::expected<std::unique_ptr<LcdPanel>, std::string> LcdPanel::create(HWND parent, int controlId)
 {
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    static const bool registered = [instance] {
-        static const UniqueBrush background(CreateSolidBrush(colorRef(lcd_colors::background)));
-        WNDCLASSEXW wc {};
-        wc.cbSize = sizeof wc;
-        wc.style = CS_HREDRAW | CS_VREDRAW;
-        wc.lpfnWndProc = &LcdPanel::windowProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = background.get();
-        wc.lpszClassName = className;
-        return RegisterClassExW(&wc) != 0;
-    }();
-    if (!registered)
-        return std::unexpected("LCD panel class: " + zelmar::win32::lastErrorText());
+    static const UniqueBrush background(CreateSolidBrush(colorRef(lcd_colors::background)));
     std::unique_ptr<LcdPanel> panel(new LcdPanel());
-    const HWND hwnd = CreateWindowExW(0, className, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 100, 100,
-        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance, panel.get());
-    if (hwnd == nullptr)
-        return std::unexpected("LCD panel window: " + zelmar::win32::lastErrorText());
+    const ChildWindowClass windowClass { className, CS_HREDRAW | CS_VREDRAW, background.get(), "LCD panel" };
+    if (auto created = createChildWindow(*panel, windowClass, GetModuleHandleW(nullptr), parent, controlId,
+            WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, L"", 100, 100);
+        !created)
+        return std::unexpected(created.error());
     return panel;
 }
 
@@ -92,40 +80,11 @@ LcdPanel::~LcdPanel()
         DestroyWindow(hwnd_);
 }
 
-LRESULT CALLBACK LcdPanel::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto* panel = static_cast<LcdPanel*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        if (panel == nullptr)
-            return FALSE; // created by class name alone: nothing to bind
-        panel->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(panel));
-    }
-    auto* panel = reinterpret_cast<LcdPanel*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (panel == nullptr)
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        panel->hwnd_ = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return panel->onMessage(message, wParam, lParam);
-}
-
 LRESULT LcdPanel::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (LRESULT result = 0; answerPaintMessage(*this, hwnd_, message, wParam, result))
+        return result;
     switch (message) {
-    case WM_PAINT:
-        paintBuffered(hwnd_, [this](HDC dc, const Rect& client) { paint(dc, client); });
-        return 0;
-    case WM_PRINTCLIENT: {
-        RECT client {};
-        GetClientRect(hwnd_, &client);
-        paint(reinterpret_cast<HDC>(wParam), fromRECT(client));
-        return 0;
-    }
-    case WM_ERASEBKGND:
-        return 1;
     case WM_TIMER:
         if (wParam == lampTimer) {
             endPulse();
