@@ -57,7 +57,7 @@ std::expected<std::string, SignedJSONEnvelope::SealError> SignedJSONEnvelope::se
     std::string document, const ZmdSigner& signer, std::int64_t limit)
 {
     if (!document.starts_with(sealedPrefix))
-        document.insert(0, sealedPrefix);
+        return std::unexpected(SealError(TooLarge { static_cast<std::int64_t>(document.size()), 0 }));
     const std::string_view payload = std::string_view(document).substr(sealedPrefix.size());
     auto signature = signer.sign(asBytes(payload));
     if (!signature)
@@ -74,6 +74,11 @@ std::expected<std::string, SignedJSONEnvelope::SealError> SignedJSONEnvelope::se
 
 std::optional<SignedJSONEnvelope> SignedJSONEnvelope::parse(std::string bytes)
 {
+    return parse(std::move(bytes), {});
+}
+
+std::optional<SignedJSONEnvelope> SignedJSONEnvelope::parse(std::string bytes, const PayloadScanner& scanPayload)
+{
     const std::string_view b = bytes;
     const std::size_t end = b.size();
     std::size_t pos = b.starts_with("\xEF\xBB\xBF") ? 3 : 0;
@@ -87,7 +92,10 @@ std::optional<SignedJSONEnvelope> SignedJSONEnvelope::parse(std::string bytes)
         if (!readKey(b, pos, end, key))
             return std::nullopt; // also the empty object
         const std::size_t valueStart = pos;
-        if (!skipValue(b, pos, end, 1))
+        std::size_t scanned = pos;
+        if (key == "payload" && !payload && scanPayload && scanPayload(b, scanned, end))
+            pos = scanned;
+        else if (!skipValue(b, pos, end, 1))
             return std::nullopt;
         const Range range { valueStart, pos };
         if (key == "payload") {

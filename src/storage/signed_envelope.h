@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <expected>
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -56,11 +57,19 @@ public:
         std::string_view payload, const ZmdSigner& signer, std::int64_t limit);
     // Every sealed document opens with this. A caller that builds a large
     // payload starts its string with it and seals it where it stands, so the
-    // payload is never copied.
+    // payload is never copied. The string must start with the prefix; one
+    // that does not is refused as too large to seal (a caller's mistake).
     static constexpr std::string_view sealedPrefix = "{\"payload\":";
     [[nodiscard]] static std::expected<std::string, SealError> sealInPlace(
         std::string prefixAndPayload, const ZmdSigner& signer, std::int64_t limit);
     [[nodiscard]] static std::optional<SignedJSONEnvelope> parse(std::string bytes);
+    // The same, offering the payload's value first to a caller that reads it
+    // completely anyway: scanPayload either reads the value starting at pos,
+    // leaves pos just after it and returns true, or returns false, and the
+    // value is then skipped as any JSON value. Reading it once instead of
+    // skipping it and reading it again later saves a pass over a large file.
+    using PayloadScanner = std::function<bool(std::string_view document, std::size_t& pos, std::size_t end)>;
+    [[nodiscard]] static std::optional<SignedJSONEnvelope> parse(std::string bytes, const PayloadScanner& scanPayload);
 
     [[nodiscard]] const std::string& bytes() const noexcept { return bytes_; }
     [[nodiscard]] const Layout& layout() const noexcept { return layout_; }

@@ -101,12 +101,23 @@ std::string describe(const ZmdSaveError& error)
     return std::get<CryptoError>(error).text();
 }
 
-std::optional<ZmdScanner::ParsedPayload> ZmdScanner::scan(std::string_view b, std::size_t recordLimit)
+std::optional<ZmdScanner::ParsedPayload> ZmdScanner::scan(std::string_view payload, std::size_t recordLimit)
+{
+    std::size_t pos = 0;
+    auto parsed = scanAt(payload, pos, payload.size(), recordLimit);
+    if (!parsed)
+        return std::nullopt;
+    skipSpace(payload, pos, payload.size());
+    if (pos != payload.size())
+        return std::nullopt;
+    return parsed;
+}
+
+std::optional<ZmdScanner::ParsedPayload> ZmdScanner::scanAt(
+    std::string_view b, std::size_t& pos, std::size_t end, std::size_t recordLimit)
 {
     ParsedPayload out;
-    const std::size_t end = b.size();
-    std::size_t pos = 0;
-    if (end == 0 || b[0] != '{')
+    if (pos >= end || b[pos] != '{')
         return std::nullopt;
     ++pos;
     std::optional<std::string> format, model, software;
@@ -168,9 +179,8 @@ std::optional<ZmdScanner::ParsedPayload> ZmdScanner::scan(std::string_view b, st
         if (next == JsonScan::AfterMember::closed)
             break;
     }
-    skipSpace(b, pos, end);
-    if (pos != end || !format || *format != ZmdFile::formatMagic || !version || *version != ZmdFile::formatVersion
-        || !model || !software || !savedAt || !recordCount || *recordCount < 0 || !deletedCount || *deletedCount < 0
+    if (!format || *format != ZmdFile::formatMagic || !version || *version != ZmdFile::formatVersion || !model
+        || !software || !savedAt || !recordCount || *recordCount < 0 || !deletedCount || *deletedCount < 0
         || !haveRecords)
         return std::nullopt;
     out.model = std::move(*model);
@@ -242,7 +252,16 @@ std::expected<ZmdDocument, ZmdError> decode(std::string bytes, std::string_view 
     using Kind = SignedJSONEnvelope::PeekValue::Kind;
     if (static_cast<std::int64_t>(bytes.size()) > byteLimit)
         return std::unexpected(ZmdError::notZmd());
-    auto envelope = SignedJSONEnvelope::parse(std::move(bytes));
+    // The records are read while the envelope is parsed, in the one pass
+    // that finds where the payload ends. Errors keep their order: a payload
+    // that does not read as records is skipped here and refused only after
+    // the header and the signature have been checked, as before.
+    std::optional<ZmdScanner::ParsedPayload> parsed;
+    auto envelope = SignedJSONEnvelope::parse(
+        std::move(bytes), [&parsed, recordLimit](std::string_view b, std::size_t& pos, std::size_t end) {
+            parsed = ZmdScanner::scanAt(b, pos, end, recordLimit);
+            return parsed.has_value();
+        });
     if (!envelope)
         return std::unexpected(ZmdError::notZmd());
     const auto peek = envelope->peekHeader();
@@ -256,7 +275,6 @@ std::expected<ZmdDocument, ZmdError> decode(std::string bytes, std::string_view 
         return std::unexpected(ZmdError::unsupportedVersion(peek.formatVersion->integer));
     if (!envelope->verify(verifier))
         return std::unexpected(ZmdError::tampered());
-    auto parsed = ZmdScanner::scan(envelope->payloadView(), recordLimit);
     if (!parsed)
         return std::unexpected(ZmdError::notZmd());
     if (parsed->declaredRecordCount != static_cast<std::int64_t>(parsed->actualRecordCount))

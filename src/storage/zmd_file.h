@@ -94,6 +94,10 @@ struct ZmdScanner {
         bool overLimit = false;
     };
     [[nodiscard]] static std::optional<ParsedPayload> scan(std::string_view payload, std::size_t recordLimit);
+    // The payload object starting at pos, read up to its closing brace
+    // (pos is left just after it); what follows is the caller's.
+    [[nodiscard]] static std::optional<ParsedPayload> scanAt(
+        std::string_view document, std::size_t& pos, std::size_t end, std::size_t recordLimit);
 };
 
 } // namespace zelmar
