@@ -1,6 +1,8 @@
 #include "session/dmm_session.h"
 
 #include "core/diagnostic_log.h"
+#include "core/text_encoding.h"
+#include "core/units.h"
 #include "session/session_time_format.h"
 #include "storage/file_io.h"
 
@@ -73,9 +75,15 @@ CsvSource csvSource(const Reading& r)
     return { r.timestamp(), r.function(), r.value().has_value(), r.text(), r.unit() };
 }
 
+// The record's fields are worked out again as the reading made from it would
+// have them (the trimmed text, its value, the unit of its function and
+// range), so a file written by an older build exports as it opens; nothing
+// is allocated.
 CsvSource csvSource(const JournalRecord& r)
 {
-    return { r.t, DmmFunction(r.f), r.v.has_value(), r.x, r.u };
+    const int range = DMMSession::clampedRange(r.r);
+    return { r.t, DmmFunction(r.f), DMMValueParser::parse(r.x).has_value(), text::trimHorizontalSpace(r.x),
+        DMMUnitTable::unit(r.f, range).value_or("") };
 }
 
 template <typename Record>
@@ -201,15 +209,18 @@ std::vector<JournalRecord> DMMSession::journalRecords() const
     return out;
 }
 
+int DMMSession::clampedRange(std::int64_t range) noexcept
+{
+    // Range indexes beyond int are not meaningful; they keep their sign.
+    return range > INT32_MAX ? INT32_MAX : (range < INT32_MIN ? INT32_MIN : static_cast<int>(range));
+}
+
 std::vector<Reading> DMMSession::readings(std::span<const JournalRecord> records)
 {
     std::vector<Reading> out;
     out.reserve(records.size());
-    for (const JournalRecord& r : records) {
-        // Range indexes beyond int are not meaningful; they keep their sign.
-        const int range = r.r > INT32_MAX ? INT32_MAX : (r.r < INT32_MIN ? INT32_MIN : static_cast<int>(r.r));
-        out.emplace_back(r.t, r.f, range, r.x, DmmFlags {}, 0);
-    }
+    for (const JournalRecord& r : records)
+        out.emplace_back(r.t, r.f, clampedRange(r.r), r.x, DmmFlags {}, 0);
     return out;
 }
 
@@ -267,7 +278,7 @@ std::expected<void, StorageError> DMMSession::exportCSV(const std::filesystem::p
     const CsvExporter::Row& header, const std::string& overloadText,
     const std::function<std::string(DmmFunction)>& functionName) const
 {
-    const auto records = store_.records();
+    const auto& records = store_.records();
     if (auto written = writeFileAtomically(destination, csvDocument(header, records, overloadText, functionName));
         !written)
         return written;

@@ -109,6 +109,8 @@ public:
     void loadRecords(std::vector<Reading> records, int deletedCount);
     [[nodiscard]] std::vector<JournalRecord> journalRecords() const;
     [[nodiscard]] static std::vector<Reading> readings(std::span<const JournalRecord> records);
+    // A record's range index as a reading holds it.
+    [[nodiscard]] static int clampedRange(std::int64_t range) noexcept;
 
     // Recovery.
     [[nodiscard]] static std::optional<RecoveryInfo> pendingRecovery(const std::filesystem::path& dataDirectory);

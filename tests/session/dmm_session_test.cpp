@@ -297,6 +297,13 @@ TEST(CsvDocument, SameBytesAsTheRowsFromReadingsAndFromRecords)
         records.push_back(JournalRecord::from(r));
     EXPECT_EQ(csvDocument(header, std::span<const JournalRecord>(records), "O,L", name), expected);
     EXPECT_NE(expected.find("\"R, \"\"ohms\"\"\""), std::string::npos);
+
+    // A file from another build may store a value, unit or untrimmed text
+    // that this build would not derive: the export follows the readings.
+    std::vector<JournalRecord> odd = { { 1.7e9, 2, 0, " 1.250 ", 9.5, "X" }, { 1.7e9 + 1, 6, 4, "OL", 3.0, "V" },
+        { 1.7e9 + 2, 2, 1LL << 40, "2", std::nullopt, "" } };
+    EXPECT_EQ(csvDocument(header, std::span<const JournalRecord>(odd), "O,L", name),
+        CsvExporter::encode(header, csvRows(DMMSession::readings(odd), "O,L", name)));
     EXPECT_NE(expected.find("\"O,L\""), std::string::npos);
 }
 

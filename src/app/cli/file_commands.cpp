@@ -7,6 +7,7 @@
 #include "app/console.h"
 #include "app/instance_lock.h"
 #include "app/version_resource.h"
+#include "core/units.h"
 
 #include "meter/protocol.h"
 #include "security/signature_service.h"
@@ -161,7 +162,8 @@ int runInfo(const std::vector<std::string>& args, Context& context)
     if (!document)
         return refuse(context, document.error(), parsed->positionals[0]);
 
-    // Straight from the records: their fields are the readings' own.
+    // Straight from the records, each field worked out as the reading made
+    // from it would have it, without making 600,000 readings.
     const std::vector<JournalRecord>& records = document->records;
     const bool asJson = parsed->has("--json");
     std::map<std::pair<int, std::string>, Statistics> groups;
@@ -169,16 +171,17 @@ int runInfo(const std::vector<std::string>& args, Context& context)
     // previous record is tried first, and a group is named once.
     Statistics* group = nullptr;
     for (const JournalRecord& r : records) {
-        if (group == nullptr || group->code != r.f || group->unit != r.u) {
-            auto [found, added] = groups.try_emplace({ r.f, r.u });
+        const std::string_view unit = DMMUnitTable::unit(r.f, DMMSession::clampedRange(r.r)).value_or("");
+        if (group == nullptr || group->code != r.f || group->unit != unit) {
+            auto [found, added] = groups.try_emplace({ r.f, std::string(unit) });
             group = &found->second;
             if (added) {
                 group->code = r.f;
                 group->function = L10n::functionName(DmmFunction(r.f), asJson ? AppLanguage::enUS : context.language);
-                group->unit = r.u;
+                group->unit = unit;
             }
         }
-        group->add(r.v);
+        group->add(DMMValueParser::parse(r.x));
     }
     const bool any = !records.empty();
     const std::string first = any ? isoTime(records.front().t) : "";
