@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <optional>
 #include <random>
 
@@ -92,20 +93,27 @@ std::expected<std::string, StorageError> readWholeFile(const std::filesystem::pa
     // copy of the whole file to find its end (a small probe does that).
     std::string bytes;
     std::optional<StorageError> failure;
+    std::exception_ptr thrown; // the operation must not throw: carried out
     std::size_t filled = 0;
-    bytes.resize_and_overwrite(static_cast<std::size_t>(*size), [&](char* data, std::size_t capacity) {
-        while (filled < capacity) {
-            const auto n = file->read(std::span(reinterpret_cast<std::uint8_t*>(data) + filled, capacity - filled));
-            if (!n) {
-                failure = n.error();
-                return filled;
+    bytes.resize_and_overwrite(static_cast<std::size_t>(*size), [&](char* data, std::size_t capacity) noexcept {
+        try {
+            while (filled < capacity) {
+                const auto n = file->read(std::span(reinterpret_cast<std::uint8_t*>(data) + filled, capacity - filled));
+                if (!n) {
+                    failure = n.error();
+                    return filled;
+                }
+                if (*n == 0)
+                    break;
+                filled += *n;
             }
-            if (*n == 0)
-                break;
-            filled += *n;
+        } catch (...) {
+            thrown = std::current_exception();
         }
         return filled;
     });
+    if (thrown)
+        std::rethrow_exception(thrown);
     if (failure)
         return std::unexpected(*failure);
     // A file that grew since its size was taken is read on, within the bound.
