@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,11 @@ public:
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (!run.error_occurred && run.run_type == Run::RT_Iteration)
+            if (run.run_type != Run::RT_Iteration)
+                continue;
+            if (run.error_occurred)
+                failed_.insert(run.run_name.function_name);
+            else
                 seconds_[run.run_name.function_name] = run.real_accumulated_time / static_cast<double>(run.iterations);
         }
     }
@@ -43,13 +48,18 @@ public:
         ConsoleReporter::Finalize();
         bool header = false;
         for (const Ratio& r : ratios) {
+            const bool failed = failed_.contains(r.measured) || failed_.contains(r.floor);
             const auto measured = seconds_.find(r.measured);
             const auto floor = seconds_.find(r.floor);
-            if (measured == seconds_.end() || floor == seconds_.end() || floor->second <= 0)
-                continue;
+            if (!failed && (measured == seconds_.end() || floor == seconds_.end() || floor->second <= 0))
+                continue; // not selected in this run
             if (!header) {
                 std::printf("\n%-44s %10s %10s %7s %6s\n", "ratio (same run)", "measured", "floor", "ratio", "goal");
                 header = true;
+            }
+            if (failed) {
+                std::printf("%-44s ERROR: a benchmark of this ratio failed\n", r.what);
+                continue;
             }
             const double ratio = measured->second / floor->second;
             std::printf("%-44s %8.1f ms %8.1f ms %7.2f %s%4.1f %s\n", r.what, measured->second * 1e3,
@@ -60,6 +70,7 @@ public:
 
 private:
     std::map<std::string, double> seconds_;
+    std::set<std::string> failed_;
 };
 
 } // namespace

@@ -97,12 +97,16 @@ void BM_JournalReplaySimdjsonBaseline600k(benchmark::State& state)
     }
     for (auto _ : state) {
         simdjson::padded_string json;
-        if (simdjson::padded_string::load(path.string()).get(json) != simdjson::SUCCESS)
+        if (simdjson::padded_string::load(path.string()).get(json) != simdjson::SUCCESS) {
             state.SkipWithError("load failed");
+            break;
+        }
         simdjson::ondemand::parser parser;
         simdjson::ondemand::document_stream lines;
-        if (parser.iterate_many(json).get(lines) != simdjson::SUCCESS)
+        if (parser.iterate_many(json).get(lines) != simdjson::SUCCESS) {
             state.SkipWithError("parse failed");
+            break;
+        }
         std::size_t count = 0;
         std::int64_t functions = 0;
         for (auto line : lines) {
