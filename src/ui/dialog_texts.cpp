@@ -1,0 +1,116 @@
+#include "ui/dialog_texts.h"
+
+#include "core/text_encoding.h"
+#include "session/session_time_format.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace zelmar::ui {
+
+namespace {
+
+constexpr std::string_view ideographicSpace = "\u3000";
+
+std::string text(L10nKey key, AppLanguage language)
+{
+    return std::string(L10n::text(key, language));
+}
+
+// "[Yes] = A   [No] = B" or "［是］＝A　［否］＝B".
+std::string yesNoHint(L10nKey yes, L10nKey no, AppLanguage language)
+{
+    if (language == AppLanguage::enUS)
+        return "[Yes] = " + text(yes, language) + "   [No] = " + text(no, language);
+    return "［是］＝" + text(yes, language) + std::string(ideographicSpace) + "［否］＝" + text(no, language);
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    return std::ranges::equal(a, b, [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+} // namespace
+
+std::string recoveryHint(AppLanguage language)
+{
+    return yesNoHint(L10nKey::buttonRestore, L10nKey::buttonDiscard, language);
+}
+
+std::string unsavedHint(AppLanguage language)
+{
+    std::string hint = yesNoHint(L10nKey::buttonSave, L10nKey::buttonDontSave, language);
+    if (language == AppLanguage::enUS)
+        return hint + "   [Cancel] = " + text(L10nKey::buttonCancel, language);
+    return hint + std::string(ideographicSpace) + "［取消］＝" + text(L10nKey::buttonCancel, language);
+}
+
+std::string updateHint(AppLanguage language)
+{
+    return yesNoHint(L10nKey::buttonUpdateNow, L10nKey::buttonRemindLater, language);
+}
+
+std::string unsavedQuestionText(std::string_view body, AppLanguage language)
+{
+    return std::string(body) + "\n\n" + unsavedHint(language);
+}
+
+UpdatePromptTexts updatePromptTexts(const UpdatePromptInfo& info, AppLanguage language)
+{
+    UpdatePromptTexts t;
+    t.title = text(L10nKey::dialogUpdateTitle, language);
+    t.mainInstruction
+        = text(info.mandatory ? L10nKey::dialogUpdateRequiredHeading : L10nKey::dialogUpdateAvailableHeading, language);
+    if (info.mandatory)
+        t.content = text(L10nKey::dialogUpdateRequiredNote, language) + "\n";
+    t.content += L10n::updatePromptVersions(language, info.currentVersion, info.newVersion);
+    t.content += "\n";
+    t.content += L10n::updatePromptFacts(language, info.releaseDate, L10n::byteSize(info.sizeBytes));
+    t.content += "\n\n";
+    t.content += text(L10nKey::dialogUpdateNotesHeading, language);
+    t.content += "\n";
+    const auto notes = text::trimWhitespace(info.notes);
+    t.content += notes.empty() ? text(L10nKey::dialogUpdateNoNotes, language) : std::string(notes);
+    t.footer = text(L10nKey::dialogUpdateInstallNote, language);
+    return t;
+}
+
+std::string updatePromptFallbackText(const UpdatePromptInfo& info, AppLanguage language)
+{
+    const auto t = updatePromptTexts(info, language);
+    return t.mainInstruction + "\n\n" + t.content + "\n\n" + t.footer + "\n\n" + updateHint(language);
+}
+
+std::string_view extension(FileDialogType type) noexcept
+{
+    return type == FileDialogType::zmd ? "zmd" : "csv";
+}
+
+std::vector<FileFilter> fileFilters(FileDialogType type, AppLanguage language)
+{
+    const std::string ext(extension(type));
+    const auto label = type == FileDialogType::zmd ? L10nKey::fileTypeZmd : L10nKey::fileTypeCsv;
+    return {
+        { text(label, language) + " (*." + ext + ")", "*." + ext },
+        { text(L10nKey::fileTypeAll, language) + " (*.*)", "*.*" },
+    };
+}
+
+std::string proposedSaveName(std::optional<std::string_view> given, FileDialogType type, double now)
+{
+    if (!given)
+        return SessionTimeFormat::defaultFileName(now, extension(type));
+    std::string name(*given);
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0)
+        return name;
+    const std::string_view ext = std::string_view(name).substr(dot + 1);
+    const bool known = equalsIgnoringCase(ext, "zmd") || equalsIgnoringCase(ext, "csv");
+    if (known && !equalsIgnoringCase(ext, extension(type)))
+        name.replace(dot + 1, std::string::npos, extension(type));
+    return name;
+}
+
+} // namespace zelmar::ui

@@ -1,0 +1,59 @@
+#pragma once
+
+// What the dialogs say, without the dialogs: the answer hints appended to
+// message boxes, the update prompt's texts, the file dialogs' filters and
+// the name a save dialog proposes. Portable and tested in both builds.
+
+#include "localization/localization.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelmar::ui {
+
+// "[Yes] = …" lines telling which message-box button means what.
+[[nodiscard]] std::string recoveryHint(AppLanguage language);
+[[nodiscard]] std::string unsavedHint(AppLanguage language);
+[[nodiscard]] std::string updateHint(AppLanguage language);
+// The caller's body, two line feeds and the unsaved hint.
+[[nodiscard]] std::string unsavedQuestionText(std::string_view body, AppLanguage language);
+
+struct UpdatePromptInfo {
+    std::string currentVersion;
+    std::string newVersion;
+    std::string releaseDate;
+    std::uint64_t sizeBytes = 0;
+    std::string notes;
+    bool mandatory = false;
+    bool requiresElevation = false;
+};
+enum class UpdatePromptChoice { updateNow, remindLater, skipVersion };
+
+struct UpdatePromptTexts {
+    std::string title;
+    std::string mainInstruction;
+    std::string content;
+    std::string footer;
+};
+[[nodiscard]] UpdatePromptTexts updatePromptTexts(const UpdatePromptInfo& info, AppLanguage language);
+// The Yes/No box shown when no task dialog can be.
+[[nodiscard]] std::string updatePromptFallbackText(const UpdatePromptInfo& info, AppLanguage language);
+inline constexpr int updateNowButton = 100;
+inline constexpr int remindLaterButton = 101;
+
+enum class FileDialogType { zmd, csv };
+[[nodiscard]] std::string_view extension(FileDialogType type) noexcept;
+struct FileFilter {
+    std::string label;
+    std::string pattern;
+};
+[[nodiscard]] std::vector<FileFilter> fileFilters(FileDialogType type, AppLanguage language);
+// The name the save dialog starts with: the default name for `now` when
+// none is given; a given "zmd" or "csv" extension of the other type is
+// replaced by the dialog's.
+[[nodiscard]] std::string proposedSaveName(std::optional<std::string_view> given, FileDialogType type, double now);
+
+} // namespace zelmar::ui

@@ -1,0 +1,1141 @@
+#include "ui/main_window_win32.h"
+
+#include "core/diagnostic_log.h"
+#include "core/text_encoding.h"
+#include "core/win32_error.h"
+#include "ui/chart_view_win32.h"
+#include "ui/dialogs_win32.h"
+#include "ui/gdi_objects_win32.h"
+#include "ui/help_about_win32.h"
+#include "ui/icon_card_button_win32.h"
+#include "ui/lcd_panel_win32.h"
+#include "ui/record_table_view_win32.h"
+#include "ui/theme_win32.h"
+#include "ui/toolbar_tooltips_win32.h"
+#include "ui/window_binding_win32.h"
+
+#include <commctrl.h>
+
+#include <climits>
+#include <cstring>
+
+namespace zelmar::ui::win32 {
+
+namespace {
+
+constexpr wchar_t mainWindowClass[] = L"DMM5174KMainWindowClass";
+constexpr DWORD mainWindowStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+constexpr std::size_t maximumCopyData = 1'048'576;
+constexpr int statusConnectionPart = 0;
+constexpr int statusChannelPart = 1;
+constexpr int statusRecordingPart = 2;
+constexpr int statusNoticePart = 3;
+
+std::wstring wide(std::string_view utf8)
+{
+    return text::utf8ToWide(utf8);
+}
+
+UINT menuFlags(bool enabled)
+{
+    return MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED);
+}
+
+void makeProcessDpiAware()
+{
+    using SetContextFn = BOOL(WINAPI*)(HANDLE);
+    static const bool done = [] {
+        if (HMODULE user = GetModuleHandleW(L"user32.dll")) {
+            if (auto set = reinterpret_cast<SetContextFn>(
+                    reinterpret_cast<void*>(GetProcAddress(user, "SetProcessDpiAwarenessContext"))))
+                set(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+        }
+        INITCOMMONCONTROLSEX controls { sizeof controls,
+            ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES };
+        InitCommonControlsEx(&controls);
+        return true;
+    }();
+    (void)done;
+}
+
+SIZE windowSizeForClient(int width, int height)
+{
+    RECT r { 0, 0, width, height };
+    AdjustWindowRectEx(&r, mainWindowStyle, TRUE, 0);
+    return { r.right - r.left, r.bottom - r.top };
+}
+
+int textWidth(HFONT font, const std::wstring& text)
+{
+    WindowDc dc(nullptr);
+    const SelectGuard selected(dc.get(), font);
+    SIZE size {};
+    GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+    return size.cx;
+}
+
+int fontHeight(HFONT font)
+{
+    WindowDc dc(nullptr);
+    const SelectGuard selected(dc.get(), font);
+    TEXTMETRICW tm {};
+    GetTextMetricsW(dc.get(), &tm);
+    return tm.tmHeight;
+}
+
+} // namespace
+
+MainWindow::MainWindow()
+    : dispatcher_(
+        [](UIDispatcher::Target target) { PostMessageW(reinterpret_cast<HWND>(target), dispatcherMessage, 0, 0); })
+{
+}
+
+std::expected<std::unique_ptr<MainWindow>, std::string> MainWindow::create(
+    HINSTANCE instance, int showCommand, AppLanguage language)
+{
+    makeProcessDpiAware();
+    (void)lcdFaceName(); // loads the seven-segment font once and logs it
+
+    static const bool registered = [instance] {
+        WNDCLASSEXW wc {};
+        wc.cbSize = sizeof wc;
+        wc.style = CS_HREDRAW | CS_VREDRAW;
+        wc.lpfnWndProc = &boundWindowProc<MainWindow>;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = CreateSolidBrush(main_window_colors::background.colorRef());
+        wc.lpszClassName = mainWindowClass;
+        return RegisterClassExW(&wc) != 0;
+    }();
+    if (!registered)
+        return std::unexpected("main window class: " + zelmar::win32::lastErrorText());
+
+    std::unique_ptr<MainWindow> self(new MainWindow);
+    self->hInstance_ = instance;
+    self->language_ = language;
+    self->bandBrush_ = CreateSolidBrush(main_window_colors::band.colorRef());
+    self->disabledFieldBrush_ = CreateSolidBrush(main_window_colors::frameFillRecording.colorRef());
+
+    const int dpi = uiDpi();
+    SIZE size = windowSizeForClient(scale(1200, dpi), scale(820, dpi));
+    RECT work {};
+    if (SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) {
+        size.cx = std::min<LONG>(size.cx, work.right - work.left);
+        size.cy = std::min<LONG>(size.cy, work.bottom - work.top);
+    }
+    const auto title = wide(L10n::text(L10nKey::appName, language));
+    if (CreateWindowExW(0, mainWindowClass, title.c_str(), mainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx,
+            size.cy, nullptr, nullptr, instance, self.get())
+        == nullptr)
+        return std::unexpected("main window: " + zelmar::win32::lastErrorText());
+    self->dispatcher_.setTarget(reinterpret_cast<UIDispatcher::Target>(self->hwnd_));
+    (void)applyAppIcon(self->hwnd_, dpi);
+    ChangeWindowMessageFilterEx(self->hwnd_, WM_COPYDATA, MSGFLT_ALLOW, nullptr);
+
+    if (auto made = self->createChildren(); !made)
+        return std::unexpected(made.error());
+    self->buildMenus();
+    self->buildAccelerators();
+
+    SendMessageW(self->hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
+    self->applyEnablingRules();
+    self->refreshStatus();
+    ShowWindow(self->hwnd_, showCommand);
+    UpdateWindow(self->hwnd_);
+    self->layout();
+    return self;
+}
+
+MainWindow::~MainWindow()
+{
+    destroy();
+    if (accelerators_ != nullptr)
+        DestroyAcceleratorTable(accelerators_);
+    for (HGDIOBJ object : { static_cast<HGDIOBJ>(noticeFont_), static_cast<HGDIOBJ>(bandBrush_),
+             static_cast<HGDIOBJ>(disabledFieldBrush_) }) {
+        if (object != nullptr)
+            DeleteObject(object);
+    }
+}
+
+std::expected<void, std::string> MainWindow::createChildren()
+{
+    struct CardSpec {
+        std::unique_ptr<IconCardButton>* card;
+        CommandId id;
+        ButtonIconKind icon;
+        L10nKey label;
+    };
+    const CardSpec cards[] = {
+        { &newFileCard_, CommandId::newFileCard, ButtonIconKind::newFile, L10nKey::buttonNewFile },
+        { &openCard_, CommandId::openCard, ButtonIconKind::open, L10nKey::buttonOpen },
+        { &saveCard_, CommandId::saveCard, ButtonIconKind::save, L10nKey::buttonSave },
+        { &startCard_, CommandId::startCard, ButtonIconKind::play, L10nKey::buttonStart },
+        { &stopCard_, CommandId::stopCard, ButtonIconKind::stop, L10nKey::buttonStop },
+    };
+    for (const auto& spec : cards) {
+        auto card = IconCardButton::create(
+            hwnd_, hInstance_, commandNumber(spec.id), spec.icon, std::nullopt, text(spec.label));
+        if (!card)
+            return std::unexpected(card.error());
+        *spec.card = std::move(*card);
+    }
+
+    const HFONT font = themeFont(ThemeFont::interface);
+    auto child = [&](const wchar_t* cls, DWORD style, const std::wstring& caption, int id) {
+        HWND h = CreateWindowExW(0, cls, caption.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, hwnd_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), hInstance_, nullptr);
+        if (h != nullptr)
+            SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        return h;
+    };
+    intervalLabel_
+        = child(L"STATIC", SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, wide(text(L10nKey::labelRecordInterval)), -1);
+    intervalEdit_
+        = child(L"EDIT", WS_TABSTOP | ES_CENTER | ES_AUTOHSCROLL, L"10", commandNumber(CommandId::intervalField));
+    secondsLabel_ = child(L"STATIC", SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, wide(text(L10nKey::labelSeconds)), -1);
+    if (intervalLabel_ == nullptr || intervalEdit_ == nullptr || secondsLabel_ == nullptr)
+        return std::unexpected("toolbar field: " + zelmar::win32::lastErrorText());
+    SendMessageW(intervalEdit_, EM_SETLIMITTEXT, intervalFieldMaxChars, 0);
+
+    auto lcd = LcdPanel::create(hwnd_, commandNumber(CommandId::lcdPanel));
+    if (!lcd)
+        return std::unexpected(lcd.error());
+    lcdPanel_ = std::move(*lcd);
+    auto chart = ChartView::create(hwnd_, commandNumber(CommandId::chartView));
+    if (!chart)
+        return std::unexpected(chart.error());
+    chartView_ = std::move(*chart);
+    chartView_->setLanguage(language_);
+    auto table = RecordTableView::create(hwnd_, hInstance_, commandNumber(CommandId::recordTable), language_);
+    if (!table)
+        return std::unexpected(table.error());
+    recordTable_ = std::move(*table);
+
+    statusBar_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, hwnd_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(commandNumber(CommandId::statusBar))), hInstance_, nullptr);
+    if (statusBar_ == nullptr)
+        return std::unexpected("status bar: " + zelmar::win32::lastErrorText());
+    SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    rebuildNoticeFont();
+
+    tooltips_ = ToolbarTooltips::create(hwnd_);
+    for (auto card :
+        { ToolbarCard::newFile, ToolbarCard::open, ToolbarCard::save, ToolbarCard::start, ToolbarCard::stop }) {
+        HWND window = cardWindow(card);
+        tooltips_->add(GetDlgCtrlID(window), window, cardTooltip(card, isRecording_, language_));
+    }
+    return {};
+}
+
+HWND MainWindow::cardWindow(ToolbarCard card) const noexcept
+{
+    switch (card) {
+    case ToolbarCard::newFile:
+        return newFileCard_ ? newFileCard_->hwnd() : nullptr;
+    case ToolbarCard::open:
+        return openCard_ ? openCard_->hwnd() : nullptr;
+    case ToolbarCard::save:
+        return saveCard_ ? saveCard_->hwnd() : nullptr;
+    case ToolbarCard::start:
+        return startCard_ ? startCard_->hwnd() : nullptr;
+    case ToolbarCard::stop:
+        return stopCard_ ? stopCard_->hwnd() : nullptr;
+    }
+    return nullptr;
+}
+
+std::string MainWindow::text(L10nKey key) const
+{
+    return std::string(L10n::text(key, language_));
+}
+
+void MainWindow::buildMenus()
+{
+    auto item = [this](HMENU menu, L10nKey key, CommandId id) {
+        AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(commandNumber(id)), wide(text(key)).c_str());
+    };
+    HMENU file = CreatePopupMenu();
+    item(file, L10nKey::fileNew, CommandId::newFile);
+    item(file, L10nKey::fileOpen, CommandId::open);
+    item(file, L10nKey::fileSave, CommandId::save);
+    item(file, L10nKey::fileSaveAs, CommandId::saveAs);
+    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+    item(file, L10nKey::fileExportCsv, CommandId::exportCsv);
+    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+    item(file, L10nKey::fileExit, CommandId::exit);
+
+    HMENU edit = CreatePopupMenu();
+    item(edit, L10nKey::editCopySelectedRows, CommandId::copyRows);
+    item(edit, L10nKey::editSelectAll, CommandId::selectAll);
+    AppendMenuW(edit, MF_SEPARATOR, 0, nullptr);
+    item(edit, L10nKey::editDeleteSelectedRows, CommandId::deleteRows);
+    item(edit, L10nKey::editClearAllRecords, CommandId::clearAll);
+
+    HMENU view = CreatePopupMenu();
+    item(view, L10nKey::viewChart, CommandId::chart);
+    item(view, L10nKey::viewAlwaysOnTop, CommandId::alwaysOnTop);
+    AppendMenuW(view, MF_SEPARATOR, 0, nullptr);
+    HMENU languages = CreatePopupMenu();
+    item(languages, L10nKey::viewLanguageZhTW, CommandId::languageZhTW);
+    item(languages, L10nKey::viewLanguageEnUS, CommandId::languageEnUS);
+    AppendMenuW(view, MF_POPUP, reinterpret_cast<UINT_PTR>(languages), wide(text(L10nKey::viewLanguage)).c_str());
+
+    HMENU help = CreatePopupMenu();
+    item(help, L10nKey::helpUsage, CommandId::usageHelp);
+    AppendMenuW(help, MF_SEPARATOR, 0, nullptr);
+    item(help, L10nKey::helpLicense, CommandId::license);
+    item(help, L10nKey::helpAbout, CommandId::about);
+
+    HMENU bar = CreateMenu();
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), wide(text(L10nKey::menuFile)).c_str());
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(edit), wide(text(L10nKey::menuEdit)).c_str());
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(view), wide(text(L10nKey::menuView)).c_str());
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help), wide(text(L10nKey::menuHelp)).c_str());
+
+    HMENU old = menuBar_;
+    menuBar_ = bar;
+    viewMenu_ = view;
+    SetMenu(hwnd_, bar);
+    if (old != nullptr)
+        DestroyMenu(old);
+    CheckMenuItem(bar, commandNumber(CommandId::chart), MF_BYCOMMAND | (isChartVisible_ ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(
+        bar, commandNumber(CommandId::alwaysOnTop), MF_BYCOMMAND | (isAlwaysOnTop_ ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuRadioItem(bar, commandNumber(CommandId::languageZhTW), commandNumber(CommandId::languageEnUS),
+        commandNumber(language_ == AppLanguage::zhTW ? CommandId::languageZhTW : CommandId::languageEnUS),
+        MF_BYCOMMAND);
+    for (auto id : { CommandId::newFile, CommandId::open, CommandId::save, CommandId::saveAs, CommandId::exportCsv,
+             CommandId::deleteRows, CommandId::clearAll })
+        EnableMenuItem(bar, commandNumber(id), menuFlags(!isRecording_));
+    DrawMenuBar(hwnd_);
+}
+
+void MainWindow::buildAccelerators()
+{
+    ACCEL table[] = {
+        { FCONTROL | FVIRTKEY, 'N', static_cast<WORD>(commandNumber(CommandId::newFile)) },
+        { FCONTROL | FVIRTKEY, 'O', static_cast<WORD>(commandNumber(CommandId::open)) },
+        { FCONTROL | FVIRTKEY, 'S', static_cast<WORD>(commandNumber(CommandId::save)) },
+        { FCONTROL | FVIRTKEY, 'C', static_cast<WORD>(commandNumber(CommandId::copyRows)) },
+        { FCONTROL | FVIRTKEY, 'A', static_cast<WORD>(commandNumber(CommandId::selectAll)) },
+        { FVIRTKEY, VK_DELETE, static_cast<WORD>(commandNumber(CommandId::deleteRows)) },
+    };
+    accelerators_ = CreateAcceleratorTableW(table, static_cast<int>(std::size(table)));
+}
+
+std::string MainWindow::tooltipText(ToolbarCard card) const
+{
+    return cardTooltip(card, isRecording_, language_);
+}
+
+void MainWindow::updateTooltips()
+{
+    for (auto card :
+        { ToolbarCard::newFile, ToolbarCard::open, ToolbarCard::save, ToolbarCard::start, ToolbarCard::stop })
+        tooltips_->setText(GetDlgCtrlID(cardWindow(card)), tooltipText(card));
+}
+
+void MainWindow::applyEnablingRules()
+{
+    HWND focused = GetFocus();
+    const bool recording = isRecording_;
+    for (auto card :
+        { ToolbarCard::newFile, ToolbarCard::open, ToolbarCard::save, ToolbarCard::start, ToolbarCard::stop })
+        EnableWindow(cardWindow(card), cardEnabled(card, recording) ? TRUE : FALSE);
+    EnableWindow(intervalEdit_, recording ? FALSE : TRUE);
+    for (auto id : { CommandId::newFile, CommandId::open, CommandId::save, CommandId::saveAs, CommandId::exportCsv,
+             CommandId::deleteRows, CommandId::clearAll })
+        EnableMenuItem(menuBar_, commandNumber(id), menuFlags(!recording));
+    updateTooltips();
+
+    if (focused != nullptr && IsChild(hwnd_, focused) && !IsWindowEnabled(focused)) {
+        HWND target = cardWindow(recording ? ToolbarCard::stop : ToolbarCard::start);
+        SetFocus(IsWindowEnabled(target) ? target : hwnd_);
+    }
+    InvalidateRect(intervalLabel_, nullptr, TRUE);
+    InvalidateRect(secondsLabel_, nullptr, TRUE);
+    InvalidateRect(intervalEdit_, nullptr, TRUE);
+    RECT frame { toolbar_.intervalFrame.left, toolbar_.intervalFrame.top, toolbar_.intervalFrame.right,
+        toolbar_.intervalFrame.bottom };
+    InvalidateRect(hwnd_, &frame, TRUE);
+}
+
+void MainWindow::layout()
+{
+    if (hwnd_ == nullptr || statusBar_ == nullptr)
+        return;
+    const int dpi = uiDpi();
+    RECT client {};
+    GetClientRect(hwnd_, &client);
+    SendMessageW(statusBar_, WM_SIZE, 0, 0);
+    RECT status {};
+    GetWindowRect(statusBar_, &status);
+    const int statusHeight = status.bottom - status.top;
+    updateStatusParts();
+
+    const HFONT font = themeFont(ThemeFont::interface);
+    toolbar_ = toolbarLayout(dpi, textWidth(font, wide(text(L10nKey::labelRecordInterval))),
+        textWidth(font, wide(text(L10nKey::labelSeconds))), fontHeight(font) + scale(2, dpi));
+    auto place = [](HWND h, const Rect& r) { MoveWindow(h, r.left, r.top, r.width(), r.height(), TRUE); };
+    const ToolbarCard order[]
+        = { ToolbarCard::newFile, ToolbarCard::open, ToolbarCard::save, ToolbarCard::start, ToolbarCard::stop };
+    for (std::size_t i = 0; i < std::size(order); ++i)
+        place(cardWindow(order[i]), toolbar_.cards[i]);
+    place(intervalLabel_, toolbar_.intervalLabel);
+    place(intervalEdit_, toolbar_.intervalEdit);
+    place(secondsLabel_, toolbar_.secondsLabel);
+    tooltips_->updateRects();
+
+    content_ = ui::contentLayout(client.right, client.bottom, statusHeight, isChartVisible_, dpi);
+    if (content_) {
+        place(lcdPanel_->hwnd(), content_->lcd);
+        if (isChartVisible_)
+            place(chartView_->hwnd(), content_->chart);
+        place(recordTable_->hwnd(), content_->table);
+        recordTable_->layoutColumns();
+    }
+    ShowWindow(chartView_->hwnd(), isChartVisible_ ? SW_SHOWNA : SW_HIDE);
+    RECT band { 0, 0, client.right, toolbar_.bandHeight };
+    InvalidateRect(hwnd_, &band, TRUE);
+}
+
+void MainWindow::updateStatusParts()
+{
+    std::optional<int> noticeWidth;
+    if (updateNotice_) {
+        const HFONT font = updateNotice_->clickable ? noticeFont_ : themeFont(ThemeFont::interface);
+        noticeWidth = textWidth(font, wide(updateNotice_->text));
+    }
+    RECT client {};
+    GetClientRect(hwnd_, &client);
+    const auto edges = statusPartEdges(client.right, noticeWidth, uiDpi());
+    SendMessageW(statusBar_, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+    refreshStatus();
+}
+
+std::string MainWindow::statusText(int part) const
+{
+    switch (part) {
+    case statusConnectionPart:
+        switch (connection_.kind) {
+        case ConnectionStatus::Kind::connected:
+            return L10n::statusConnected(language_, connection_.model);
+        case ConnectionStatus::Kind::readError:
+            return text(L10nKey::statusReadError);
+        default:
+            return text(L10nKey::statusDisconnected);
+        }
+    case statusChannelPart:
+        return channelText_;
+    case statusRecordingPart:
+        return isRecording_ ? L10n::statusRecording(language_, recordCount_, recordCount_ >= nearLimitRecords)
+                            : std::string();
+    case statusNoticePart:
+        return updateNotice_ ? updateNotice_->text : std::string();
+    default:
+        return {};
+    }
+}
+
+void MainWindow::refreshStatus()
+{
+    if (statusBar_ == nullptr)
+        return;
+    SendMessageW(statusBar_, SB_SETTEXTW, statusConnectionPart, reinterpret_cast<LPARAM>(wide(statusText(0)).c_str()));
+    SendMessageW(statusBar_, SB_SETTEXTW, statusChannelPart, reinterpret_cast<LPARAM>(wide(statusText(1)).c_str()));
+    SendMessageW(statusBar_, SB_SETTEXTW, statusRecordingPart | SBT_OWNERDRAW, 0);
+    if (updateNotice_)
+        SendMessageW(statusBar_, SB_SETTEXTW, statusNoticePart | SBT_OWNERDRAW, 0);
+    InvalidateRect(statusBar_, nullptr, TRUE);
+}
+
+void MainWindow::drawStatusPart(const DRAWITEMSTRUCT& item)
+{
+    const int part = static_cast<int>(item.itemID);
+    const auto content = wide(statusText(part));
+    if (content.empty())
+        return;
+    HDC dc = item.hDC;
+    SetBkMode(dc, TRANSPARENT);
+    RECT r = item.rcItem;
+    const int dpi = uiDpi();
+    if (part == statusRecordingPart) {
+        SetTextColor(dc,
+            (recordCount_ >= nearLimitRecords ? main_window_colors::nearLimit : main_window_colors::text).colorRef());
+        const SelectGuard font(dc, themeFont(ThemeFont::interface));
+        r.left += scale(4, dpi);
+        DrawTextW(dc, content.c_str(), static_cast<int>(content.size()), &r,
+            DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    } else if (part == statusNoticePart && updateNotice_) {
+        const bool clickable = updateNotice_->clickable;
+        SetTextColor(dc, (clickable ? main_window_colors::link : main_window_colors::mutedText).colorRef());
+        const SelectGuard font(dc, clickable ? noticeFont_ : themeFont(ThemeFont::interface));
+        r.left += scale(6, dpi);
+        DrawTextW(dc, content.c_str(), static_cast<int>(content.size()), &r,
+            DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    }
+}
+
+void MainWindow::rebuildNoticeFont()
+{
+    LOGFONTW lf {};
+    GetObjectW(themeFont(ThemeFont::interface), sizeof lf, &lf);
+    lf.lfUnderline = TRUE;
+    if (noticeFont_ != nullptr)
+        DeleteObject(noticeFont_);
+    noticeFont_ = CreateFontIndirectW(&lf);
+}
+
+bool MainWindow::cursorOverNotice() const
+{
+    if (!updateNotice_ || !updateNotice_->clickable)
+        return false;
+    RECT part {};
+    if (!SendMessageW(statusBar_, SB_GETRECT, statusNoticePart, reinterpret_cast<LPARAM>(&part)))
+        return false;
+    POINT p {};
+    GetCursorPos(&p);
+    ScreenToClient(statusBar_, &p);
+    return PtInRect(&part, p) != FALSE;
+}
+
+void MainWindow::paintBackground(HDC dc)
+{
+    RECT client {};
+    GetClientRect(hwnd_, &client);
+    const int dpi = uiDpi();
+    const int line = scaleAtLeastOne(1, dpi);
+    const int band = toolbar_.bandHeight > 0 ? toolbar_.bandHeight : scale(44, dpi);
+    fillRect(dc, { 0, band, client.right, client.bottom }, main_window_colors::background);
+    fillRect(dc, { 0, 0, client.right, band - line }, main_window_colors::band);
+    fillRect(dc, { 0, band - line, client.right, band }, main_window_colors::bandLine);
+    for (int x : toolbar_.separators)
+        fillRect(dc, { x, toolbar_.separatorTop, x + line, toolbar_.separatorBottom }, main_window_colors::separator);
+
+    const Rect& frame = toolbar_.intervalFrame;
+    if (frame.empty())
+        return;
+    Rgb fill = main_window_colors::band;
+    Rgb border = main_window_colors::frameBorder;
+    if (isRecording_) {
+        fill = main_window_colors::frameFillRecording;
+        border = main_window_colors::frameBorderRecording;
+    } else if (intervalHasFocus()) {
+        border = main_window_colors::link;
+    }
+    UniqueBrush brush(CreateSolidBrush(fill.colorRef()));
+    UniquePen pen(CreatePen(PS_INSIDEFRAME, line, border.colorRef()));
+    const SelectGuard selectBrush(dc, brush.get());
+    const SelectGuard selectPen(dc, pen.get());
+    const int radius = scale(8, dpi);
+    RoundRect(dc, frame.left, frame.top, frame.right, frame.bottom, radius, radius);
+}
+
+bool MainWindow::intervalHasFocus() const noexcept
+{
+    return intervalEdit_ != nullptr && GetFocus() == intervalEdit_;
+}
+
+// ---- setters ----
+
+void MainWindow::setTitle(std::optional<std::string> fileName, bool unsaved)
+{
+    fileName_ = std::move(fileName);
+    unsaved_ = unsaved;
+    SetWindowTextW(hwnd_, wide(L10n::windowTitle(fileName_, unsaved_)).c_str());
+}
+
+void MainWindow::setConnection(ConnectionStatus status)
+{
+    connection_ = std::move(status);
+    refreshStatus();
+}
+
+void MainWindow::setChannelText(std::string channel)
+{
+    channelText_ = std::move(channel);
+    refreshStatus();
+}
+
+void MainWindow::setRecording(bool recording)
+{
+    if (recording == isRecording_)
+        return;
+    isRecording_ = recording;
+    applyEnablingRules();
+    if (recording)
+        recordTable_->followLatest();
+    refreshStatus();
+}
+
+void MainWindow::appendRecord(const Reading& reading, std::int64_t totalCount)
+{
+    recordCount_ = totalCount;
+    recordTable_->setItemCountAppending(static_cast<std::size_t>(std::max<std::int64_t>(totalCount, 0)));
+    chartView_->append(reading);
+    RECT part {};
+    if (SendMessageW(statusBar_, SB_GETRECT, statusRecordingPart, reinterpret_cast<LPARAM>(&part)))
+        InvalidateRect(statusBar_, &part, TRUE);
+}
+
+void MainWindow::reloadRecords(std::int64_t count)
+{
+    recordCount_ = count;
+    const auto rows = static_cast<std::size_t>(std::max<std::int64_t>(count, 0));
+    recordTable_->setItemCountResetting(rows);
+    chartView_->rebuild(rowProvider_, rows);
+    refreshStatus();
+}
+
+void MainWindow::resetRecords()
+{
+    recordCount_ = 0;
+    recordTable_->setItemCountResetting(0);
+    chartView_->clear();
+    refreshStatus();
+}
+
+void MainWindow::setRowProvider(RowProvider provider)
+{
+    rowProvider_ = provider;
+    recordTable_->setRowProvider(std::move(provider));
+}
+
+void MainWindow::setInterval(int interval)
+{
+    committedInterval_ = clampInterval(interval);
+    SetWindowTextW(intervalEdit_, std::to_wstring(committedInterval_).c_str());
+}
+
+int MainWindow::currentInterval() const
+{
+    wchar_t buffer[16] {};
+    GetWindowTextW(intervalEdit_, buffer, 16);
+    return ui::currentInterval(text::wideToUtf8(buffer), committedInterval_);
+}
+
+void MainWindow::commitIntervalField()
+{
+    wchar_t buffer[16] {};
+    GetWindowTextW(intervalEdit_, buffer, 16);
+    const auto commit = commitInterval(text::wideToUtf8(buffer), committedInterval_);
+    if (commit.fieldNeedsText)
+        SetWindowTextW(intervalEdit_, std::to_wstring(commit.interval).c_str());
+    if (commit.changed) {
+        committedInterval_ = commit.interval;
+        if (onIntervalChanged)
+            onIntervalChanged(commit.interval);
+    }
+}
+
+void MainWindow::setChartVisible(bool visible)
+{
+    isChartVisible_ = visible;
+    CheckMenuItem(menuBar_, commandNumber(CommandId::chart), MF_BYCOMMAND | (visible ? MF_CHECKED : MF_UNCHECKED));
+    layout();
+}
+
+void MainWindow::setAlwaysOnTop(bool topmost)
+{
+    isAlwaysOnTop_ = topmost;
+    SetWindowPos(hwnd_, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    CheckMenuItem(
+        menuBar_, commandNumber(CommandId::alwaysOnTop), MF_BYCOMMAND | (topmost ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void MainWindow::setUpdateNotice(std::optional<UpdateNotice> notice)
+{
+    updateNotice_ = std::move(notice);
+    updateStatusParts();
+}
+
+void MainWindow::setLanguage(AppLanguage language)
+{
+    if (language == language_)
+        return;
+    language_ = language;
+    relabel();
+}
+
+void MainWindow::relabel()
+{
+    buildMenus();
+    SetWindowTextW(intervalLabel_, wide(text(L10nKey::labelRecordInterval)).c_str());
+    SetWindowTextW(secondsLabel_, wide(text(L10nKey::labelSeconds)).c_str());
+    newFileCard_->setLabel(text(L10nKey::buttonNewFile));
+    openCard_->setLabel(text(L10nKey::buttonOpen));
+    saveCard_->setLabel(text(L10nKey::buttonSave));
+    startCard_->setLabel(text(L10nKey::buttonStart));
+    stopCard_->setLabel(text(L10nKey::buttonStop));
+    updateTooltips();
+    SetWindowTextW(hwnd_, wide(L10n::windowTitle(fileName_, unsaved_)).c_str());
+    recordTable_->relabel(language_);
+    chartView_->setLanguage(language_);
+    InvalidateRect(chartView_->hwnd(), nullptr, FALSE);
+    refreshStatus();
+    layout();
+}
+
+void MainWindow::bringToFront()
+{
+    if (IsIconic(hwnd_))
+        ShowWindow(hwnd_, SW_RESTORE);
+    SetForegroundWindow(hwnd_);
+}
+
+void MainWindow::startTimer(UINT_PTR id, UINT milliseconds)
+{
+    SetTimer(hwnd_, id, milliseconds, nullptr);
+}
+
+void MainWindow::stopTimer(UINT_PTR id)
+{
+    KillTimer(hwnd_, id);
+}
+
+std::optional<WindowPlacement> MainWindow::capturePlacement() const
+{
+    if (hwnd_ == nullptr)
+        return std::nullopt;
+    WINDOWPLACEMENT wp {};
+    wp.length = sizeof wp;
+    if (!GetWindowPlacement(hwnd_, &wp))
+        return std::nullopt;
+    const RECT& r = wp.rcNormalPosition;
+    return WindowPlacement { r.left, r.top, r.right - r.left, r.bottom - r.top, wp.showCmd == SW_SHOWMAXIMIZED };
+}
+
+void MainWindow::restorePlacement(const WindowPlacement& p)
+{
+    if (hwnd_ == nullptr || p.width <= 0 || p.height <= 0)
+        return;
+    const long long right = static_cast<long long>(p.x) + p.width;
+    const long long bottom = static_cast<long long>(p.y) + p.height;
+    if (right > INT_MAX || bottom > INT_MAX)
+        return; // cannot be a rectangle on any screen
+    const RECT rect { p.x, p.y, static_cast<LONG>(right), static_cast<LONG>(bottom) };
+    if (MonitorFromRect(&rect, MONITOR_DEFAULTTONULL) == nullptr) {
+        log::write(log::Module::app,
+            "視窗位置 (x=" + std::to_string(p.x) + ", y=" + std::to_string(p.y) + ", width=" + std::to_string(p.width)
+                + ", height=" + std::to_string(p.height) + ", isMaximized=" + (p.isMaximized ? "true" : "false")
+                + ") 不在任何螢幕範圍內，改用預設版面");
+        return;
+    }
+    WINDOWPLACEMENT wp {};
+    wp.length = sizeof wp;
+    GetWindowPlacement(hwnd_, &wp);
+    wp.rcNormalPosition = rect;
+    wp.showCmd = p.isMaximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+    SetWindowPlacement(hwnd_, &wp);
+}
+
+// ---- message boxes and dialogs ----
+
+int MainWindow::messageBox(std::string_view body, std::optional<std::string_view> title, UINT flags)
+{
+    tooltips_->dismiss();
+    const auto caption = wide(title ? *title : L10n::text(L10nKey::appName, language_));
+    return MessageBoxW(hwnd_, wide(body).c_str(), caption.c_str(), flags);
+}
+
+void MainWindow::showInformation(std::string_view body, std::optional<std::string_view> title)
+{
+    messageBox(body, title, MB_OK | MB_ICONINFORMATION);
+}
+
+void MainWindow::showWarning(std::string_view body, std::optional<std::string_view> title)
+{
+    messageBox(body, title, MB_OK | MB_ICONWARNING);
+}
+
+void MainWindow::showError(std::string_view body, std::optional<std::string_view> title)
+{
+    messageBox(body, title, MB_OK | MB_ICONERROR);
+}
+
+bool MainWindow::confirm(std::string_view body, std::optional<std::string_view> title)
+{
+    return messageBox(body, title, MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
+}
+
+bool MainWindow::askYesNo(std::string_view body, std::optional<std::string_view> title)
+{
+    return messageBox(body, title, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+SaveChoice MainWindow::askUnsaved(std::string_view body, std::optional<std::string_view> title)
+{
+    switch (messageBox(unsavedQuestionText(body, language_), title, MB_YESNOCANCEL | MB_ICONWARNING)) {
+    case IDYES:
+        return SaveChoice::save;
+    case IDNO:
+        return SaveChoice::dontSave;
+    default:
+        return SaveChoice::cancel;
+    }
+}
+
+std::optional<std::wstring> MainWindow::askOpenPath(const std::optional<std::wstring>& initialDirectory)
+{
+    tooltips_->dismiss();
+    return win32::askOpenPath(hwnd_, initialDirectory, language_);
+}
+
+std::optional<std::wstring> MainWindow::askSavePath(std::optional<std::string_view> proposedName,
+    const std::optional<std::wstring>& initialDirectory, FileDialogType type)
+{
+    tooltips_->dismiss();
+    return win32::askSavePath(hwnd_, proposedName, initialDirectory, type, language_);
+}
+
+// ---- commands ----
+
+void MainWindow::copySelectedRows()
+{
+    if (intervalHasFocus()) {
+        SendMessageW(intervalEdit_, WM_COPY, 0, 0);
+        return;
+    }
+    const auto rows = recordTable_->selectedRows();
+    if (rows.empty())
+        return;
+    setClipboardText(hwnd_, recordTable_->clipboardText(rows));
+    if (onCopyRows)
+        onCopyRows(rows);
+}
+
+void MainWindow::selectAll()
+{
+    if (intervalHasFocus()) {
+        SendMessageW(intervalEdit_, EM_SETSEL, 0, -1);
+        return;
+    }
+    recordTable_->selectAll();
+    if (onSelectAll)
+        onSelectAll();
+}
+
+void MainWindow::onCardClicked(CommandId id)
+{
+    if (id == CommandId::startCard || intervalHasFocus())
+        commitIntervalField();
+    if (isRecording_ && isBlockedWhileRecording(id))
+        return;
+    const std::function<void()>* callback = nullptr;
+    switch (id) {
+    case CommandId::newFileCard:
+        callback = &onNewFile;
+        break;
+    case CommandId::openCard:
+        callback = &onOpen;
+        break;
+    case CommandId::saveCard:
+        callback = &onSave;
+        break;
+    case CommandId::startCard:
+        callback = &onStart;
+        break;
+    case CommandId::stopCard:
+        callback = &onStop;
+        break;
+    default:
+        return;
+    }
+    if (*callback)
+        (*callback)();
+}
+
+void MainWindow::runCommand(CommandId id)
+{
+    if (isRecording_ && isBlockedWhileRecording(id))
+        return;
+    auto call = [](const std::function<void()>& callback) {
+        if (callback)
+            callback();
+    };
+    switch (id) {
+    case CommandId::newFile:
+        return call(onNewFile);
+    case CommandId::open:
+        return call(onOpen);
+    case CommandId::save:
+        return call(onSave);
+    case CommandId::saveAs:
+        return call(onSaveAs);
+    case CommandId::exportCsv:
+        return call(onExportCSV);
+    case CommandId::deleteRows: {
+        const auto rows = recordTable_->selectedRows();
+        if (!rows.empty() && onDeleteRows)
+            onDeleteRows(rows);
+        return;
+    }
+    case CommandId::clearAll:
+        return call(onClearAll);
+    case CommandId::copyRows:
+        return copySelectedRows();
+    case CommandId::selectAll:
+        return selectAll();
+    case CommandId::chart:
+        setChartVisible(!isChartVisible_);
+        if (onToggleChart)
+            onToggleChart(isChartVisible_);
+        return;
+    case CommandId::alwaysOnTop:
+        setAlwaysOnTop(!isAlwaysOnTop_);
+        if (onToggleAlwaysOnTop)
+            onToggleAlwaysOnTop(isAlwaysOnTop_);
+        return;
+    case CommandId::languageZhTW:
+    case CommandId::languageEnUS: {
+        const auto chosen = id == CommandId::languageZhTW ? AppLanguage::zhTW : AppLanguage::enUS;
+        if (chosen == language_)
+            return;
+        setLanguage(chosen);
+        if (onLanguageChanged)
+            onLanguageChanged(chosen);
+        return;
+    }
+    case CommandId::exit:
+        if (onCloseRequested)
+            onCloseRequested();
+        else
+            destroy();
+        return;
+    case CommandId::usageHelp:
+        if (onHelp)
+            return onHelp();
+        tooltips_->dismiss();
+        if (!HelpLauncher::open(hwnd_, language_))
+            showInformation(text(L10nKey::helpBodyText), text(L10nKey::dialogHelpTitle));
+        return;
+    case CommandId::about:
+        if (onAbout)
+            return onAbout();
+        tooltips_->dismiss();
+        AboutWindow::show(hwnd_, language_, appVersion_, [this] {
+            if (onCheckForUpdates)
+                onCheckForUpdates();
+        });
+        return;
+    case CommandId::license:
+        if (onShowLicense)
+            return onShowLicense();
+        if (!LicenseLauncher::open(hwnd_, language_))
+            showInformation(text(L10nKey::dialogLicenseMissingBody));
+        return;
+    case CommandId::newFileCard:
+    case CommandId::openCard:
+    case CommandId::saveCard:
+    case CommandId::startCard:
+    case CommandId::stopCard:
+        return onCardClicked(id);
+    default:
+        return;
+    }
+}
+
+void MainWindow::destroy()
+{
+    dispatcher_.clearTargetAndDiscard();
+    if (hwnd_ != nullptr)
+        DestroyWindow(hwnd_);
+}
+
+bool MainWindow::preTranslate(MSG& msg)
+{
+    if (hwnd_ == nullptr || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)))
+        return false;
+    if (msg.message == WM_KEYDOWN) {
+        const bool ctrlOrAlt = (GetKeyState(VK_CONTROL) & 0x8000) != 0 || (GetKeyState(VK_MENU) & 0x8000) != 0;
+        if (msg.wParam == VK_TAB && !ctrlOrAlt) {
+            HWND focused = GetFocus();
+            const bool wantsTab = focused != nullptr
+                && (SendMessageW(focused, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg)) & DLGC_WANTTAB)
+                    != 0;
+            if (!wantsTab) {
+                const bool back = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+                if (HWND next = GetNextDlgTabItem(hwnd_, focused, back ? TRUE : FALSE)) {
+                    SetFocus(next);
+                    if (next == intervalEdit_)
+                        SendMessageW(next, EM_SETSEL, 0, -1);
+                }
+                SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+                return true;
+            }
+        }
+        if (msg.hwnd == intervalEdit_ && msg.wParam == VK_RETURN) {
+            commitIntervalField();
+            SendMessageW(intervalEdit_, EM_SETSEL, 0, -1);
+            return true;
+        }
+        if (msg.hwnd == intervalEdit_ && msg.wParam == VK_DELETE)
+            return false; // the field deletes; the accelerator would delete rows
+    }
+    return accelerators_ != nullptr && TranslateAcceleratorW(hwnd_, accelerators_, &msg) != 0;
+}
+
+int MainWindow::runMessageLoop()
+{
+    MSG msg {};
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (preTranslate(msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+// ---- messages ----
+
+bool MainWindow::onNotify(const NMHDR& header, LRESULT& result)
+{
+    if (recordTable_ && recordTable_->onParentNotify(header, result))
+        return true;
+    if (header.hwndFrom == statusBar_ && header.code == NM_CLICK) {
+        const auto& mouse = reinterpret_cast<const NMMOUSE&>(header);
+        if (mouse.dwItemSpec == statusNoticePart && updateNotice_ && updateNotice_->clickable && onUpdateNoticeClicked)
+            onUpdateNoticeClicked();
+        result = TRUE;
+        return true;
+    }
+    return false;
+}
+
+LRESULT MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CLOSE:
+        runCommand(CommandId::exit);
+        return 0;
+    case WM_DESTROY: {
+        dispatcher_.clearTargetAndDiscard();
+        for (WPARAM which : { ICON_BIG, ICON_SMALL }) {
+            if (auto* icon = reinterpret_cast<HICON>(SendMessageW(hwnd_, WM_SETICON, which, 0)))
+                DestroyIcon(icon);
+        }
+        PostQuitMessage(0);
+        return 0;
+    }
+    case WM_SIZE:
+        layout();
+        return 0;
+    case WM_ERASEBKGND:
+        paintBackground(reinterpret_cast<HDC>(wParam));
+        return 1;
+    case WM_DRAWITEM: {
+        const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item.hwndItem == statusBar_) {
+            drawStatusPart(item);
+            return TRUE;
+        }
+        break;
+    }
+    case WM_NOTIFY: {
+        LRESULT result = 0;
+        if (onNotify(*reinterpret_cast<const NMHDR*>(lParam), result))
+            return result;
+        break;
+    }
+    case WM_SETCURSOR:
+        if (reinterpret_cast<HWND>(wParam) == statusBar_ && cursorOverNotice()) {
+            SetCursor(LoadCursorW(nullptr, IDC_HAND));
+            return TRUE;
+        }
+        break;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        const auto control = reinterpret_cast<HWND>(lParam);
+        if (control == intervalEdit_) {
+            const bool disabled = !IsWindowEnabled(intervalEdit_);
+            SetTextColor(dc, (disabled ? main_window_colors::mutedText : main_window_colors::text).colorRef());
+            SetBkColor(dc, (disabled ? main_window_colors::frameFillRecording : main_window_colors::band).colorRef());
+            return reinterpret_cast<LRESULT>(disabled ? disabledFieldBrush_ : bandBrush_);
+        }
+        if (control == intervalLabel_ || control == secondsLabel_) {
+            SetTextColor(dc, (isRecording_ ? main_window_colors::mutedText : main_window_colors::text).colorRef());
+            SetBkColor(dc, main_window_colors::band.colorRef());
+            return reinterpret_cast<LRESULT>(bandBrush_);
+        }
+        break;
+    }
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam);
+        const int code = HIWORD(wParam);
+        if (reinterpret_cast<HWND>(lParam) == intervalEdit_) {
+            if (code == EN_KILLFOCUS)
+                commitIntervalField();
+            if (code == EN_KILLFOCUS || code == EN_SETFOCUS) {
+                RECT frame { toolbar_.intervalFrame.left, toolbar_.intervalFrame.top, toolbar_.intervalFrame.right,
+                    toolbar_.intervalFrame.bottom };
+                InvalidateRect(hwnd_, &frame, TRUE);
+            }
+            return 0;
+        }
+        if (lParam == 0 || code == BN_CLICKED)
+            runCommand(static_cast<CommandId>(id));
+        return 0;
+    }
+    case WM_LBUTTONDOWN: {
+        const Point p { static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)) };
+        if (toolbar_.intervalFrame.contains(p) && IsWindowEnabled(intervalEdit_)) {
+            SetFocus(intervalEdit_);
+            SendMessageW(intervalEdit_, EM_SETSEL, 0, -1);
+            return 0;
+        }
+        break;
+    }
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focused = GetFocus();
+            savedFocus_ = focused != nullptr && IsChild(hwnd_, focused) ? focused : nullptr;
+        } else if (savedFocus_ != nullptr && IsWindow(savedFocus_) && IsChild(hwnd_, savedFocus_)
+            && IsWindowEnabled(savedFocus_)) {
+            SetFocus(savedFocus_);
+            return 0;
+        }
+        break;
+    case WM_DPICHANGED: {
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+            suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        (void)applyAppIcon(hwnd_, uiDpi());
+        rebuildNoticeFont();
+        recordTable_->applyFonts();
+        layout();
+        return 0;
+    }
+    case WM_GETMINMAXINFO: {
+        const int dpi = uiDpi();
+        const SIZE least = windowSizeForClient(scale(960, dpi), scale(720, dpi));
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        info->ptMinTrackSize = { least.cx, least.cy };
+        return 0;
+    }
+    case WM_TIMER:
+        if (onExternalTimer)
+            onExternalTimer(wParam);
+        return 0;
+    case WM_COPYDATA: {
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        if (!onCopyData || data == nullptr || data->lpData == nullptr || data->cbData == 0
+            || data->cbData > maximumCopyData)
+            return 0;
+        const auto* begin = static_cast<const std::uint8_t*>(data->lpData);
+        const std::vector<std::uint8_t> bytes(begin, begin + data->cbData);
+        return onCopyData(data->dwData, bytes) ? 1 : 0;
+    }
+    case dispatcherMessage:
+        dispatcher_.runQueued();
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+} // namespace zelmar::ui::win32
