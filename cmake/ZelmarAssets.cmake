@@ -29,3 +29,53 @@ function(zelmar_ui_assets target)
   endforeach()
   add_custom_command(TARGET ${target} POST_BUILD ${commands} VERBATIM)
 endfunction()
+
+# zelmar_window_program(target description): everything a Windows program
+# that opens the main window carries: the version resource, the icon (drawn
+# by scripts/make_icon.py) and the manifest as resources; beside it the
+# fonts, the help topics and LICENSE.txt (the program's licence followed by
+# the fonts' licences).
+function(zelmar_window_program target description)
+  if(NOT WIN32)
+    return()
+  endif()
+  zelmar_version_resource(${target} "${description}")
+  zelmar_ui_assets(${target})
+
+  set(generated ${CMAKE_BINARY_DIR}/generated)
+  set(icon ${generated}/DMM5174K.ico)
+  set(manifest ${PROJECT_SOURCE_DIR}/packaging/windows/DMM5174K.manifest)
+  if(NOT TARGET zelmar_app_icon)
+    find_package(Python3 REQUIRED COMPONENTS Interpreter)
+    add_custom_command(OUTPUT ${icon}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${generated}
+      COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/scripts/make_icon.py ${icon}
+      DEPENDS ${PROJECT_SOURCE_DIR}/scripts/make_icon.py
+      COMMENT "Drawing the application icon" VERBATIM)
+    add_custom_target(zelmar_app_icon DEPENDS ${icon})
+
+    set(license_parts ${PROJECT_SOURCE_DIR}/packaging/windows/LICENSE-program.txt ${ZELMAR_FONT_LICENSES})
+    set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${license_parts})
+    set(license "")
+    foreach(part IN LISTS license_parts)
+      file(READ ${part} content)
+      string(APPEND license "${content}\n\n")
+    endforeach()
+    string(REPLACE "\n" "\r\n" license "${license}")
+    file(WRITE ${generated}/LICENSE.txt "${license}")
+  endif()
+
+  set(ZELMAR_ICON_FILE ${icon})
+  set(ZELMAR_MANIFEST_FILE ${manifest})
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_app.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/app.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${icon};${manifest}")
+  add_dependencies(${target} zelmar_app_icon)
+
+  set(dir $<TARGET_FILE_DIR:${target}>)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/assets/help ${dir}/help
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${generated}/LICENSE.txt ${dir}/LICENSE.txt
+    VERBATIM)
+endfunction()

@@ -14,7 +14,7 @@ packages=(
 if [ "${1:-}" != "--linux" ]; then
   packages+=(
     mingw-w64 g++-mingw-w64-x86-64-posix
-    wine xvfb xauth
+    wine xvfb xauth python3
     fonts-dseg fonts-materialdesignicons-webfont fonts-wqy-microhei fonts-dejavu-core
     dpkg-dev fakeroot
   )

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Makes sure a private Wine prefix exists and draws like every other run:
 # the interface's font faces, which Wine lacks, are mapped to packaged ones
-# (DejaVu for Segoe UI and Consolas, WenQuanYi for Microsoft JhengHei UI).
+# (DejaVu for Segoe UI and Consolas, WenQuanYi for Microsoft JhengHei UI),
+# and windows are not handed to a window manager: Xvfb runs none, and Wine
+# would wait for one each time a framed window is shown or hidden.
 # Usage: wine-prefix.sh PREFIX. Safe to run again and from several processes.
 set -euo pipefail
 prefix="$1"
 export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-marker="$prefix/.zelmar-fonts"
+marker="$prefix/.zelmar-prefix-2"
 [ -f "$marker" ] && exit 0
 mkdir -p "$(dirname "$prefix")"
 (
@@ -25,6 +27,9 @@ REGEDIT4
 "Microsoft JhengHei UI"="WenQuanYi Micro Hei"
 "Segoe UI"="DejaVu Sans"
 "Consolas"="DejaVu Sans Mono"
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
 REG
   wine regedit /S "$reg" >/dev/null 2>&1
   rm -f "$reg"

@@ -6,13 +6,22 @@
 
 namespace zelmar::ui::win32 {
 
-std::optional<ClientImage> captureClient(HWND hwnd)
+namespace {
+
+enum class Source { printClient, screenClient, screenWindow };
+
+std::optional<ClientImage> capture(HWND hwnd, Source source)
 {
-    RECT client {};
-    GetClientRect(hwnd, &client);
+    RECT area {};
+    if (source == Source::screenWindow) {
+        GetWindowRect(hwnd, &area);
+        OffsetRect(&area, -area.left, -area.top);
+    } else {
+        GetClientRect(hwnd, &area);
+    }
     ClientImage image;
-    image.width = client.right - client.left;
-    image.height = client.bottom - client.top;
+    image.width = area.right - area.left;
+    image.height = area.bottom - area.top;
     if (image.width <= 0 || image.height <= 0)
         return std::nullopt;
     BITMAPINFO info {};
@@ -29,7 +38,13 @@ std::optional<ClientImage> captureClient(HWND hwnd)
         return std::nullopt;
     {
         SelectGuard selected(dc.get(), bitmap.get());
-        SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
+        if (source == Source::printClient) {
+            SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
+        } else {
+            HDC screen = source == Source::screenWindow ? GetWindowDC(hwnd) : GetDC(hwnd);
+            BitBlt(dc.get(), 0, 0, image.width, image.height, screen, 0, 0, SRCCOPY);
+            ReleaseDC(hwnd, screen);
+        }
         GdiFlush();
     }
     image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
@@ -37,6 +52,18 @@ std::optional<ClientImage> captureClient(HWND hwnd)
     for (std::uint32_t& p : image.pixels)
         p &= 0xFFFFFF;
     return image;
+}
+
+} // namespace
+
+std::optional<ClientImage> captureClient(HWND hwnd)
+{
+    return capture(hwnd, Source::printClient);
+}
+
+std::optional<ClientImage> captureOnScreen(HWND hwnd, bool wholeWindow)
+{
+    return capture(hwnd, wholeWindow ? Source::screenWindow : Source::screenClient);
 }
 
 } // namespace zelmar::ui::win32

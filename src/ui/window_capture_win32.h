@@ -27,5 +27,8 @@ struct ClientImage {
 
 // None when the client is empty or no bitmap can be made.
 [[nodiscard]] std::optional<ClientImage> captureClient(HWND hwnd);
+// What the screen shows of the window: its client area, or the whole window
+// with its frame and menu bar (children included, as composed on screen).
+[[nodiscard]] std::optional<ClientImage> captureOnScreen(HWND hwnd, bool wholeWindow);
 
 } // namespace zelmar::ui::win32

@@ -11,6 +11,7 @@
 #include "ui/theme_win32.h"
 #include "ui/toolbar_tooltips_win32.h"
 #include "ui/window_capture_win32.h"
+#include "window_test_support_win32.h"
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,7 @@
 using namespace zelmar;
 using namespace zelmar::ui;
 using namespace zelmar::ui::win32;
+using namespace zelmar::ui::win32::testing;
 
 namespace {
 
@@ -38,16 +40,6 @@ Reading reading(std::string_view text, std::uint8_t code = dcv, DmmFlags flags =
     return Reading(t, code, 0, text, flags, bar);
 }
 
-int count(const ClientImage& image, const Rect& r, Rgb color)
-{
-    int n = 0;
-    for (int y = std::max(r.top, 0); y < std::min(r.bottom, image.height); ++y) {
-        for (int x = std::max(r.left, 0); x < std::min(r.right, image.width); ++x)
-            n += image.at(x, y) == color;
-    }
-    return n;
-}
-
 Point centre(const Rect& r)
 {
     return { (r.left + r.right) / 2, (r.top + r.bottom) / 2 };
@@ -56,39 +48,6 @@ Point centre(const Rect& r)
 int distance(Rgb a, Rgb b)
 {
     return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b);
-}
-
-// A component or window the test cannot go on without: a failure to make it
-// ends the test with the reason instead of a crash further on.
-template <typename T> T require(std::expected<T, std::string> made)
-{
-    if (!made)
-        throw std::runtime_error(made.error());
-    return std::move(*made);
-}
-
-ClientImage picture(HWND hwnd)
-{
-    auto image = captureClient(hwnd);
-    if (!image)
-        throw std::runtime_error("the window cannot be captured");
-    return std::move(*image);
-}
-
-// Runs the thread's messages until the condition holds or a long deadline
-// passes; the deadline only stops a broken test, it measures nothing.
-template <typename Condition> bool pumpUntil(Condition done)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
 }
 
 // A top-level window that hosts one component and counts the clicks it gets.
@@ -279,27 +238,10 @@ TEST(LcdPanelWindow, NegativeRelativeOverloadAndHfe)
 // What the window shows on the screen, as its own partial repaints left it.
 ClientImage screenImage(HWND hwnd)
 {
-    RECT r {};
-    GetClientRect(hwnd, &r);
-    ClientImage image;
-    image.width = r.right;
-    image.height = r.bottom;
-    image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
-    WindowDc window(hwnd);
-    UniqueMemoryDc dc(CreateCompatibleDC(window.get()));
-    BITMAPINFO info {};
-    info.bmiHeader = { sizeof(BITMAPINFOHEADER), image.width, -image.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0 };
-    void* bits = nullptr;
-    UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    {
-        SelectGuard selected(dc.get(), bitmap.get());
-        BitBlt(dc.get(), 0, 0, image.width, image.height, window.get(), 0, 0, SRCCOPY);
-        GdiFlush();
-    }
-    std::memcpy(image.pixels.data(), bits, image.pixels.size() * 4);
-    for (std::uint32_t& p : image.pixels)
-        p &= 0xFFFFFF;
-    return image;
+    auto image = captureOnScreen(hwnd, false);
+    if (!image)
+        throw std::runtime_error("the window cannot be captured from the screen");
+    return std::move(*image);
 }
 
 TEST(LcdPanelWindow, TheLampGoesOutWithoutATrace)

@@ -1,0 +1,626 @@
+// The main window as a real window under Wine and Xvfb: its children where
+// the layout puts them, the interval field's commits, the enabling rules
+// while recording, the dispatcher, WM_COPYDATA, the clipboard, a language
+// switch, the dialogs and the Help menu's documents. Runs at the process's
+// UI DPI (CTest runs it at 96 and at 144).
+
+#include "core/diagnostic_log.h"
+#include "core/text_encoding.h"
+#include "ui/chart_view_win32.h"
+#include "ui/dialogs_win32.h"
+#include "ui/help_about_win32.h"
+#include "ui/lcd_panel_win32.h"
+#include "ui/main_window_win32.h"
+#include "ui/record_table_view_win32.h"
+#include "ui/theme_win32.h"
+#include "window_test_support_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+#include <dlgs.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace zelmar;
+using namespace zelmar::ui;
+using namespace zelmar::ui::win32;
+using namespace zelmar::ui::win32::testing;
+
+namespace {
+
+Reading volts(double t, std::string_view text = "1.234")
+{
+    return Reading(t, 2, 0, text, {}, 0);
+}
+
+Rect childRect(HWND parent, HWND child)
+{
+    RECT r {};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return fromRECT(r);
+}
+
+bool overlaps(const Rect& a, const Rect& b)
+{
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+std::wstring windowText(HWND hwnd)
+{
+    wchar_t buffer[256] {};
+    GetWindowTextW(hwnd, buffer, 256);
+    return buffer;
+}
+
+std::string menuText(HMENU menu, UINT position)
+{
+    wchar_t buffer[128] {};
+    GetMenuStringW(menu, position, buffer, 128, MF_BYPOSITION);
+    return text::wideToUtf8(buffer);
+}
+
+// A main window with a row source of `rows` generated readings.
+struct Fixture {
+    explicit Fixture(AppLanguage language = AppLanguage::zhTW, std::size_t rows = 0)
+        : window(require(MainWindow::create(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE, language)))
+    {
+        for (std::size_t i = 0; i < rows; ++i)
+            readings.push_back(volts(1.7e9 + static_cast<double>(i), i % 7 == 3 ? "OL" : "1.234"));
+        window->setRowProvider([this](std::size_t row) -> std::optional<Reading> {
+            if (row >= readings.size())
+                return std::nullopt;
+            return readings[row];
+        });
+        if (rows != 0)
+            window->reloadRecords(static_cast<std::int64_t>(rows));
+        resizeClient(1200, 820);
+    }
+
+    void resizeClient(int width, int height)
+    {
+        RECT r { 0, 0, scale(width, uiDpi()), scale(height, uiDpi()) };
+        AdjustWindowRectEx(&r, GetWindowLongW(window->hwnd(), GWL_STYLE), TRUE, 0);
+        SetWindowPos(window->hwnd(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+            SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+        pump();
+    }
+
+    void pump()
+    {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (window->preTranslate(msg))
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+
+    std::vector<Reading> readings;
+    std::unique_ptr<MainWindow> window;
+};
+
+} // namespace
+
+TEST(MainWindow, ChildrenFollowTheLayoutAtBothSizesWithAndWithoutTheChart)
+{
+    Fixture f(AppLanguage::zhTW, 500);
+    auto& w = *f.window;
+    for (auto [width, height] : { std::pair { 1200, 820 }, std::pair { 960, 720 } }) {
+        f.resizeClient(width, height);
+        for (bool chart : { true, false }) {
+            w.setChartVisible(chart);
+            f.pump();
+            RECT client {};
+            GetClientRect(w.hwnd(), &client);
+            ASSERT_EQ(client.right, scale(width, uiDpi()));
+            ASSERT_TRUE(w.contentLayout());
+            const auto& l = *w.contentLayout();
+            EXPECT_EQ(childRect(w.hwnd(), w.lcdPanel().hwnd()), l.lcd);
+            EXPECT_EQ(childRect(w.hwnd(), w.recordTable().hwnd()), l.table);
+            EXPECT_EQ(IsWindowVisible(w.chartView().hwnd()) != FALSE, chart);
+            if (chart) {
+                EXPECT_EQ(childRect(w.hwnd(), w.chartView().hwnd()), l.chart);
+            }
+            const Rect status = childRect(w.hwnd(), w.statusBar());
+            EXPECT_EQ(status.bottom, client.bottom);
+            EXPECT_LE(l.table.bottom, status.top);
+            EXPECT_FALSE(overlaps(l.table, status));
+            // Every toolbar child lies inside the band and inside the client.
+            for (auto card :
+                { ToolbarCard::newFile, ToolbarCard::open, ToolbarCard::save, ToolbarCard::start, ToolbarCard::stop }) {
+                const Rect r = childRect(w.hwnd(), w.cardWindow(card));
+                EXPECT_LE(r.bottom, w.toolbar().bandHeight);
+                EXPECT_GE(r.top, 0);
+            }
+            const Rect edit = childRect(w.hwnd(), w.intervalEdit());
+            EXPECT_LE(edit.right, client.right);
+            EXPECT_EQ(edit, w.toolbar().intervalEdit);
+            // The columns fill the table less the scroll bar (500 rows overflow a page).
+            RECT tableClient {};
+            GetClientRect(w.recordTable().hwnd(), &tableClient);
+            int sum = 0;
+            for (int c = 0; c < 6; ++c)
+                sum += ListView_GetColumnWidth(w.recordTable().hwnd(), c);
+            EXPECT_EQ(ListView_GetColumnWidth(w.recordTable().hwnd(), 0), 0);
+            EXPECT_LE(sum, tableClient.right);
+            EXPECT_GE(sum, tableClient.right - 5);
+        }
+    }
+    // The minimum tracking size is the window for a 960 × 720 client.
+    MINMAXINFO info {};
+    SendMessageW(w.hwnd(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    RECT least { 0, 0, scale(960, uiDpi()), scale(720, uiDpi()) };
+    AdjustWindowRectEx(&least, GetWindowLongW(w.hwnd(), GWL_STYLE), TRUE, 0);
+    EXPECT_EQ(info.ptMinTrackSize.x, least.right - least.left);
+    EXPECT_EQ(info.ptMinTrackSize.y, least.bottom - least.top);
+}
+
+TEST(MainWindow, TheIntervalFieldCommitsWhenLeft)
+{
+    Fixture f;
+    auto& w = *f.window;
+    std::vector<int> changes;
+    w.onIntervalChanged = [&](int n) { changes.push_back(n); };
+    auto typeAndLeave = [&](const wchar_t* typed) {
+        SetFocus(w.intervalEdit());
+        SetWindowTextW(w.intervalEdit(), typed);
+        SetFocus(w.recordTable().hwnd());
+        f.pump();
+        return windowText(w.intervalEdit());
+    };
+    EXPECT_EQ(typeAndLeave(L"0"), L"1");
+    EXPECT_EQ(typeAndLeave(L"abc"), L"10");
+    EXPECT_EQ(typeAndLeave(L""), L"10");
+    EXPECT_EQ(typeAndLeave(L"9999"), L"3600");
+    EXPECT_EQ(changes, (std::vector<int> { 1, 10, 3600 }));
+    EXPECT_EQ(w.committedInterval(), 3600);
+
+    // Typing stops at four characters.
+    SetFocus(w.intervalEdit());
+    SendMessageW(w.intervalEdit(), EM_SETSEL, 0, -1);
+    for (wchar_t c : std::wstring(L"99999"))
+        SendMessageW(w.intervalEdit(), WM_CHAR, c, 0);
+    EXPECT_EQ(windowText(w.intervalEdit()), L"9999");
+
+    // Start commits a typed value that was never committed.
+    int started = 0;
+    w.onStart = [&] {
+        ++started;
+        EXPECT_EQ(w.committedInterval(), 25);
+    };
+    SetWindowTextW(w.intervalEdit(), L"25");
+    w.runCommand(CommandId::startCard);
+    EXPECT_EQ(started, 1);
+    EXPECT_EQ(changes.back(), 25);
+
+    // Enter in the field commits and selects the text.
+    SetFocus(w.intervalEdit());
+    SetWindowTextW(w.intervalEdit(), L"7");
+    MSG enter { w.intervalEdit(), WM_KEYDOWN, VK_RETURN, 0, 0, {} };
+    EXPECT_TRUE(w.preTranslate(enter));
+    EXPECT_EQ(w.committedInterval(), 7);
+    DWORD from = 0;
+    DWORD to = 0;
+    SendMessageW(w.intervalEdit(), EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    EXPECT_EQ(from, 0u);
+    EXPECT_EQ(to, 1u);
+    // A setter clamps and shows.
+    w.setInterval(0);
+    EXPECT_EQ(windowText(w.intervalEdit()), L"1");
+}
+
+TEST(MainWindow, RecordingDisablesWhatWouldChangeTheRecording)
+{
+    Fixture f(AppLanguage::enUS, 20);
+    auto& w = *f.window;
+    int blocked = 0;
+    int copied = 0;
+    w.onNewFile = w.onOpen = w.onSave = w.onSaveAs = w.onExportCSV = w.onClearAll = [&] { ++blocked; };
+    w.onDeleteRows = [&](std::span<const std::size_t>) { ++blocked; };
+    w.onCopyRows = [&](std::span<const std::size_t>) { ++copied; };
+    SetFocus(w.intervalEdit());
+    w.setRecording(true);
+
+    EXPECT_FALSE(IsWindowEnabled(w.cardWindow(ToolbarCard::start)));
+    EXPECT_TRUE(IsWindowEnabled(w.cardWindow(ToolbarCard::stop)));
+    EXPECT_FALSE(IsWindowEnabled(w.cardWindow(ToolbarCard::newFile)));
+    EXPECT_FALSE(IsWindowEnabled(w.intervalEdit()));
+    // The focus left the field that went grey, for the Stop card.
+    EXPECT_EQ(GetFocus(), w.cardWindow(ToolbarCard::stop));
+    for (auto id : { CommandId::newFile, CommandId::open, CommandId::save, CommandId::saveAs, CommandId::exportCsv,
+             CommandId::deleteRows, CommandId::clearAll })
+        EXPECT_TRUE(GetMenuState(w.menuBar(), commandNumber(id), MF_BYCOMMAND) & MF_GRAYED) << commandNumber(id);
+    EXPECT_FALSE(GetMenuState(w.menuBar(), commandNumber(CommandId::copyRows), MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_EQ(w.tooltipText(ToolbarCard::newFile),
+        std::string(L10n::text(L10nKey::tooltipNewFile, AppLanguage::enUS)) + "\n"
+            + std::string(L10n::text(L10nKey::tooltipUnavailableWhileRecording, AppLanguage::enUS)));
+
+    // Ctrl+N, Ctrl+O, Ctrl+S and Delete through the accelerators do nothing;
+    // Ctrl+C and Ctrl+A still work.
+    ListView_SetItemState(w.recordTable().hwnd(), 3, LVIS_SELECTED, LVIS_SELECTED);
+    BYTE keys[256] {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    for (WPARAM key : { WPARAM('N'), WPARAM('O'), WPARAM('S'), WPARAM('C'), WPARAM('A') }) {
+        MSG msg { w.recordTable().hwnd(), WM_KEYDOWN, key, 0, 0, {} };
+        EXPECT_TRUE(w.preTranslate(msg));
+        f.pump();
+    }
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    MSG del { w.recordTable().hwnd(), WM_KEYDOWN, VK_DELETE, 0, 0, {} };
+    EXPECT_TRUE(w.preTranslate(del));
+    f.pump();
+    EXPECT_EQ(blocked, 0);
+    EXPECT_EQ(copied, 1);
+    EXPECT_EQ(w.recordTable().selectedRows().size(), 20u); // Ctrl+A selected every row
+
+    w.setRecording(false);
+    EXPECT_TRUE(IsWindowEnabled(w.intervalEdit()));
+    EXPECT_EQ(w.tooltipText(ToolbarCard::newFile), L10n::text(L10nKey::tooltipNewFile, AppLanguage::enUS));
+    w.runCommand(CommandId::newFile);
+    EXPECT_EQ(blocked, 1);
+}
+
+TEST(MainWindow, ClosuresFromFourThreadsRunInOrderAndNoneAfterDestroy)
+{
+    Fixture f;
+    auto& w = *f.window;
+    constexpr int perThread = 500;
+    std::vector<std::vector<int>> seen(4);
+    std::atomic<int> ran { 0 };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < perThread; ++i)
+                w.dispatcher().post([&, t, i] {
+                    EXPECT_EQ(GetCurrentThreadId(), GetWindowThreadProcessId(w.hwnd(), nullptr));
+                    seen[static_cast<std::size_t>(t)].push_back(i);
+                    ++ran;
+                });
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_TRUE(pumpUntil([&] { return ran.load() == 4 * perThread; }));
+    for (const auto& one : seen) {
+        ASSERT_EQ(one.size(), static_cast<std::size_t>(perThread));
+        EXPECT_TRUE(std::ranges::is_sorted(one));
+    }
+
+    // Queued when the window goes: dropped unrun, their captures released.
+    auto tracker = std::make_shared<int>(0);
+    int late = 0;
+    for (int i = 0; i < 50; ++i)
+        w.dispatcher().post([tracker, &late] { ++late; });
+    EXPECT_EQ(tracker.use_count(), 51);
+    w.destroy();
+    EXPECT_EQ(tracker.use_count(), 1);
+    EXPECT_FALSE(w.dispatcher().post([tracker, &late] { ++late; }));
+    // Let any stray message arrive.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    pumpUntil([&] { return std::chrono::steady_clock::now() > until; });
+    EXPECT_EQ(late, 0);
+    EXPECT_EQ(w.hwnd(), nullptr);
+}
+
+TEST(MainWindow, CopyDataIsGatedBySizeAndHandler)
+{
+    Fixture f;
+    auto& w = *f.window;
+    auto send = [&](ULONG_PTR id, const void* data, DWORD size) {
+        COPYDATASTRUCT cds { id, size, const_cast<void*>(data) };
+        return SendMessageW(w.hwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
+    };
+    const std::string payload = "open me";
+    EXPECT_EQ(send(0x5A4D, payload.data(), static_cast<DWORD>(payload.size())), 0); // no handler
+
+    std::vector<std::pair<std::uintptr_t, std::string>> received;
+    w.onCopyData = [&](std::uintptr_t id, std::span<const std::uint8_t> bytes) {
+        received.emplace_back(id, std::string(bytes.begin(), bytes.end()));
+        return bytes.size() < 100;
+    };
+    EXPECT_EQ(send(0x5A4D, payload.data(), static_cast<DWORD>(payload.size())), 1);
+    const std::string big(1'048'577, 'x');
+    EXPECT_EQ(send(1, big.data(), static_cast<DWORD>(big.size())), 0); // over 1 MiB: never handed on
+    EXPECT_EQ(send(2, big.data(), 1'048'576), 0); // exactly 1 MiB reaches the handler, which refuses it
+    EXPECT_EQ(send(3, nullptr, 0), 0);
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0], (std::pair<std::uintptr_t, std::string> { 0x5A4D, payload }));
+    EXPECT_EQ(received[1].second.size(), 1'048'576u);
+}
+
+TEST(MainWindow, CopiesNonAdjacentRowsAndRelabelsOnALanguageSwitch)
+{
+    Fixture f(AppLanguage::zhTW, 10);
+    auto& w = *f.window;
+    std::vector<std::size_t> copiedRows;
+    w.onCopyRows = [&](std::span<const std::size_t> rows) { copiedRows.assign(rows.begin(), rows.end()); };
+    for (int row : { 7, 1, 3 })
+        ListView_SetItemState(w.recordTable().hwnd(), row, LVIS_SELECTED, LVIS_SELECTED);
+    w.runCommand(CommandId::copyRows);
+    EXPECT_EQ(copiedRows, (std::vector<std::size_t> { 1, 3, 7 }));
+    const auto clip = clipboardUnicodeText(w.hwnd());
+    ASSERT_TRUE(clip);
+    const std::size_t rows[] = { 1, 3, 7 };
+    EXPECT_EQ(*clip,
+        clipboardText(
+            rows, [&](std::size_t i) { return std::optional(f.readings[i]); }, AppLanguage::zhTW));
+    EXPECT_EQ(std::ranges::count(*clip, '\n'), 2);
+    EXPECT_EQ(std::ranges::count(*clip, '\t'), 12);
+    EXPECT_FALSE(clip->ends_with("\r\n"));
+
+    // Row 3 is an overload: its value cell is the overload text.
+    wchar_t cell[64] {};
+    ListView_GetItemText(w.recordTable().hwnd(), 3, 4, cell, 64);
+    EXPECT_EQ(text::wideToUtf8(cell), L10n::text(L10nKey::overload, AppLanguage::zhTW));
+
+    AppLanguage chosen = AppLanguage::zhTW;
+    int switches = 0;
+    w.onLanguageChanged = [&](AppLanguage l) {
+        chosen = l;
+        ++switches;
+    };
+    w.setConnection(ConnectionStatus::disconnected());
+    w.runCommand(CommandId::languageEnUS);
+    w.runCommand(CommandId::languageEnUS); // the same language again: nothing
+    EXPECT_EQ(switches, 1);
+    EXPECT_EQ(chosen, AppLanguage::enUS);
+    EXPECT_EQ(menuText(w.menuBar(), 0), "&File");
+    EXPECT_EQ(menuText(w.menuBar(), 3), L10n::text(L10nKey::menuHelp, AppLanguage::enUS));
+    EXPECT_TRUE(GetMenuState(w.menuBar(), commandNumber(CommandId::languageEnUS), MF_BYCOMMAND) & MF_CHECKED);
+    wchar_t title[64] {};
+    HDITEMW item {};
+    item.mask = HDI_TEXT;
+    item.pszText = title;
+    item.cchTextMax = 64;
+    Header_GetItem(w.recordTable().headerHwnd(), 1, &item);
+    EXPECT_EQ(text::wideToUtf8(title), L10n::text(L10nKey::columnDate, AppLanguage::enUS));
+    ListView_GetItemText(w.recordTable().hwnd(), 0, 3, cell, 64);
+    EXPECT_EQ(text::wideToUtf8(cell), L10n::functionName(f.readings[0].function(), AppLanguage::enUS));
+    EXPECT_EQ(w.statusText(0), L10n::text(L10nKey::statusDisconnected, AppLanguage::enUS));
+    EXPECT_EQ(windowText(w.cardWindow(ToolbarCard::start)),
+        text::utf8ToWide(L10n::text(L10nKey::buttonStart, AppLanguage::enUS)));
+}
+
+TEST(MainWindow, TheTableFollowsTheNewestRowUntilScrolledAway)
+{
+    Fixture f(AppLanguage::enUS, 390);
+    auto& w = *f.window;
+    auto& table = w.recordTable();
+    table.followLatest();
+    for (int i = 390; i < 400; ++i) {
+        f.readings.push_back(volts(1.7e9 + i));
+        w.appendRecord(f.readings.back(), i + 1);
+    }
+    f.pump();
+    const HWND list = table.hwnd();
+    const int perPage = ListView_GetCountPerPage(list);
+    EXPECT_EQ(ListView_GetTopIndex(list) + perPage, 400);
+    EXPECT_TRUE(table.followingLatest());
+
+    SetFocus(list);
+    SendMessageW(list, WM_KEYDOWN, VK_HOME, 0);
+    EXPECT_EQ(ListView_GetTopIndex(list), 0);
+    EXPECT_FALSE(table.followingLatest());
+    for (int i = 400; i < 420; ++i) {
+        f.readings.push_back(volts(1.7e9 + i));
+        w.appendRecord(f.readings.back(), i + 1);
+    }
+    EXPECT_EQ(ListView_GetTopIndex(list), 0); // the view stayed where the user put it
+    EXPECT_EQ(ListView_GetItemCount(list), 420);
+
+    SendMessageW(list, WM_KEYDOWN, VK_END, 0);
+    EXPECT_TRUE(table.followingLatest());
+    f.readings.push_back(volts(1.7e9 + 420));
+    w.appendRecord(f.readings.back(), 421);
+    EXPECT_EQ(ListView_GetTopIndex(list) + perPage, 421);
+
+    // Recording starts following again wherever the view was.
+    SendMessageW(list, WM_KEYDOWN, VK_HOME, 0);
+    EXPECT_FALSE(table.followingLatest());
+    w.setRecording(true);
+    EXPECT_TRUE(table.followingLatest());
+    EXPECT_EQ(ListView_GetTopIndex(list) + perPage, 421);
+}
+
+TEST(MainWindow, StatusBarShowsTheNearLimitCountInTheWarningColour)
+{
+    Fixture f(AppLanguage::enUS, 0);
+    auto& w = *f.window;
+    w.setConnection(ConnectionStatus::connected("DMM-5174K"));
+    w.setChannelText("CH1");
+    w.setRecording(true);
+    w.appendRecord(volts(1.7e9), 590'000);
+    EXPECT_EQ(w.statusText(0), L10n::statusConnected(AppLanguage::enUS, "DMM-5174K"));
+    EXPECT_EQ(w.statusText(2), L10n::statusRecording(AppLanguage::enUS, 590'000, true));
+    UpdateWindow(w.hwnd());
+    f.pump();
+    RedrawWindow(w.statusBar(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    const auto shot = captureOnScreen(w.statusBar(), false);
+    ASSERT_TRUE(shot);
+    RECT part {};
+    SendMessageW(w.statusBar(), SB_GETRECT, 2, reinterpret_cast<LPARAM>(&part));
+    EXPECT_GT(count(*shot, fromRECT(part), main_window_colors::nearLimit), 10);
+
+    // A notice adds the fourth part; a clickable one answers a click.
+    int clicks = 0;
+    w.onUpdateNoticeClicked = [&] { ++clicks; };
+    w.setUpdateNotice(UpdateNotice { "Update 1.1.0 available", true });
+    EXPECT_EQ(SendMessageW(w.statusBar(), SB_GETPARTS, 0, 0), 4);
+    NMMOUSE click {};
+    click.hdr = { w.statusBar(), static_cast<UINT_PTR>(commandNumber(CommandId::statusBar)), NM_CLICK };
+    click.dwItemSpec = 3;
+    SendMessageW(w.hwnd(), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+    EXPECT_EQ(clicks, 1);
+    w.setUpdateNotice(std::nullopt);
+    EXPECT_EQ(SendMessageW(w.statusBar(), SB_GETPARTS, 0, 0), 3);
+}
+
+TEST(Dialogs, TaskDialogAnswersTheButtonAndFallsBackToAMessageBox)
+{
+    Fixture f(AppLanguage::enUS);
+    log::LogCapture capture;
+    TaskDialogRequest request;
+    request.owner = f.window->hwnd();
+    request.title = "Title";
+    request.mainInstruction = "Instruction";
+    request.content = "Content";
+    request.buttons = { { 100, "Now" }, { 101, "Later" } };
+    request.defaultButton = 100;
+    TaskDialogSession session;
+    session.onCreated = [](HWND dialog) { PostMessageW(dialog, TDM_CLICK_BUTTON, 101, 0); };
+    EXPECT_EQ(TaskDialogs::show(request, session), 101);
+
+    // Without task dialogs the update question is a Yes/No box with the hint.
+    TaskDialogs::setUnavailableForTesting(true);
+    std::wstring shownText;
+    std::thread answerer([&] {
+        const auto title = text::utf8ToWide(L10n::text(L10nKey::dialogUpdateTitle, AppLanguage::enUS));
+        for (int i = 0; i < 2000; ++i) {
+            if (HWND box = FindWindowW(L"#32770", title.c_str())) {
+                wchar_t body[2048] {};
+                GetDlgItemTextW(box, 0xFFFF, body, 2048);
+                shownText = body;
+                PostMessageW(box, WM_COMMAND, IDYES, 0);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    UpdatePromptInfo info { "1.0.0", "1.1.0", "2026-12-01", 2'500'000, "Faster.", false, false };
+    const bool declined = askUpdatePrompt(f.window->hwnd(), info, AppLanguage::enUS);
+    answerer.join();
+    TaskDialogs::setUnavailableForTesting(false);
+    EXPECT_FALSE(declined);
+    EXPECT_TRUE(capture.contains("TaskDialogIndirect 不可用（ComCtl32 v6 未載入），改用訊息框後援"));
+    EXPECT_NE(shownText.find(text::utf8ToWide(updateHint(AppLanguage::enUS))), std::wstring::npos);
+}
+
+TEST(Dialogs, ProgressDialogStaysOpenAfterCancelUntilTheOwnerCloses)
+{
+    Fixture f(AppLanguage::enUS);
+    TaskProgressDialog dialog(f.window->hwnd(), "Update", "Downloading", "0 %", "Cancel");
+    int cancels = 0;
+    dialog.onCancel = [&] { ++cancels; };
+    // Steps run on the UI thread inside the dialog's own loop.
+    static TaskProgressDialog* current = nullptr;
+    static int step = 0;
+    static bool stayedOpen = false;
+    current = &dialog;
+    step = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR, DWORD) {
+        if (current->hwnd() == nullptr)
+            return;
+        switch (step++) {
+        case 0:
+            current->setProgress(40);
+            current->setContent("40 %");
+            SendMessageW(current->hwnd(), TDM_CLICK_BUTTON, IDCANCEL, 0);
+            break;
+        case 1:
+            stayedOpen = current->hwnd() != nullptr && current->cancelRequested();
+            current->close();
+            break;
+        default:
+            break;
+        }
+    });
+    dialog.show();
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(cancels, 1);
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_GE(step, 2);
+}
+
+TEST(Dialogs, SaveDialogProposesTheDialogsExtension)
+{
+    Fixture f(AppLanguage::enUS);
+    std::wstring proposed;
+    std::thread reader([&] {
+        for (int i = 0; i < 2000; ++i) {
+            HWND dialog = nullptr;
+            EnumThreadWindows(
+                GetWindowThreadProcessId(f.window->hwnd(), nullptr),
+                [](HWND hwnd, LPARAM found) {
+                    wchar_t cls[16] {};
+                    GetClassNameW(hwnd, cls, 16);
+                    if (std::wstring_view(cls) == L"#32770" && IsWindowVisible(hwnd)) {
+                        *reinterpret_cast<HWND*>(found) = hwnd;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&dialog));
+            if (dialog != nullptr) {
+                wchar_t name[MAX_PATH] {};
+                if (GetDlgItemTextW(dialog, cmb13, name, MAX_PATH) == 0)
+                    GetDlgItemTextW(dialog, edt1, name, MAX_PATH);
+                proposed = name;
+                PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    const auto chosen = f.window->askSavePath("data.csv", std::wstring(L"Z:\\no\\such\\folder"), FileDialogType::zmd);
+    reader.join();
+    EXPECT_FALSE(chosen); // cancelled
+    EXPECT_EQ(proposed, L"data.zmd");
+}
+
+TEST(HelpAndAbout, DocumentsOpenFromBesideTheProgramAndAboutIsOneWindow)
+{
+    Fixture f(AppLanguage::enUS);
+    std::vector<std::wstring> opened;
+    const ShellOpen record = [&](HWND, const std::wstring& path) {
+        opened.push_back(path);
+        return INT_PTR { 42 };
+    };
+    log::LogCapture capture;
+    ASSERT_TRUE(HelpLauncher::open(f.window->hwnd(), AppLanguage::enUS, record));
+    ASSERT_TRUE(HelpLauncher::open(f.window->hwnd(), AppLanguage::zhTW, record));
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_TRUE(opened[0].ends_with(L"\\help\\topics\\en\\index.htm"));
+    EXPECT_TRUE(opened[1].ends_with(L"\\help\\topics\\index.htm"));
+    ASSERT_TRUE(LicenseLauncher::open(f.window->hwnd(), AppLanguage::enUS, record));
+    EXPECT_TRUE(opened.back().ends_with(L"\\LICENSE.txt"));
+    const ShellOpen failing = [](HWND, const std::wstring&) { return INT_PTR { 2 }; };
+    EXPECT_FALSE(LicenseLauncher::open(f.window->hwnd(), AppLanguage::enUS, failing));
+    EXPECT_TRUE(capture.contains("ShellExecuteW 開啟授權條款失敗："));
+
+    int checks = 0;
+    f.window->onCheckForUpdates = [&] { ++checks; };
+    f.window->runCommand(CommandId::about);
+    f.window->runCommand(CommandId::about);
+    int aboutWindows = 0;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM n) {
+            wchar_t cls[64] {};
+            GetClassNameW(hwnd, cls, 64);
+            *reinterpret_cast<int*>(n) += std::wstring_view(cls) == L"DMM5174KAboutWindowClass";
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&aboutWindows));
+    EXPECT_EQ(aboutWindows, 1);
+    HWND about = AboutWindow::openWindow();
+    ASSERT_NE(about, nullptr);
+    const auto* layout = AboutWindow::openLayout();
+    ASSERT_NE(layout, nullptr);
+    EXPECT_LT(layout->bodyRect.bottom, layout->versionRect.top + 1);
+    EXPECT_LT(layout->versionRect.bottom, layout->updateLinkRect.top + 1);
+    EXPECT_LT(layout->updateLinkRect.bottom, layout->linkRect.top + 1);
+    EXPECT_LT(layout->linkRect.bottom, layout->hintRect.top + 1);
+    const POINT link { (layout->updateLinkRect.left + layout->updateLinkRect.right) / 2,
+        (layout->updateLinkRect.top + layout->updateLinkRect.bottom) / 2 };
+    SendMessageW(about, WM_LBUTTONUP, 0, MAKELPARAM(link.x, link.y));
+    EXPECT_EQ(checks, 1);
+    EXPECT_EQ(AboutWindow::openWindow(), nullptr);
+    EXPECT_FALSE(IsWindow(about));
+}
