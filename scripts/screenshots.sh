@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Writes PNG pictures of the user interface's drawing components to
+# Writes PNG pictures of the user interface (the drawing components, the
+# whole main window in both languages and the about window) to
 # build/screenshots/, at 96 and 144 DPI, for a person to look at. Builds the
 # Windows tree when needed and runs the pictures program under Wine on a
 # private Xvfb display.

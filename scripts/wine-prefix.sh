@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes sure a private Wine prefix exists and draws like every other run:
 # the interface's font faces, which Wine lacks, are mapped to packaged ones
-# (DejaVu for Segoe UI and Consolas, WenQuanYi for Microsoft JhengHei UI),
+# (DejaVu for Segoe UI and Consolas, WenQuanYi for Microsoft JhengHei UI,
+# and for Chinese text in the system's menu and dialog fonts),
 # and windows are not handed to a window manager: Xvfb runs none, and Wine
 # would wait for one each time a framed window is shown or hidden.
 # Usage: wine-prefix.sh PREFIX. Safe to run again and from several processes.
@@ -10,7 +11,7 @@ prefix="$1"
 export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-marker="$prefix/.zelmar-prefix-2"
+marker="$prefix/.zelmar-prefix-3"
 [ -f "$marker" ] && exit 0
 mkdir -p "$(dirname "$prefix")"
 (
@@ -27,6 +28,10 @@ REGEDIT4
 "Microsoft JhengHei UI"="WenQuanYi Micro Hei"
 "Segoe UI"="DejaVu Sans"
 "Consolas"="DejaVu Sans Mono"
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]
+"Tahoma"="wqy-microhei.ttc,WenQuanYi Micro Hei"
+"DejaVu Sans"="wqy-microhei.ttc,WenQuanYi Micro Hei"
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Managed"="N"

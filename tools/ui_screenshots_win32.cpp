@@ -5,13 +5,17 @@
 #include "ui/button_icons_win32.h"
 #include "ui/chart_view_win32.h"
 #include "ui/icon_card_button_win32.h"
+#include "ui/help_about_win32.h"
 #include "ui/lcd_panel_win32.h"
+#include "ui/main_window_win32.h"
 #include "ui/png_encode.h"
 #include "ui/theme_win32.h"
 #include "ui/window_capture_win32.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -194,6 +198,81 @@ void cardPictures(HWND host)
     cardRow(host, "normal-drawn-icons", [](IconCardButton&) {});
 }
 
+// Runs the thread's messages for a while so every child has painted.
+void settle(HWND window)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+    while (std::chrono::steady_clock::now() < until) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+void captureWhole(HWND hwnd, const std::string& name)
+{
+    settle(hwnd);
+    if (const auto image = captureOnScreen(hwnd, true))
+        save(*image, name);
+    else
+        ++failures;
+}
+
+// The whole main window: empty, recording a few hundred rows, with the
+// chart hidden, and the about window over it.
+void mainWindowPictures(AppLanguage language)
+{
+    const std::string suffix = language == AppLanguage::enUS ? "-en" : "-zh";
+    auto made = MainWindow::create(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE, language);
+    if (!made) {
+        std::fprintf(stderr, "main window: %s\n", made.error().c_str());
+        ++failures;
+        return;
+    }
+    auto& window = **made;
+    window.setTitle(std::nullopt, false);
+    captureWhole(window.hwnd(), "main-empty" + suffix);
+
+    std::vector<Reading> rows;
+    const double start = 1.7e9;
+    for (int i = 0; i < 300; ++i) {
+        const double v = 5.0 + 1.8 * std::sin(i / 23.0) + 0.4 * std::sin(i / 5.0);
+        char text[16];
+        std::snprintf(text, sizeof text, "%.3f", v);
+        rows.push_back(reading(i == 150 ? "OL" : text, 2, 0, {}, 0, start + i));
+    }
+    window.setRowProvider([&rows](std::size_t i) -> std::optional<Reading> {
+        if (i >= rows.size())
+            return std::nullopt;
+        return rows[i];
+    });
+    window.setConnection(ConnectionStatus::connected("DMM-5174K"));
+    window.setChannelText(std::string(L10n::text(L10nKey::statusUsbHid, language)));
+    window.reloadRecords(static_cast<std::int64_t>(rows.size()));
+    window.setRecording(true);
+    window.setTitle("bench-supply.zmd", true);
+    window.lcdPanel().show(rows.back());
+    window.setUpdateNotice(UpdateNotice { L10n::updateAvailable(language, "1.1.0"), true });
+    captureWhole(window.hwnd(), "main-recording" + suffix);
+
+    window.setRecording(false);
+    window.setUpdateNotice(std::nullopt);
+    window.setChartVisible(false);
+    captureWhole(window.hwnd(), "main-chart-hidden" + suffix);
+    window.setChartVisible(true);
+
+    AboutWindow::show(window.hwnd(), language, "1.0.0", [] {});
+    if (HWND about = AboutWindow::openWindow())
+        captureWhole(about, "about" + suffix);
+    if (HWND about = AboutWindow::openWindow())
+        DestroyWindow(about);
+    window.destroy();
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -208,5 +287,7 @@ int wmain(int argc, wchar_t** argv)
     chartPictures(host);
     cardPictures(host);
     DestroyWindow(host);
+    mainWindowPictures(AppLanguage::zhTW);
+    mainWindowPictures(AppLanguage::enUS);
     return failures == 0 ? 0 : 1;
 }

@@ -246,6 +246,11 @@ HWND MainWindow::cardWindow(ToolbarCard card) const noexcept
     return nullptr;
 }
 
+HWND MainWindow::tooltipWindow() const noexcept
+{
+    return tooltips_ ? tooltips_->hwnd() : nullptr;
+}
+
 std::string MainWindow::text(L10nKey key) const
 {
     return std::string(L10n::text(key, language_));
@@ -948,6 +953,7 @@ bool MainWindow::preTranslate(MSG& msg)
 {
     if (hwnd_ == nullptr || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)))
         return false;
+    tooltips_->relay(msg);
     if (msg.message == WM_KEYDOWN) {
         const bool ctrlOrAlt = (GetKeyState(VK_CONTROL) & 0x8000) != 0 || (GetKeyState(VK_MENU) & 0x8000) != 0;
         if (msg.wParam == VK_TAB && !ctrlOrAlt) {

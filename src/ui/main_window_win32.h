@@ -85,6 +85,7 @@ public:
     [[nodiscard]] HWND statusBar() const noexcept { return statusBar_; }
     [[nodiscard]] HWND cardWindow(ToolbarCard card) const noexcept;
     [[nodiscard]] HMENU menuBar() const noexcept { return menuBar_; }
+    [[nodiscard]] HWND tooltipWindow() const noexcept;
     [[nodiscard]] AppLanguage language() const noexcept { return language_; }
     [[nodiscard]] bool isRecording() const noexcept { return isRecording_; }
     [[nodiscard]] bool isChartVisible() const noexcept { return isChartVisible_; }

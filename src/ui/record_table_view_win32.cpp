@@ -13,7 +13,6 @@ namespace zelmar::ui::win32 {
 
 namespace {
 
-constexpr UINT_PTR subclassId = 1;
 constexpr Rgb headerFill = Rgb::fromHex(0x464A50);
 constexpr Rgb headerLine = Rgb::fromHex(0x6A6F76);
 constexpr Rgb headerText = Rgb::fromHex(0xFFFFFF);
@@ -70,18 +69,21 @@ std::expected<std::unique_ptr<RecordTableView>, std::string> RecordTableView::cr
     }
     self->headerHwnd_ = ListView_GetHeader(self->hwnd_);
     self->applyFonts();
-    if (!SetWindowSubclass(
-            self->hwnd_, &RecordTableView::subclassProc, subclassId, reinterpret_cast<DWORD_PTR>(self.get())))
+    // A plain window-procedure subclass: comctl32's SetWindowSubclass looks a
+    // window property up on every message, a server call under Wine, and the
+    // list sees several messages per painted cell.
+    SetWindowLongPtrW(self->hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self.get()));
+    self->listProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(self->hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordTableView::listProc)));
+    if (self->listProc_ == nullptr)
         return std::unexpected("record table subclass: " + zelmar::win32::lastErrorText());
     return self;
 }
 
 RecordTableView::~RecordTableView()
 {
-    if (hwnd_ != nullptr) {
-        RemoveWindowSubclass(hwnd_, &RecordTableView::subclassProc, subclassId);
+    if (hwnd_ != nullptr)
         DestroyWindow(hwnd_);
-    }
 }
 
 void RecordTableView::setItemCountAppending(std::size_t count)
@@ -236,22 +238,25 @@ LRESULT RecordTableView::drawHeader(NMCUSTOMDRAW& draw)
     }
 }
 
-LRESULT CALLBACK RecordTableView::subclassProc(
-    HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
+LRESULT CALLBACK RecordTableView::listProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto* self = reinterpret_cast<RecordTableView*>(data);
+    auto* self = reinterpret_cast<RecordTableView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr)
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    const WNDPROC original = self->listProc_;
     if (message == WM_NOTIFY) {
         auto& header = *reinterpret_cast<NMHDR*>(lParam);
         if (header.hwndFrom == self->headerHwnd_ && header.code == NM_CUSTOMDRAW)
             return self->drawHeader(*reinterpret_cast<NMCUSTOMDRAW*>(lParam));
     }
     if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(hwnd, &RecordTableView::subclassProc, subclassId);
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         self->hwnd_ = nullptr;
         self->headerHwnd_ = nullptr;
-        return DefSubclassProc(hwnd, message, wParam, lParam);
+        return CallWindowProcW(original, hwnd, message, wParam, lParam);
     }
-    const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+    const LRESULT result = CallWindowProcW(original, hwnd, message, wParam, lParam);
     switch (message) {
     case WM_KEYDOWN:
     case WM_VSCROLL:

@@ -56,13 +56,14 @@ public:
 
 private:
     RecordTableView() = default;
-    static LRESULT CALLBACK subclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    static LRESULT CALLBACK listProc(HWND, UINT, WPARAM, LPARAM);
     void updateFollowing();
     LRESULT drawHeader(NMCUSTOMDRAW& draw);
     void answerCellText(NMLVDISPINFOW& info);
 
     HWND hwnd_ = nullptr;
     HWND headerHwnd_ = nullptr;
+    WNDPROC listProc_ = nullptr;
     RowProvider rowProvider_;
     std::size_t itemCount_ = 0;
     bool followingLatest_ = true;

@@ -7,6 +7,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace zelmar::ui::win32 {
 
 namespace {
@@ -15,7 +17,11 @@ TTTOOLINFOW toolInfo(HWND owner, int controlId, HWND window, bool asWindow)
 {
     TTTOOLINFOW info {};
     info.cbSize = sizeof info;
-    info.uFlags = TTF_SUBCLASS | (asWindow ? TTF_IDISHWND : 0);
+    // No TTF_SUBCLASS: a comctl32 subclass costs every message of the
+    // subclassed window a property lookup (a server call under Wine), and
+    // the owner gets one WM_NOTIFY per table cell. The owner's message loop
+    // relays the mouse instead (relay()).
+    info.uFlags = asWindow ? TTF_IDISHWND : 0;
     info.hwnd = owner;
     info.uId = asWindow ? reinterpret_cast<UINT_PTR>(window) : static_cast<UINT_PTR>(controlId);
     return info;
@@ -96,6 +102,30 @@ void ToolbarTooltips::updateRects()
         info.rect = rectInOwner(window);
         SendMessageW(hwnd_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&info));
     }
+}
+
+void ToolbarTooltips::relay(const MSG& msg)
+{
+    if (hwnd_ == nullptr)
+        return;
+    switch (msg.message) {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+        break;
+    default:
+        return;
+    }
+    if (msg.hwnd != owner_) {
+        const bool card = std::ranges::any_of(controls_, [&](const auto& entry) { return entry.second == msg.hwnd; });
+        if (!card)
+            return;
+    }
+    SendMessageW(hwnd_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
 }
 
 void ToolbarTooltips::dismiss()

@@ -28,6 +28,9 @@ public:
     void setText(int controlId, std::string_view text);
     // Follows the cards after the owner has laid them out.
     void updateRects();
+    // The owner's message loop hands every message here before dispatch;
+    // mouse messages for the owner and the cards reach the tooltip.
+    void relay(const MSG& msg);
     // Hides a visible tip (before a modal dialog opens).
     void dismiss();
 

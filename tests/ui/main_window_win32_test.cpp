@@ -624,3 +624,34 @@ TEST(HelpAndAbout, DocumentsOpenFromBesideTheProgramAndAboutIsOneWindow)
     EXPECT_EQ(AboutWindow::openWindow(), nullptr);
     EXPECT_FALSE(IsWindow(about));
 }
+
+TEST(MainWindow, ADisabledCardStillShowsItsTipWithTheReason)
+{
+    Fixture f(AppLanguage::enUS);
+    auto& w = *f.window;
+    w.setRecording(true);
+    const HWND card = w.cardWindow(ToolbarCard::newFile);
+    ASSERT_FALSE(IsWindowEnabled(card));
+    RECT r {};
+    GetWindowRect(card, &r);
+    POINT centre { (r.left + r.right) / 2, (r.top + r.bottom) / 2 };
+    SetCursorPos(centre.x, centre.y);
+    // A disabled child gets no mouse input: the move arrives at the main
+    // window, whose loop relays it to the tooltip.
+    POINT client = centre;
+    ScreenToClient(w.hwnd(), &client);
+    MSG move { w.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(client.x, client.y), GetTickCount(), centre };
+    w.preTranslate(move); // one move, then the pointer rests
+    const HWND tip = w.tooltipWindow();
+    const bool shown
+        = pumpUntil([&] { return IsWindowVisible(tip) != FALSE; }, [&](MSG& msg) { return w.preTranslate(msg); });
+    ASSERT_TRUE(shown);
+    TTTOOLINFOW info {};
+    info.cbSize = sizeof info;
+    wchar_t text[256] {};
+    info.lpszText = text;
+    ASSERT_TRUE(SendMessageW(tip, TTM_GETCURRENTTOOLW, 0, reinterpret_cast<LPARAM>(&info)));
+    EXPECT_EQ(text::wideToUtf8(text), w.tooltipText(ToolbarCard::newFile));
+    EXPECT_NE(text::wideToUtf8(text).find(L10n::text(L10nKey::tooltipUnavailableWhileRecording, AppLanguage::enUS)),
+        std::string::npos);
+}
