@@ -655,3 +655,31 @@ TEST(MainWindow, ADisabledCardStillShowsItsTipWithTheReason)
     EXPECT_NE(text::wideToUtf8(text).find(L10n::text(L10nKey::tooltipUnavailableWhileRecording, AppLanguage::enUS)),
         std::string::npos);
 }
+
+TEST(MainWindow, PlacementIsRestoredOnScreenAndRefusedOffIt)
+{
+    Fixture f;
+    auto& w = *f.window;
+    log::LogCapture capture;
+    const WindowPlacement before = *w.capturePlacement();
+    w.restorePlacement({ -50'000, -50'000, 800, 600, false });
+    EXPECT_TRUE(capture.contains("不在任何螢幕範圍內，改用預設版面"));
+    EXPECT_EQ(*w.capturePlacement(), before);
+    w.restorePlacement({ 10, 10, 0, 600, false }); // no width: ignored without a line
+    w.restorePlacement({ 2'147'483'000, 10, 5'000, 600, false }); // cannot be a rectangle
+    EXPECT_EQ(capture.count("改用預設版面"), 1);
+    EXPECT_EQ(*w.capturePlacement(), before);
+
+    const int width = scale(1000, uiDpi());
+    const int height = scale(900, uiDpi()); // above the minimum tracking size
+    w.restorePlacement({ 40, 30, width, height, false });
+    EXPECT_EQ(*w.capturePlacement(), (WindowPlacement { 40, 30, width, height, false }));
+    // Saved while maximized: opens maximized and keeps the normal rectangle.
+    w.restorePlacement({ 60, 50, width, height, true });
+    const auto maximized = w.capturePlacement();
+    ASSERT_TRUE(maximized);
+    EXPECT_TRUE(maximized->isMaximized);
+    EXPECT_EQ(maximized->x, 60);
+    EXPECT_EQ(maximized->width, width);
+    EXPECT_TRUE(IsZoomed(w.hwnd()));
+}
