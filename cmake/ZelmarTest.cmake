@@ -33,7 +33,8 @@ function(zelmar_add_test name)
     set_tests_properties(${name} PROPERTIES
       ENVIRONMENT "GTEST_OUTPUT=xml:Z:${CMAKE_BINARY_DIR}/test-results/${name}.xml")
     if(T_DISPLAY)
-      set_tests_properties(${name} PROPERTIES LABELS display)
+      # One display, one pointer and one clipboard: window tests run one at a time.
+      set_tests_properties(${name} PROPERTIES LABELS display RESOURCE_LOCK display)
     endif()
   else()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST

@@ -240,10 +240,10 @@ void TaskProgressDialog::show()
     session_.onCreated = [this](HWND hwnd) {
         SendMessageW(hwnd, TDM_SET_PROGRESS_BAR_RANGE, 0, MAKELPARAM(0, 100));
         SendMessageW(hwnd, TDM_SET_PROGRESS_BAR_POS, 0, 0);
-        if (cancelRequested_ || closeRequested_) {
+        if (closeRequested_) {
+            SendMessageW(hwnd, TDM_CLICK_BUTTON, IDCANCEL, 0); // closed before it was shown
+        } else if (cancelRequested_) {
             SendMessageW(hwnd, TDM_ENABLE_BUTTON, IDCANCEL, FALSE);
-            if (closeRequested_)
-                SendMessageW(hwnd, TDM_CLICK_BUTTON, IDCANCEL, 0);
         }
     };
     session_.onButtonClicked = [this](int id) {

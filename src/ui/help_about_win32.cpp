@@ -26,14 +26,10 @@ std::string utf8(std::wstring_view wide)
 
 std::optional<std::wstring> programFolderFile(std::wstring_view name)
 {
-    wchar_t module[1024];
-    const DWORD n = GetModuleFileNameW(nullptr, module, 1024);
-    if (n == 0 || n >= 1024)
+    const auto folder = programFolder();
+    if (!folder)
         return std::nullopt;
-    std::wstring path(module, n);
-    const auto slash = path.find_last_of(L"\\/");
-    path.resize(slash == std::wstring::npos ? 0 : slash + 1);
-    path += name;
+    std::wstring path = *folder + L"\\" + std::wstring(name);
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return std::nullopt;
@@ -373,8 +369,10 @@ LRESULT AboutWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 bool applyAppIcon(HWND hwnd, int dpi)
 {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    const int large = MulDiv(GetSystemMetrics(SM_CXICON), dpi, 96);
-    const int small = MulDiv(GetSystemMetrics(SM_CXSMICON), dpi, 96);
+    // The shell's 32 and 16 pixel icons at the UI DPI (the system metrics
+    // of a DPI-aware process are already scaled to the system's DPI).
+    const int large = scale(32, dpi);
+    const int small = scale(16, dpi);
     auto* bigIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, large, large, 0));
     auto* smallIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, small, small, 0));
     if (bigIcon == nullptr || smallIcon == nullptr) {

@@ -81,7 +81,7 @@ struct IntervalCommit {
 // The toolbar band at the top of the client area.
 struct ToolbarLayout {
     std::array<Rect, 5> cards; // New File, Open, Save, Start, Stop
-    std::array<int, 2> separators; // x of the 1-pixel lines
+    std::array<int, 2> separators {}; // x of the 1-pixel lines
     int separatorTop = 0;
     int separatorBottom = 0;
     Rect intervalLabel;

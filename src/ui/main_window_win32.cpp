@@ -144,6 +144,9 @@ std::expected<std::unique_ptr<MainWindow>, std::string> MainWindow::create(
     ShowWindow(self->hwnd_, showCommand);
     UpdateWindow(self->hwnd_);
     self->layout();
+    // Only a window that was made ends the message loop when it goes; a
+    // failed creation must not post a quit into the caller's error box.
+    self->quitOnDestroy_ = true;
     return self;
 }
 
@@ -782,6 +785,17 @@ SaveChoice MainWindow::askUnsaved(std::string_view body, std::optional<std::stri
     }
 }
 
+bool MainWindow::askUpdate(const UpdatePromptInfo& info)
+{
+    tooltips_->dismiss();
+    return askUpdatePrompt(hwnd_, info, language_);
+}
+
+void MainWindow::dismissTooltips()
+{
+    tooltips_->dismiss();
+}
+
 std::optional<std::wstring> MainWindow::askOpenPath(const std::optional<std::wstring>& initialDirectory)
 {
     tooltips_->dismiss();
@@ -806,7 +820,10 @@ void MainWindow::copySelectedRows()
     const auto rows = recordTable_->selectedRows();
     if (rows.empty())
         return;
-    setClipboardText(hwnd_, recordTable_->clipboardText(rows));
+    if (!setClipboardText(hwnd_, recordTable_->clipboardText(rows))) {
+        log::write(log::Module::ui, "剪貼簿無法寫入：" + zelmar::win32::lastErrorText());
+        return;
+    }
     if (onCopyRows)
         onCopyRows(rows);
 }
@@ -920,16 +937,25 @@ void MainWindow::runCommand(CommandId id)
         if (onAbout)
             return onAbout();
         tooltips_->dismiss();
-        AboutWindow::show(hwnd_, language_, appVersion_, [this] {
-            if (onCheckForUpdates)
-                onCheckForUpdates();
-        });
+        AboutWindow::show(hwnd_, language_, appVersion_,
+            onCheckForUpdates ? std::function<void()>([this] {
+                if (onCheckForUpdates)
+                    onCheckForUpdates();
+            })
+                              : std::function<void()>());
         return;
     case CommandId::license:
         if (onShowLicense)
             return onShowLicense();
-        if (!LicenseLauncher::open(hwnd_, language_))
+        tooltips_->dismiss();
+        // A licence that exists but does not open is only logged; the box
+        // says the licence is missing, so it is for a missing file alone.
+        if (!LicenseLauncher::licensePath(language_)) {
+            (void)LicenseLauncher::open(hwnd_, language_); // logs the missing file
             showInformation(text(L10nKey::dialogLicenseMissingBody));
+        } else {
+            (void)LicenseLauncher::open(hwnd_, language_);
+        }
         return;
     case CommandId::newFileCard:
     case CommandId::openCard:
@@ -951,7 +977,10 @@ void MainWindow::destroy()
 
 bool MainWindow::preTranslate(MSG& msg)
 {
-    if (hwnd_ == nullptr || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)))
+    const bool keyboard = msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST;
+    const bool mouse = msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST;
+    // Checked first: IsChild is a server call under Wine, paid per message.
+    if (hwnd_ == nullptr || !(keyboard || mouse) || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)))
         return false;
     tooltips_->relay(msg);
     if (msg.message == WM_KEYDOWN) {
@@ -1023,7 +1052,8 @@ LRESULT MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
             if (auto* icon = reinterpret_cast<HICON>(SendMessageW(hwnd_, WM_SETICON, which, 0)))
                 DestroyIcon(icon);
         }
-        PostQuitMessage(0);
+        if (quitOnDestroy_)
+            PostQuitMessage(0);
         return 0;
     }
     case WM_SIZE:

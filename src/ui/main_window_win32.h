@@ -126,6 +126,11 @@ public:
     [[nodiscard]] bool confirm(std::string_view text, std::optional<std::string_view> title = std::nullopt);
     [[nodiscard]] bool askYesNo(std::string_view text, std::optional<std::string_view> title = std::nullopt);
     [[nodiscard]] SaveChoice askUnsaved(std::string_view body, std::optional<std::string_view> title = std::nullopt);
+    // The update question (task dialog, or a Yes/No box without one):
+    // whether the user declined.
+    [[nodiscard]] bool askUpdate(const UpdatePromptInfo& info);
+    // Hides a showing toolbar tip before a dialog of someone else's opens.
+    void dismissTooltips();
     // File dialogs.
     [[nodiscard]] std::optional<std::wstring> askOpenPath(const std::optional<std::wstring>& initialDirectory);
     [[nodiscard]] std::optional<std::wstring> askSavePath(std::optional<std::string_view> proposedName,
@@ -190,6 +195,7 @@ private:
     std::int64_t recordCount_ = 0;
     bool isChartVisible_ = true;
     bool isAlwaysOnTop_ = false;
+    bool quitOnDestroy_ = false;
     ConnectionStatus connection_;
     std::string channelText_;
     int committedInterval_ = defaultInterval;

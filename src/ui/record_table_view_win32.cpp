@@ -88,8 +88,12 @@ RecordTableView::~RecordTableView()
 
 void RecordTableView::setItemCountAppending(std::size_t count)
 {
+    const auto perPage = static_cast<std::size_t>(std::max(0, ListView_GetCountPerPage(hwnd_)));
+    const bool firstOverflow = itemCount_ <= perPage && count > perPage;
     itemCount_ = count;
     ListView_SetItemCountEx(hwnd_, static_cast<int>(count), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    if (firstOverflow)
+        layoutColumns(); // the vertical bar appears: make room, or a horizontal one follows
     if (count != 0 && followingLatest_)
         ListView_EnsureVisible(hwnd_, static_cast<int>(count - 1), FALSE);
 }
@@ -114,8 +118,7 @@ std::vector<std::size_t> RecordTableView::selectedRows() const
     std::vector<std::size_t> rows;
     int row = -1;
     while ((row = ListView_GetNextItem(hwnd_, row, LVNI_SELECTED)) != -1)
-        rows.push_back(static_cast<std::size_t>(row));
-    std::ranges::sort(rows);
+        rows.push_back(static_cast<std::size_t>(row)); // the list walks its rows in order
     return rows;
 }
 
@@ -178,6 +181,9 @@ bool RecordTableView::onParentNotify(const NMHDR& header, LRESULT& result)
         return true;
     case LVN_ODCACHEHINT:
         result = 0;
+        return true;
+    case LVN_ODFINDITEMW:
+        result = -1; // no type-ahead search: 0 would mean "row 0 matches"
         return true;
     default:
         return false;
@@ -277,11 +283,21 @@ bool setClipboardText(HWND owner, std::string_view utf8)
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
     if (memory == nullptr)
         return false;
-    if (void* p = GlobalLock(memory)) {
-        std::memcpy(p, wide.c_str(), bytes);
-        GlobalUnlock(memory);
+    void* p = GlobalLock(memory);
+    if (p == nullptr) {
+        GlobalFree(memory);
+        return false;
     }
-    if (!OpenClipboard(owner)) {
+    std::memcpy(p, wide.c_str(), bytes);
+    GlobalUnlock(memory);
+    // Another program may hold the clipboard for a moment.
+    bool opened = false;
+    for (int attempt = 0; attempt < 5 && !opened; ++attempt) {
+        opened = OpenClipboard(owner) != FALSE;
+        if (!opened)
+            Sleep(20);
+    }
+    if (!opened) {
         GlobalFree(memory);
         return false;
     }

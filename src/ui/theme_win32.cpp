@@ -57,7 +57,7 @@ HFONT themeFont(ThemeFont font) noexcept
     return fonts[static_cast<std::size_t>(font)].get();
 }
 
-std::optional<std::wstring> assetPath(std::wstring_view relative)
+std::optional<std::wstring> programFolder()
 {
     wchar_t module[1024];
     const DWORD n = GetModuleFileNameW(nullptr, module, 1024);
@@ -65,9 +65,18 @@ std::optional<std::wstring> assetPath(std::wstring_view relative)
         return std::nullopt;
     std::wstring folder(module, n);
     folder.resize(folder.find_last_of(L"\\/") == std::wstring::npos ? 0 : folder.find_last_of(L"\\/"));
+    return folder;
+}
+
+std::optional<std::wstring> assetPath(std::wstring_view relative)
+{
+    const auto program = programFolder();
+    if (!program)
+        return std::nullopt;
+    std::wstring folder = *program;
     std::wstring parent
         = folder.substr(0, folder.find_last_of(L"\\/") == std::wstring::npos ? 0 : folder.find_last_of(L"\\/"));
-    for (const std::wstring* base : { &folder, &parent }) {
+    for (std::wstring* base : { &folder, &parent }) {
         if (base == &parent && parent.size() < 3)
             break;
         std::wstring candidate = *base + L"\\" + std::wstring(relative);

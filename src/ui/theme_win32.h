@@ -31,6 +31,8 @@ enum class ThemeFont {
 // other parameters (default charset, TrueType precision, ClearType quality).
 [[nodiscard]] HFONT createThemeFont(std::wstring_view face, int pixelHeight, int weight) noexcept;
 
+// The folder of the program's executable, without a trailing separator.
+[[nodiscard]] std::optional<std::wstring> programFolder();
 // The first of the program's folder and its parent that holds the relative
 // path as a file; none when neither does.
 [[nodiscard]] std::optional<std::wstring> assetPath(std::wstring_view relative);

@@ -12,13 +12,13 @@ bool UIDispatcher::post(std::function<void()> closure)
 {
     Target target = 0;
     {
-        const std::lock_guard lock(targetMutex_);
+        // Queued while the target is held, so a clear either comes first
+        // (the closure is dropped) or finds the closure and discards it.
+        const std::lock_guard targetLock(targetMutex_);
         target = target_;
-    }
-    if (target == 0)
-        return false;
-    {
-        const std::lock_guard lock(queueMutex_);
+        if (target == 0)
+            return false;
+        const std::lock_guard queueLock(queueMutex_);
         queue_.push_back(std::move(closure));
     }
     wake_(target);
@@ -32,8 +32,16 @@ void UIDispatcher::runQueued()
         const std::lock_guard lock(queueMutex_);
         taken.swap(queue_);
     }
-    for (auto& closure : taken)
+    for (auto& closure : taken) {
+        // A closure may close the window; what was taken with it must not
+        // run after that.
+        {
+            const std::lock_guard lock(targetMutex_);
+            if (target_ == 0)
+                return;
+        }
         closure();
+    }
 }
 
 void UIDispatcher::clearTargetAndDiscard()

@@ -8,8 +8,9 @@
 // it has been cleared; otherwise the closure is queued under the queue lock
 // and the target is woken once per closure. The UI thread takes the whole
 // queue on each wake and runs it in posting order. Clearing the target
-// before the window goes discards what is still queued, so nothing runs
-// after the window is gone.
+// before the window goes discards what is still queued, and a closure that
+// clears it stops the rest of its batch, so nothing runs after the window
+// is gone.
 
 #include <cstdint>
 #include <functional>

@@ -7,11 +7,13 @@
 // the same way: WM_PAINT through a back buffer, WM_PRINTCLIENT into the DC
 // given, and no background erase.
 
+#include "core/diagnostic_log.h"
 #include "core/win32_error.h"
 #include "ui/gdi_objects_win32.h"
 
 #include <windows.h>
 
+#include <exception>
 #include <expected>
 #include <string>
 
@@ -36,7 +38,13 @@ template <typename Window> LRESULT CALLBACK boundWindowProc(HWND hwnd, UINT mess
         self->hwnd_ = nullptr;
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
-    return self->onMessage(message, wParam, lParam);
+    try {
+        return self->onMessage(message, wParam, lParam);
+    } catch (const std::exception& e) {
+        // Never unwind through the system's frames; the message gets its default.
+        log::write(log::Module::ui, std::string("視窗訊息處理時發生例外：") + e.what());
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
 }
 
 struct ChildWindowClass {

@@ -285,3 +285,18 @@ TEST(UIDispatcher, ClosuresFromFourThreadsRunInPostingOrderAndNoneAfterClearing)
     EXPECT_EQ(ran, 0);
     EXPECT_EQ(dispatcher.queuedCount(), 0u);
 }
+
+TEST(UIDispatcher, AClosureThatClosesTheWindowStopsTheRestOfItsBatch)
+{
+    UIDispatcher dispatcher([](UIDispatcher::Target) {});
+    dispatcher.setTarget(1);
+    std::vector<int> ran;
+    dispatcher.post([&] { ran.push_back(1); });
+    dispatcher.post([&] {
+        ran.push_back(2);
+        dispatcher.clearTargetAndDiscard(); // the window goes
+    });
+    dispatcher.post([&] { ran.push_back(3); });
+    dispatcher.runQueued();
+    EXPECT_EQ(ran, (std::vector<int> { 1, 2 }));
+}

@@ -55,6 +55,26 @@ std::wstring windowText(HWND hwnd)
     return buffer;
 }
 
+// A visible dialog ("#32770") of the given thread, as a helper thread sees
+// it; only this process's windows are looked at.
+HWND visibleDialogOf(DWORD threadId)
+{
+    HWND dialog = nullptr;
+    EnumThreadWindows(
+        threadId,
+        [](HWND hwnd, LPARAM found) {
+            wchar_t cls[16] {};
+            GetClassNameW(hwnd, cls, 16);
+            if (std::wstring_view(cls) == L"#32770" && IsWindowVisible(hwnd)) {
+                *reinterpret_cast<HWND*>(found) = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&dialog));
+    return dialog;
+}
+
 std::string menuText(HMENU menu, UINT position)
 {
     wchar_t buffer[128] {};
@@ -256,6 +276,10 @@ TEST(MainWindow, RecordingDisablesWhatWouldChangeTheRecording)
     MSG del { w.recordTable().hwnd(), WM_KEYDOWN, VK_DELETE, 0, 0, {} };
     EXPECT_TRUE(w.preTranslate(del));
     f.pump();
+    // Nor do the commands themselves, whatever reaches them.
+    for (auto id : { CommandId::newFile, CommandId::newFileCard, CommandId::open, CommandId::openCard, CommandId::save,
+             CommandId::saveCard, CommandId::saveAs, CommandId::exportCsv, CommandId::deleteRows, CommandId::clearAll })
+        w.runCommand(id);
     EXPECT_EQ(blocked, 0);
     EXPECT_EQ(copied, 1);
     EXPECT_EQ(w.recordTable().selectedRows().size(), 20u); // Ctrl+A selected every row
@@ -439,10 +463,7 @@ TEST(MainWindow, StatusBarShowsTheNearLimitCountInTheWarningColour)
     w.appendRecord(volts(1.7e9), 590'000);
     EXPECT_EQ(w.statusText(0), L10n::statusConnected(AppLanguage::enUS, "DMM-5174K"));
     EXPECT_EQ(w.statusText(2), L10n::statusRecording(AppLanguage::enUS, 590'000, true));
-    UpdateWindow(w.hwnd());
-    f.pump();
-    RedrawWindow(w.statusBar(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    const auto shot = captureOnScreen(w.statusBar(), false);
+    const auto shot = captureClient(w.statusBar()); // owner-drawn parts included
     ASSERT_TRUE(shot);
     RECT part {};
     SendMessageW(w.statusBar(), SB_GETRECT, 2, reinterpret_cast<LPARAM>(&part));
@@ -458,6 +479,9 @@ TEST(MainWindow, StatusBarShowsTheNearLimitCountInTheWarningColour)
     click.dwItemSpec = 3;
     SendMessageW(w.hwnd(), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
     EXPECT_EQ(clicks, 1);
+    w.setUpdateNotice(UpdateNotice { "Checking for updates...", false });
+    SendMessageW(w.hwnd(), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+    EXPECT_EQ(clicks, 1); // not clickable: nothing
     w.setUpdateNotice(std::nullopt);
     EXPECT_EQ(SendMessageW(w.statusBar(), SB_GETPARTS, 0, 0), 3);
 }
@@ -480,10 +504,10 @@ TEST(Dialogs, TaskDialogAnswersTheButtonAndFallsBackToAMessageBox)
     // Without task dialogs the update question is a Yes/No box with the hint.
     TaskDialogs::setUnavailableForTesting(true);
     std::wstring shownText;
+    const DWORD uiThread = GetCurrentThreadId();
     std::thread answerer([&] {
-        const auto title = text::utf8ToWide(L10n::text(L10nKey::dialogUpdateTitle, AppLanguage::enUS));
         for (int i = 0; i < 2000; ++i) {
-            if (HWND box = FindWindowW(L"#32770", title.c_str())) {
+            if (HWND box = visibleDialogOf(uiThread)) {
                 wchar_t body[2048] {};
                 GetDlgItemTextW(box, 0xFFFF, body, 2048);
                 shownText = body;
@@ -542,22 +566,10 @@ TEST(Dialogs, SaveDialogProposesTheDialogsExtension)
 {
     Fixture f(AppLanguage::enUS);
     std::wstring proposed;
+    const DWORD uiThread = GetCurrentThreadId();
     std::thread reader([&] {
         for (int i = 0; i < 2000; ++i) {
-            HWND dialog = nullptr;
-            EnumThreadWindows(
-                GetWindowThreadProcessId(f.window->hwnd(), nullptr),
-                [](HWND hwnd, LPARAM found) {
-                    wchar_t cls[16] {};
-                    GetClassNameW(hwnd, cls, 16);
-                    if (std::wstring_view(cls) == L"#32770" && IsWindowVisible(hwnd)) {
-                        *reinterpret_cast<HWND*>(found) = hwnd;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&dialog));
-            if (dialog != nullptr) {
+            if (HWND dialog = visibleDialogOf(uiThread)) {
                 wchar_t name[MAX_PATH] {};
                 if (GetDlgItemTextW(dialog, cmb13, name, MAX_PATH) == 0)
                     GetDlgItemTextW(dialog, edt1, name, MAX_PATH);
@@ -682,4 +694,24 @@ TEST(MainWindow, PlacementIsRestoredOnScreenAndRefusedOffIt)
     EXPECT_EQ(maximized->x, 60);
     EXPECT_EQ(maximized->width, width);
     EXPECT_TRUE(IsZoomed(w.hwnd()));
+}
+
+TEST(MainWindow, RowsOverflowingThePageMakeRoomForTheScrollBarWithoutAHorizontalOne)
+{
+    Fixture f(AppLanguage::enUS, 0);
+    auto& w = *f.window;
+    const HWND list = w.recordTable().hwnd();
+    const int perPage = ListView_GetCountPerPage(list);
+    ASSERT_GT(perPage, 0);
+    for (int i = 0; i < perPage + 3; ++i) {
+        f.readings.push_back(volts(1.7e9 + i));
+        w.appendRecord(f.readings.back(), i + 1);
+    }
+    f.pump();
+    EXPECT_TRUE(GetWindowLongW(list, GWL_STYLE) & WS_VSCROLL);
+    EXPECT_FALSE(GetWindowLongW(list, GWL_STYLE) & WS_HSCROLL);
+    // Typing in the table searches nothing and moves nothing.
+    SetFocus(list);
+    SendMessageW(list, WM_CHAR, L'7', 0);
+    EXPECT_TRUE(w.recordTable().selectedRows().empty());
 }
