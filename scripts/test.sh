@@ -66,11 +66,8 @@ start_wine() {
   xvfb_pid=$!
   export DISPLAY=":$display"
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display}" ] && break; sleep 0.1; done
-  if [ ! -f "$WINEPREFIX/.zelmar-fonts" ]; then
-    echo "==> creating the Wine prefix"
-    bash scripts/wine-prefix.sh "$WINEPREFIX"
-    wineserver -w
-  fi
+  bash scripts/wine-prefix.sh "$WINEPREFIX" # quick when the prefix is ready
+  wineserver -w
   # One server for the whole run: each later start of a program is fast.
   wineserver -p
   # Start Wine's own services now, detached from any pipe: started by the
@@ -108,6 +105,16 @@ if run_build windows; then
   start_wine
   trap stop_wine EXIT
   ZELMAR_CROSS_REQUIRE=1 run_ctest windows || status=1
+  e2e_log=$(mktemp)
+  bash tests/e2e/window_program.sh "$root" 2>&1 | tee "$e2e_log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  if [[ $(tail -n 1 "$e2e_log") =~ e2e:\ ([0-9]+)\ passed,\ ([0-9]+)\ failed ]]; then
+    passed_total=$((passed_total + BASH_REMATCH[1])); failed_total=$((failed_total + BASH_REMATCH[2]))
+    summary+=("windows end-to-end (DMM5174K.exe): ${BASH_REMATCH[1]} passed, ${BASH_REMATCH[2]} failed")
+  else
+    failed_total=$((failed_total + 1)); summary+=("windows end-to-end (DMM5174K.exe): no result")
+  fi
+  rm -f "$e2e_log"
   stop_wine
   trap - EXIT
   summary+=("windows (GoogleTest cases): $(gtest_totals build/windows/test-results)")

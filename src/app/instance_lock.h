@@ -1,9 +1,10 @@
 #pragma once
 
-// Keeps two writers off one journal: the GUI and the command-line logger
-// never record into the same data directory at once. On Windows this is the
-// program's single-instance mutex; on Linux an exclusive lock on a file in
-// the data directory. The lock is held for the owner's lifetime.
+// Keeps two writers off one journal: the window program and the
+// command-line logger never record into the same data directory at once. An
+// exclusive lock on the first byte of "dmm5174k.lock" in the data
+// directory, held for the owner's lifetime: a byte-range lock on Windows, an
+// open-file-description lock on Linux; under Wine the two see each other.
 
 #include <expected>
 #include <filesystem>

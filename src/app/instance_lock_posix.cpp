@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 namespace zelmar {
@@ -31,7 +30,15 @@ std::expected<InstanceLock, std::string> InstanceLock::acquire(const std::filesy
     handle->fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (handle->fd < 0)
         return std::unexpected(path.string() + ": " + std::strerror(errno));
-    if (::flock(handle->fd, LOCK_EX | LOCK_NB) != 0)
+    // An open-file-description lock on the first byte: it belongs to this
+    // descriptor alone, and the window program's byte-range lock under Wine
+    // is a POSIX lock on the same byte, so the two exclude each other.
+    struct flock range { };
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    range.l_start = 0;
+    range.l_len = 1;
+    if (::fcntl(handle->fd, F_OFD_SETLK, &range) != 0)
         return std::unexpected(path.string());
     InstanceLock lock;
     lock.handle_ = std::move(handle);

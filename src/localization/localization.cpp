@@ -142,6 +142,12 @@ std::string exportFailed(Lang l, std::string_view d)
     return pick(l, "匯出失敗：" + str(d), "Export failed: " + str(d));
 }
 
+std::string dataDirectoryInUse(Lang l, std::string_view detail)
+{
+    return pick(l, "另一個記錄程式（或主程式）正在使用這個資料夾，無法同時記錄：" + str(detail),
+        "another logger (or the main program) is recording into this data directory: " + str(detail));
+}
+
 std::string versionLine(Lang l, std::string_view v)
 {
     return pick(l, "版本 " + str(v), "Version " + str(v));

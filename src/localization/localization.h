@@ -164,6 +164,8 @@ namespace L10n {
 [[nodiscard]] std::string installerNetworkError(AppLanguage language, std::int64_t code);
 [[nodiscard]] std::string installerHttpStatus(AppLanguage language, std::int64_t status);
 [[nodiscard]] std::string installerLaunchFailed(AppLanguage language, std::int64_t code);
+// Another writer (the logger, or the window program) holds the data directory.
+[[nodiscard]] std::string dataDirectoryInUse(AppLanguage language, std::string_view detail);
 // "1024 KB", "1.5 MB": the same in both languages.
 [[nodiscard]] std::string byteSize(std::uint64_t bytes);
 

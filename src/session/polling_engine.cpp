@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace zelmar {
 
@@ -301,9 +302,10 @@ bool PollingEngine::start()
 
 void PollingEngine::stop(double timeoutSeconds)
 {
+    bool alreadyStopped = false;
     {
         std::lock_guard lock(shared_->stopMutex);
-        shared_->stopRequested = true;
+        alreadyStopped = std::exchange(shared_->stopRequested, true);
     }
     const auto deadline = SteadyClock::now() + std::chrono::duration<double>(timeoutSeconds);
     while (SteadyClock::now() < deadline) {
@@ -311,7 +313,8 @@ void PollingEngine::stop(double timeoutSeconds)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    log::writeRaw("[DMMSession] 輪詢執行緒已停止\r\n");
+    if (!alreadyStopped) // shut-down paths may stop twice; the line tells of the one stop
+        log::writeRaw("[DMMSession] 輪詢執行緒已停止\r\n");
 }
 
 SessionConnectionState PollingEngine::state() const

@@ -1062,6 +1062,9 @@ LRESULT MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ERASEBKGND:
         paintBackground(reinterpret_cast<HDC>(wParam));
         return 1;
+    case WM_PRINTCLIENT:
+        paintBackground(reinterpret_cast<HDC>(wParam));
+        return 0;
     case WM_DRAWITEM: {
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         if (item.hwndItem == statusBar_) {

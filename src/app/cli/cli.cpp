@@ -88,8 +88,7 @@ std::vector<std::filesystem::path> dataDirectoryFiles(const std::filesystem::pat
 
 std::string lockedMessage(AppLanguage language, const std::string& detail)
 {
-    return pick(language, "另一個記錄程式（或主程式）正在使用這個資料夾，無法同時記錄：" + detail,
-        "another logger (or the main program) is recording into this data directory: " + detail);
+    return L10n::dataDirectoryInUse(language, detail);
 }
 
 std::string softwareText(const std::string& version)

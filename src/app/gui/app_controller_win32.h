@@ -1,0 +1,122 @@
+#pragma once
+
+// The running window program (Windows build only): owns the main window,
+// the acquisition session and the settings; receives every user command as
+// a window callback and every reading, connection change and journal
+// failure from the session; decides what happens. UI thread only: the
+// polling thread's callbacks post to it through the window's dispatcher and
+// hold the controller weakly, so a late one does nothing.
+
+#include "app/instance_lock.h"
+#include "app/test_hooks.h"
+#include "localization/localization.h"
+#include "session/dmm_session.h"
+#include "session/sample_scheduler.h"
+#include "storage/settings.h"
+#include "storage/zmd_file.h"
+#include "ui/main_window_win32.h"
+#include "update/deferred_ui.h"
+
+#include <windows.h>
+
+#include <expected>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace zelmar {
+
+struct AppStartup {
+    HINSTANCE instance = nullptr;
+    int showCommand = SW_SHOWNORMAL;
+    AppSettings settings;
+    AppLanguage language = AppLanguage::zhTW;
+    std::filesystem::path dataDirectory;
+    TestHooks hooks;
+    std::optional<std::string> launchPath; // UTF-8
+    Environment environment;
+};
+
+// Window timer numbers.
+inline constexpr UINT_PTR sampleTimer = 1;
+inline constexpr UINT_PTR autoCloseTimer = 2;
+inline constexpr UINT_PTR snapshotTimer = 3;
+inline constexpr UINT_PTR deferredTimer = 4;
+
+class AppController : public std::enable_shared_from_this<AppController> {
+public:
+    [[nodiscard]] static std::expected<std::shared_ptr<AppController>, std::string> create(AppStartup startup);
+    ~AppController();
+    AppController(const AppController&) = delete;
+    AppController& operator=(const AppController&) = delete;
+
+    [[nodiscard]] ui::win32::MainWindow* window() noexcept { return window_.get(); }
+    [[nodiscard]] DMMSession& session() noexcept { return *session_; }
+    [[nodiscard]] bool unsaved() const noexcept { return unsaved_; }
+    [[nodiscard]] const AppSettings& settings() const noexcept { return settings_; }
+
+    // Recording (the window's Start and Stop; the close sequence).
+    void startRecording();
+    void stopRecording();
+    // The close request and the last step of every close.
+    void requestClose();
+    void finishClose(std::string_view reason);
+    // After the message loop: polling stops, the journal stays.
+    void shutdownKeepingJournal();
+
+    // File commands.
+    void newFile();
+    void openFromMenu();
+    void externalOpen(const std::string& path);
+    bool openDocument(const std::string& path, bool interactive);
+    bool save();
+    void saveAs();
+    bool write(const std::string& path, bool interactive);
+    void exportCsv();
+    void deleteRows(std::span<const std::size_t> rows);
+    void clearAll();
+    bool receiveCopyData(std::uintptr_t identifier, std::span<const std::uint8_t> bytes);
+    void receiveForwardedPath(const std::string& path);
+
+private:
+    explicit AppController(AppStartup startup);
+    std::expected<void, std::string> build();
+    void installCallbacks();
+    void applyOutcome(const SampleOutcome& outcome);
+    void sampleTick();
+    void markChanged();
+    void updateTitle();
+    void refreshChannelText();
+    void onConnectionChanged(const SessionConnectionState& state);
+    void onJournalFailure(const std::string& message);
+    void persistSettings();
+    void askRecovery(RecoveryInfo info);
+    void onTimer(UINT_PTR id);
+    void runStartupHooks();
+    bool settleUnsaved();
+    void rememberDirectory(const std::string& path);
+    bool holdDataDirectory();
+    [[nodiscard]] std::string text(L10nKey key) const;
+    [[nodiscard]] std::string softwareText() const;
+
+    AppStartup startup_;
+    std::unique_ptr<ui::win32::MainWindow> window_;
+    std::unique_ptr<DMMSession> session_;
+    SettingsStore settingsStore_;
+    TestHooks hooks_;
+    AppSettings settings_;
+    AppLanguage language_;
+    std::optional<std::string> currentFilePath_;
+    bool unsaved_ = false;
+    bool closing_ = false;
+    bool deviceConnected_ = false;
+    std::optional<SampleScheduler> sampleScheduler_;
+    std::unique_ptr<DeferredUI> deferredUI_;
+    std::optional<std::string> pendingForwardedPath_;
+    std::optional<InstanceLock> dataLock_; // held while this program may write the journal
+    std::string version_;
+};
+
+} // namespace zelmar

@@ -1,0 +1,277 @@
+#!/usr/bin/env bash
+# End-to-end runs of the real DMM5174K.exe under Wine and Xvfb, driven by
+# its test hooks against the built-in meter simulator; each run's log file
+# and the files it leaves are checked, and saved files are verified by the
+# Linux logger. scripts/test.sh runs this with Wine and a display ready
+# (WINEPREFIX, DISPLAY); it prints one line per run and a total.
+#   window_program.sh ROOT
+set -uo pipefail
+root=$1
+program="$root/build/windows/program/DMM5174K.exe"
+logger="$root/build/linux/src/app/dmm5174k"
+make_zmd="$root/build/linux/tests/make_zmd"
+work="$root/build/e2e"
+rm -rf "$work"
+mkdir -p "$work"
+
+passed=0
+failed=0
+current=""
+problems=()
+
+winpath() { # a Linux path as the program sees it
+  echo "Z:${1//\//\\}"
+}
+
+fail() {
+  problems+=("$current: $*")
+}
+
+expect_log() { # log text...: every text appears in the log
+  local log=$1
+  shift
+  for text in "$@"; do
+    grep -qF -- "$text" "$log" || fail "log lacks \"$text\""
+  done
+}
+
+expect_no_log() {
+  local log=$1
+  shift
+  for text in "$@"; do
+    ! grep -qF -- "$text" "$log" || fail "log has \"$text\""
+  done
+}
+
+# run_program LOG [VAR=value...] [-- arguments]: one run in the foreground.
+run_program() {
+  local log=$1
+  shift
+  local vars=() args=()
+  while [ $# -gt 0 ]; do
+    if [ "$1" = "--" ]; then shift; args=("$@"); break; fi
+    vars+=("$1")
+    shift
+  done
+  env ZELMAR_TEST_LOG_FILE="$(winpath "$log")" ZELMAR_TEST_METER=sim "${vars[@]}" \
+    timeout 120 wine "$program" "${args[@]}" >/dev/null 2>&1
+}
+
+wait_for() { # seconds command...: until the command succeeds
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ $SECONDS -ge $deadline ] && return 1
+    sleep 0.2
+  done
+}
+
+journal_lines() { # data directory
+  if [ -f "$1/temp/current.jsonl" ]; then grep -c . "$1/temp/current.jsonl"; else echo 0; fi
+}
+
+journal_has() { # data directory, lines
+  [ "$(journal_lines "$1")" -ge "$2" ]
+}
+
+scenario() { # name function
+  current=$1
+  local before=${#problems[@]}
+  local start=$SECONDS
+  "$2"
+  if [ ${#problems[@]} -eq "$before" ]; then
+    passed=$((passed + 1))
+    echo "  [pass] $1 ($((SECONDS - start)) s)"
+  else
+    failed=$((failed + 1))
+    echo "  [FAIL] $1 ($((SECONDS - start)) s)"
+    for p in "${problems[@]:$before}"; do echo "         $p"; done
+  fi
+}
+
+# 1. Record at 1 s for 6 s, close by itself and save: the file verifies on
+#    Linux and holds what was recorded; the journal is gone.
+record_and_save() {
+  local d="$work/record"
+  mkdir -p "$d/data"
+  run_program "$d/log.txt" ZELMAR_TEST_DATA_DIR="$(winpath "$d/data")" ZELMAR_TEST_AUTORECORD=1 \
+    ZELMAR_TEST_INTERVAL=1 ZELMAR_TEST_AUTOCLOSE_MS=6000 ZELMAR_TEST_AUTOSAVE="$(winpath "$d/saved.zmd")"
+  [ $? -eq 0 ] || fail "exit code $?"
+  expect_log "$d/log.txt" "[DMMApp] 啟動完成（版本 " "、間隔 1 秒、測試 hook 生效）" \
+    "[DMMApp] 測試 hook：自動開始記錄" "[DMMApp] 開始記錄（間隔 1 秒，取樣排程 tick 250 ms）" \
+    "[DMMApp] 測試 hook：自動關閉" "[DMMApp] 測試 hook：記錄中關閉確認自動回答『是』" \
+    "[DMMApp] 測試 hook：未存檔詢問自動回答『存檔』→ " "[DMMApp] 已存檔 .zmd " \
+    "[DMMApp] 正常關閉：緩衝檔與側檔已刪除、設定已寫入" "[DMMApp] 結束，代碼 0"
+  "$logger" verify "$d/saved.zmd" >"$d/verify.txt" 2>&1 || fail "dmm5174k verify: $(cat "$d/verify.txt")"
+  local records
+  records=$("$logger" info "$d/saved.zmd" 2>/dev/null | sed -n 's/^Records: *//p')
+  [ "${records:-0}" -ge 4 ] && [ "${records:-0}" -le 8 ] || fail "info shows ${records:-no} records, expected about 6"
+  grep -qF "已存檔 .zmd $records 筆" "$d/log.txt" || fail "the log's count differs from the file's $records"
+  [ ! -e "$d/data/temp/current.jsonl" ] || fail "the journal is still there"
+}
+
+# 2. Killed mid-recording: a restore brings back every journaled record; a
+#    discard removes the journal and touches nothing else.
+kill_and_recover() {
+  local d="$work/recover"
+  mkdir -p "$d/data"
+  local data
+  data=$(winpath "$d/data")
+  record_until_killed() { # log
+    env ZELMAR_TEST_LOG_FILE="$(winpath "$1")" ZELMAR_TEST_METER=sim ZELMAR_TEST_DATA_DIR="$data" \
+      ZELMAR_TEST_AUTORECORD=1 ZELMAR_TEST_INTERVAL=1 timeout 120 wine "$program" >/dev/null 2>&1 &
+    local pid=$!
+    wait_for 60 journal_has "$d/data" 4 || fail "fewer than 4 journal lines after 60 s"
+    pkill -KILL -f 'DMM5174K\.exe' || fail "nothing to kill"
+    { wait "$pid"; } 2>/dev/null # the shell would report the kill
+    wait_for 20 sh -c "! pgrep -f 'DMM5174K\\.exe' >/dev/null"
+  }
+  record_until_killed "$d/first.txt"
+  local journaled
+  journaled=$(journal_lines "$d/data")
+  run_program "$d/restore.txt" ZELMAR_TEST_DATA_DIR="$data" ZELMAR_TEST_RECOVERY=restore \
+    ZELMAR_TEST_AUTOCLOSE_MS=1500 ZELMAR_TEST_AUTOSAVE="$(winpath "$d/restored.zmd")"
+  expect_log "$d/restore.txt" "[DMMApp] 測試 hook：恢復詢問自動回答 restore" "[DMMApp] 已恢復 $journaled 筆記錄（刪除筆數 0）"
+  local records
+  records=$("$logger" info "$d/restored.zmd" 2>/dev/null | sed -n 's/^Records: *//p')
+  [ "${records:-0}" = "$journaled" ] || fail "restored file holds ${records:-no} records, journal had $journaled"
+
+  record_until_killed "$d/second.txt"
+  echo "keep me" >"$d/data/unrelated.txt"
+  cp "$d/data/settings.json" "$d/settings.before"
+  run_program "$d/discard.txt" ZELMAR_TEST_DATA_DIR="$data" ZELMAR_TEST_RECOVERY=discard ZELMAR_TEST_AUTOCLOSE_MS=1500
+  expect_log "$d/discard.txt" "[DMMApp] 測試 hook：恢復詢問自動回答 discard" "[DMMApp] 使用者放棄恢復，緩衝檔已刪除"
+  expect_no_log "$d/discard.txt" "已恢復"
+  [ ! -e "$d/data/temp/current.jsonl" ] || fail "the journal survived the discard"
+  [ "$(cat "$d/data/unrelated.txt")" = "keep me" ] || fail "another file in the data directory changed"
+  [ -f "$d/restored.zmd" ] && "$logger" verify "$d/restored.zmd" >/dev/null 2>&1 || fail "the saved file was touched"
+}
+
+# 3. A second start hands its file to the first and ends with 0; without a
+#    file it brings the first to the front.
+second_start() {
+  local d="$work/forward"
+  mkdir -p "$d/data"
+  "$make_zmd" "$d/forwarded.zmd" DMM-5174K 12 || fail "make_zmd"
+  local data
+  data=$(winpath "$d/data")
+  env ZELMAR_TEST_LOG_FILE="$(winpath "$d/first.txt")" ZELMAR_TEST_METER=sim ZELMAR_TEST_DATA_DIR="$data" \
+    ZELMAR_TEST_AUTOCLOSE_MS=15000 timeout 120 wine "$program" >/dev/null 2>&1 &
+  local first=$!
+  wait_for 60 grep -qsF "啟動完成" "$d/first.txt" || fail "the first instance did not start"
+  run_program "$d/second.txt" ZELMAR_TEST_DATA_DIR="$data" -- "$(winpath "$d/forwarded.zmd")"
+  local code=$?
+  [ $code -eq 0 ] || fail "the second start ended with $code"
+  expect_log "$d/second.txt" "單一執行個體：轉交 $(winpath "$d/forwarded.zmd") → 既有視窗已受理"
+  expect_no_log "$d/second.txt" "啟動完成"
+  wait_for 30 grep -qsF "已開啟 .zmd 12 筆" "$d/first.txt" || fail "the first instance did not open the file"
+  expect_log "$d/first.txt" "[DMMApp] 轉交開檔：收到 $(winpath "$d/forwarded.zmd")"
+  run_program "$d/third.txt" ZELMAR_TEST_DATA_DIR="$data"
+  [ $? -eq 0 ] || fail "the start without a file did not end with 0"
+  expect_log "$d/third.txt" "[DMMApp] 單一執行個體：已切換至既有視窗"
+  wait "$first"
+  expect_log "$d/first.txt" "[DMMApp] 結束，代碼 0"
+}
+
+# 4. Files that must be refused: tampered, a newer format, another model.
+#    Each is logged and the working set stays as it was.
+refused_files() {
+  local d="$work/refused"
+  mkdir -p "$d/data"
+  "$make_zmd" "$d/good.zmd" DMM-5174K 3 || fail "make_zmd"
+  sed '0,/"x":"5.000"/s//"x":"5.001"/' "$d/good.zmd" >"$d/tampered.zmd"
+  cmp -s "$d/good.zmd" "$d/tampered.zmd" && fail "the tampered copy is not different"
+  sed 's/"formatVersion":1/"formatVersion":2/' "$d/good.zmd" >"$d/newer.zmd"
+  "$make_zmd" "$d/other.zmd" DMM-9999 3 || fail "make_zmd"
+  local name expected
+  for name in tampered newer other; do
+    case $name in
+      tampered) expected="ZmdError.tampered" ;;
+      newer) expected="ZmdError.unsupportedVersion" ;;
+      other) expected="ZmdError.modelMismatch" ;;
+    esac
+    run_program "$d/$name.txt" ZELMAR_TEST_DATA_DIR="$(winpath "$d/data")" \
+      ZELMAR_TEST_OPEN_PATH="$(winpath "$d/$name.zmd")" ZELMAR_TEST_AUTOCLOSE_MS=1000
+    expect_log "$d/$name.txt" "[DMMApp] 測試 hook：自動開啟 $(winpath "$d/$name.zmd")" \
+      "[DMMApp] 開啟失敗（$(winpath "$d/$name.zmd")）：$expected" "；工作集維持不變（0 筆）" "[DMMApp] 結束，代碼 0"
+    expect_no_log "$d/$name.txt" "已開啟 .zmd"
+  done
+}
+
+# 5. One writer per data directory: the Linux logger holding it makes the
+#    program's recording refuse, and the program holding it stops the logger.
+one_writer() {
+  local d="$work/writer"
+  mkdir -p "$d/data"
+  "$logger" log --simulate --interval 1 --duration 12 --data-dir "$d/data" --save "$d/linux.zmd" --quiet \
+    >"$d/logger.txt" 2>&1 &
+  local cli=$!
+  wait_for 20 test -f "$d/data/temp/current.jsonl" || fail "the logger did not start"
+  run_program "$d/refused.txt" ZELMAR_TEST_DATA_DIR="$(winpath "$d/data")" ZELMAR_TEST_AUTORECORD=1 \
+    ZELMAR_TEST_AUTOCLOSE_MS=2500
+  expect_log "$d/refused.txt" "[DMMApp] 資料夾由另一個記錄程式使用中：" "[DMMApp] 結束，代碼 0"
+  expect_no_log "$d/refused.txt" "開始記錄（間隔" "已恢復"
+  wait "$cli" || fail "the logger failed: $(cat "$d/logger.txt")"
+  "$logger" verify "$d/linux.zmd" >/dev/null 2>&1 || fail "the logger's file does not verify"
+
+  env ZELMAR_TEST_LOG_FILE="$(winpath "$d/holder.txt")" ZELMAR_TEST_METER=sim \
+    ZELMAR_TEST_DATA_DIR="$(winpath "$d/data")" ZELMAR_TEST_AUTORECORD=1 ZELMAR_TEST_INTERVAL=1 \
+    ZELMAR_TEST_AUTOCLOSE_MS=8000 timeout 120 wine "$program" >/dev/null 2>&1 &
+  local gui=$!
+  wait_for 60 grep -qsF "開始記錄（間隔" "$d/holder.txt" || fail "the program did not start recording"
+  "$logger" log --simulate --duration 2 --data-dir "$d/data" --save "$d/second.zmd" >"$d/second-logger.txt" 2>&1
+  local code=$?
+  [ $code -eq 8 ] || fail "the logger ended with $code, expected 8 (data directory in use)"
+  grep -q "data directory" "$d/second-logger.txt" || grep -q "資料夾" "$d/second-logger.txt" \
+    || fail "the logger gave no reason: $(cat "$d/second-logger.txt")"
+  wait "$gui"
+  expect_log "$d/holder.txt" "[DMMApp] 正常關閉：緩衝檔與側檔已刪除、設定已寫入"
+}
+
+# 6. The layout picture: a BMP whose header is exactly as specified, with
+#    the menu band when a menu is asked for.
+snapshots() {
+  local d="$work/shot"
+  mkdir -p "$d/data"
+  run_program "$d/plain.txt" ZELMAR_TEST_DATA_DIR="$(winpath "$d/data")" ZELMAR_TEST_SHOT="$(winpath "$d/plain.bmp")" \
+    ZELMAR_TEST_SHOT_DELAY_MS=800 ZELMAR_TEST_AUTOCLOSE_MS=2500
+  run_program "$d/menu.txt" ZELMAR_TEST_DATA_DIR="$(winpath "$d/data")" ZELMAR_TEST_SHOT="$(winpath "$d/menu.bmp")" \
+    ZELMAR_TEST_SHOT_DELAY_MS=800 ZELMAR_TEST_SHOT_MENU=View ZELMAR_TEST_AUTOCLOSE_MS=2500
+  expect_log "$d/plain.txt" "[DMMApp] 測試 hook：800 ms 後擷圖至 " "[DMMApp] 測試 hook：版面擷圖已輸出：" \
+    "[DMMUI] Snapshot：已繪製控制項 "
+  expect_log "$d/menu.txt" "[DMMApp] 測試 hook：版面擷圖已輸出："
+  python3 - "$d/plain.bmp" "$d/menu.bmp" >"$d/check.txt" 2>&1 <<'PY' || fail "$(cat "$d/check.txt")"
+import struct, sys
+def header(path):
+    data = open(path, "rb").read()
+    magic, size, reserved, offset = struct.unpack("<2sIIi", data[:14])
+    fields = struct.unpack("<IiiHHIIiiII", data[14:54])
+    return data, magic, size, reserved, offset, fields
+plain, menu = (header(p) for p in sys.argv[1:3])
+for data, magic, size, reserved, offset, f in (plain, menu):
+    width, height = f[1], f[2]
+    expected = (40, width, height, 1, 32, 0, width * height * 4, 2835, 2835, 0, 0)
+    assert magic == b"BM" and reserved == 0 and offset == 54, (magic, reserved, offset)
+    assert size == 54 + width * height * 4 == len(data), (size, len(data))
+    assert f == expected, (f, expected)
+    assert width > 0 and height > 0
+pw, ph = plain[5][1], plain[5][2]
+mw, mh = menu[5][1], menu[5][2]
+assert mw == pw and mh > ph, ((pw, ph), (mw, mh))  # the menu band sits above the client
+PY
+}
+
+echo "==> end-to-end runs of DMM5174K.exe"
+if [ ! -f "$program" ] || [ ! -x "$logger" ] || [ ! -x "$make_zmd" ]; then
+  echo "  [FAIL] the program, the Linux logger or make_zmd is not built"
+  echo "e2e: 0 passed, 1 failed"
+  exit 1
+fi
+scenario "record, close by itself and save" record_and_save
+scenario "killed mid-recording, then restored and discarded" kill_and_recover
+scenario "second start forwards its file or activates the first" second_start
+scenario "tampered, newer and other-model files are refused" refused_files
+scenario "one writer per data directory" one_writer
+scenario "layout pictures" snapshots
+echo "e2e: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
