@@ -2,10 +2,38 @@
 # Sets up the machine, builds the Linux tree and runs the program's main job:
 # a short logging session against the built-in meter simulator that saves a
 # signed .zmd file and a CSV, then shows what the saved file holds.
-# With arguments, runs dmm5174k with them instead (for example: log --help).
+# With arguments, runs dmm5174k with them instead (for example: log --help);
+# with "gui", the Windows program under Wine against the simulated meter.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+if [ "${1:-}" = "gui" ]; then
+  # The Windows program under Wine on this machine's display (or a private
+  # Xvfb display when there is none), against the simulated meter. Its data
+  # directory is build/gui-data; its diagnostic lines go to build/gui-log.txt.
+  shift
+  bash scripts/setup.sh
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows -j "$(nproc)" --target DMM5174K
+  export WINEPREFIX="$root/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  bash scripts/wine-prefix.sh "$WINEPREFIX"
+  if [ -z "${DISPLAY:-}" ]; then
+    display=99
+    while [ -e "/tmp/.X${display}-lock" ]; do display=$((display + 1)); done
+    Xvfb ":$display" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    trap 'wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null || true' EXIT
+    export DISPLAY=":$display"
+    sleep 0.5
+    echo "no DISPLAY: the program runs on the private display $DISPLAY"
+  fi
+  mkdir -p build/gui-data
+  echo "==> DMM5174K.exe (simulated meter; log in build/gui-log.txt)"
+  ZELMAR_TEST_METER="${ZELMAR_TEST_METER:-sim}" ZELMAR_TEST_DATA_DIR="Z:${root//\//\\}\\build\\gui-data" \
+    ZELMAR_TEST_LOG_FILE="Z:${root//\//\\}\\build\\gui-log.txt" \
+    wine build/windows/program/DMM5174K.exe "$@"
+  exit $?
+fi
 bash scripts/setup.sh --linux
 cmake --preset linux >/dev/null
 cmake --build --preset linux -j "$(nproc)" --target dmm5174k

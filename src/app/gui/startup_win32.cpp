@@ -3,6 +3,8 @@
 // hands its file to the first, or brings it to the front, and ends), the
 // controller, the message loop and the exit code.
 
+#include "app/gui/startup_win32.h"
+
 #include "app/gui/app_controller_win32.h"
 #include "app/launch_arguments.h"
 #include "core/diagnostic_log.h"
@@ -210,8 +212,3 @@ int runWindowProgram(int showCommand)
 }
 
 } // namespace zelmar
-
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand)
-{
-    return zelmar::runWindowProgram(showCommand);
-}
