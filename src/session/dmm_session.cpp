@@ -200,6 +200,17 @@ void DMMSession::loadRecords(std::vector<Reading> records, int deletedCount)
         + "），緩衝檔已重寫");
 }
 
+void DMMSession::loadRecords(std::span<const JournalRecord> records, int deletedCount)
+{
+    if (isRecording_) {
+        isRecording_ = false;
+        log::writeRaw("[DMMSession] 開檔載入時仍在記錄中：已先停止記錄\r\n");
+    }
+    store_.replace(readings(records), deletedCount, records);
+    sessionLog("開檔載入 " + std::to_string(records.size()) + " 筆（刪除筆數 " + std::to_string(store_.deletedCount())
+        + "），緩衝檔已重寫");
+}
+
 std::vector<JournalRecord> DMMSession::journalRecords() const
 {
     std::vector<JournalRecord> out;

@@ -107,6 +107,8 @@ public:
     // Data sets.
     void newDataSet() { store_.reset(); }
     void loadRecords(std::vector<Reading> records, int deletedCount);
+    // Loads a file's records, journaling them in the form they were read in.
+    void loadRecords(std::span<const JournalRecord> records, int deletedCount);
     [[nodiscard]] std::vector<JournalRecord> journalRecords() const;
     [[nodiscard]] static std::vector<Reading> readings(std::span<const JournalRecord> records);
     // A record's range index as a reading holds it.

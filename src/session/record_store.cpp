@@ -66,11 +66,15 @@ void RecordStore::writeMeta()
 
 void RecordStore::rewriteJournal()
 {
+    rewriteJournal(toJournal(records_));
+}
+
+void RecordStore::rewriteJournal(std::span<const JournalRecord> records)
+{
     if (!ensureWriter()) {
         journalIncomplete_ = true;
         return;
     }
-    const auto records = toJournal(records_);
     if (auto rewritten = writer_->rewrite(records); !rewritten) {
         journalFailure(rewritten.error());
         journalIncomplete_ = true;
@@ -142,6 +146,19 @@ void RecordStore::replace(std::vector<Reading> records, int deletedCount)
     }
     records_ = std::move(records);
     rewriteJournal();
+}
+
+void RecordStore::replace(std::vector<Reading> records, int deletedCount, std::span<const JournalRecord> journalForm)
+{
+    if (journalForm.size() != records.size())
+        return replace(std::move(records), deletedCount);
+    const int d = std::max(deletedCount, 0);
+    if (d != deletedCount_) {
+        deletedCount_ = d;
+        writeMeta();
+    }
+    records_ = std::move(records);
+    rewriteJournal(journalForm);
 }
 
 void RecordStore::discardJournal()

@@ -43,6 +43,9 @@ public:
     int remove(std::span<const int> indexes);
     int clearAll();
     void replace(std::vector<Reading> records, int deletedCount);
+    // The same, when the records' journal form is at hand already (a file
+    // just read): the journal is written from it instead of converting back.
+    void replace(std::vector<Reading> records, int deletedCount, std::span<const JournalRecord> journalForm);
     void discardJournal();
     void reset();
 
@@ -58,6 +61,7 @@ private:
     bool ensureWriter();
     void writeMeta();
     void rewriteJournal();
+    void rewriteJournal(std::span<const JournalRecord> records);
     void journalFailure(const StorageError& error);
 
     int recordLimit_;

@@ -124,6 +124,24 @@ TEST(DMMSession, LoadWhileRecordingStopsAndRewrites)
     EXPECT_EQ(readFile(DMMSession::metaPath(rig.dir.path())), "{\"deletedCount\":4}");
 }
 
+TEST(DMMSession, AFileLoadedInItsJournalFormJournalsTheSameBytes)
+{
+    const std::vector<Reading> readings { Reading(5, 6, 1, "1.5", {}, 0), Reading(6, 6, 1, "OL", {}, 0),
+        Reading(7, 2, 3, "-0.012", {}, 0) };
+    std::vector<JournalRecord> file;
+    for (const Reading& r : readings)
+        file.push_back(JournalRecord::from(r));
+
+    SessionRig fromReadings;
+    fromReadings.session.loadRecords(readings, 2);
+    SessionRig fromFile;
+    fromFile.session.loadRecords(std::span<const JournalRecord>(file), 2);
+    EXPECT_EQ(fromFile.session.records(), readings);
+    EXPECT_EQ(fromFile.session.deletedCount(), 2);
+    EXPECT_EQ(readFile(DMMSession::journalPath(fromFile.dir.path())),
+        readFile(DMMSession::journalPath(fromReadings.dir.path())));
+}
+
 TEST(DMMSession, RecoveryOfAJournalWithATornTail)
 {
     TempDir dir;

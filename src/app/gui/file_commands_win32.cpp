@@ -147,7 +147,7 @@ bool AppController::openDocument(const std::string& path, bool interactive)
         return false;
     }
     const auto deleted = static_cast<int>(std::min<std::int64_t>(document->deletedCount, INT32_MAX));
-    session_->loadRecords(DMMSession::readings(document->records), deleted);
+    session_->loadRecords(std::span<const JournalRecord>(document->records), deleted);
     window_->reloadRecords(session_->recordCount());
     wait.reset();
     currentFilePath_ = path;
