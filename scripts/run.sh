@@ -15,16 +15,11 @@ if [ "${1:-}" = "gui" ]; then
   bash scripts/setup.sh
   cmake --preset windows >/dev/null
   cmake --build --preset windows -j "$(nproc)" --target DMM5174K
-  export WINEPREFIX="$root/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  bash scripts/wine-prefix.sh "$WINEPREFIX"
+  source scripts/wine-display.sh
+  wine_environment "$root"
   if [ -z "${DISPLAY:-}" ]; then
-    display=99
-    while [ -e "/tmp/.X${display}-lock" ]; do display=$((display + 1)); done
-    Xvfb ":$display" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
-    trap 'wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null || true' EXIT
-    export DISPLAY=":$display"
-    sleep 0.5
+    private_display
+    trap 'wineserver -k 2>/dev/null; kill $xvfb_pid 2>/dev/null || true' EXIT
     echo "no DISPLAY: the program runs on the private display $DISPLAY"
   fi
   mkdir -p build/gui-data

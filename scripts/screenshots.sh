@@ -11,15 +11,10 @@ bash scripts/setup.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$(nproc)" --target ui_screenshots
 
-export WINEPREFIX="$root/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-bash scripts/wine-prefix.sh "$WINEPREFIX"
-display=99
-while [ -e "/tmp/.X${display}-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 2560x1600x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true' EXIT
-export DISPLAY=":$display"
-sleep 0.5
+source scripts/wine-display.sh
+wine_environment "$root"
+private_display
+trap 'wineserver -k 2>/dev/null; kill $xvfb_pid 2>/dev/null || true' EXIT
 
 out="$root/build/screenshots"
 rm -rf "$out"

@@ -55,18 +55,14 @@ print(f"{tests - failures - skipped} test cases passed, {failures} failed")
 PY
 }
 
+source scripts/wine-display.sh
+
 start_wine() {
-  export WINEPREFIX="$root/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   # The display comes first: Wine's desktop process, started with the
   # server below, binds to the display it finds then, and without one no
   # window can ever be created in this run.
-  local display=99
-  while [ -e "/tmp/.X${display}-lock" ]; do display=$((display + 1)); done
-  Xvfb ":$display" -screen 0 2560x1600x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$display"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display}" ] && break; sleep 0.1; done
-  bash scripts/wine-prefix.sh "$WINEPREFIX" # quick when the prefix is ready
+  private_display
+  wine_environment "$root" # quick when the prefix is ready
   wineserver -w
   # One server for the whole run: each later start of a program is fast.
   wineserver -p

@@ -108,6 +108,15 @@ record_and_save() {
   [ "${records:-0}" -ge 4 ] && [ "${records:-0}" -le 8 ] || fail "info shows ${records:-no} records, expected about 6"
   grep -qF "已存檔 .zmd $records 筆" "$d/log.txt" || fail "the log's count differs from the file's $records"
   [ ! -e "$d/data/temp/current.jsonl" ] || fail "the journal is still there"
+  # The language was chosen and saved at once; the interval hook left the
+  # stored interval alone; the close kept the window's placement.
+  python3 - "$d/data/settings.json" >"$d/settings-check.txt" 2>&1 <<'PY' || fail "settings: $(cat "$d/settings-check.txt")"
+import json, sys
+s = json.load(open(sys.argv[1], encoding="utf-8"))
+assert s["language"] in ("zh-TW", "en-US"), s
+assert s["recordInterval"] == 10, s
+assert {"x", "y", "width", "height", "isMaximized"} <= set(s["windowPlacement"]), s
+PY
 }
 
 # 2. Killed mid-recording: a restore brings back every journaled record; a

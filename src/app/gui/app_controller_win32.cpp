@@ -1,4 +1,5 @@
 #include "app/gui/app_controller_win32.h"
+#include "app/gui/controller_support_win32.h"
 
 #include "app/gui/window_snapshot_win32.h"
 #include "app/version_resource.h"
@@ -12,43 +13,12 @@
 
 namespace zelmar {
 
+using namespace gui;
+
 using ui::win32::ConnectionStatus;
 using ui::win32::MainWindow;
 
 namespace {
-
-constexpr std::string_view modelName = "DMM-5174K";
-
-void logApp(std::string_view line)
-{
-    log::write(log::Module::app, line);
-}
-
-// The standard wait cursor while a file is read or written.
-class WaitCursor {
-public:
-    WaitCursor()
-        : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT)))
-    {
-    }
-    ~WaitCursor() { SetCursor(previous_); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    HCURSOR previous_;
-};
-
-std::string lastComponent(const std::string& path)
-{
-    const auto slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::filesystem::path fsPath(const std::string& utf8)
-{
-    return std::filesystem::path(text::utf8ToWide(utf8));
-}
 
 bool canShowDialogNow(HWND window)
 {
@@ -488,6 +458,21 @@ void AppController::finishClose(std::string_view reason)
         logApp(std::string(reason) + "：緩衝檔屬於另一個記錄程式而保留、設定已寫入");
     }
     window_->destroy();
+}
+
+bool AppController::beforeInstallUnsavedCheck(bool unattended)
+{
+    if (!unsaved_)
+        return true;
+    if (unattended) {
+        if (!hooks_.autoSavePath) {
+            logApp("測試 hook：更新前未存檔詢問自動回答『不存檔』");
+            return true;
+        }
+        logApp("測試 hook：更新前未存檔詢問自動回答『存檔』→ " + *hooks_.autoSavePath);
+        return write(*hooks_.autoSavePath, false);
+    }
+    return settleUnsaved();
 }
 
 void AppController::shutdownKeepingJournal()

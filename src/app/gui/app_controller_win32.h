@@ -63,6 +63,9 @@ public:
     // The close request and the last step of every close.
     void requestClose();
     void finishClose(std::string_view reason);
+    // Before an update installs: false abandons the install. Unattended
+    // (the install test hook) it answers from the automatic-save hook.
+    bool beforeInstallUnsavedCheck(bool unattended);
     // After the message loop: polling stops, the journal stays.
     void shutdownKeepingJournal();
 

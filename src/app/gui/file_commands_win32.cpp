@@ -3,6 +3,7 @@
 // and clear all, with the one unsaved-changes question they share.
 
 #include "app/gui/app_controller_win32.h"
+#include "app/gui/controller_support_win32.h"
 
 #include "app/launch_arguments.h"
 #include "core/diagnostic_log.h"
@@ -16,30 +17,14 @@
 
 namespace zelmar {
 
+using namespace gui;
+
 namespace {
-
-constexpr std::string_view modelName = "DMM-5174K";
-
-void logApp(std::string_view line)
-{
-    log::write(log::Module::app, line);
-}
-
-std::string lastComponent(const std::string& path)
-{
-    const auto slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 std::string folderOf(const std::string& path)
 {
     const auto slash = path.find_last_of("\\/");
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-std::filesystem::path fsPath(const std::string& utf8)
-{
-    return std::filesystem::path(text::utf8ToWide(utf8));
 }
 
 std::optional<std::wstring> wideDirectory(const std::optional<std::string>& directory)
@@ -48,20 +33,6 @@ std::optional<std::wstring> wideDirectory(const std::optional<std::string>& dire
         return std::nullopt;
     return text::utf8ToWide(*directory);
 }
-
-class WaitCursor {
-public:
-    WaitCursor()
-        : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT)))
-    {
-    }
-    ~WaitCursor() { SetCursor(previous_); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    HCURSOR previous_;
-};
 
 } // namespace
 

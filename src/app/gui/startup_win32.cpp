@@ -6,6 +6,7 @@
 #include "app/gui/startup_win32.h"
 
 #include "app/gui/app_controller_win32.h"
+#include "app/gui/controller_support_win32.h"
 #include "app/launch_arguments.h"
 #include "core/diagnostic_log.h"
 #include "core/text_encoding.h"
@@ -22,17 +23,14 @@
 
 namespace zelmar {
 
+using gui::logApp;
+
 namespace {
 
 constexpr wchar_t localMutexName[] = L"Local\\ZELMAR_DMM5174K_SingleInstance";
 constexpr wchar_t globalMutexName[] = L"Global\\ZELMAR_DMM5174K_SingleInstance";
 constexpr wchar_t globalMutexSddl[] = L"D:(A;;GA;;;OW)(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00120000;;;WD)";
 constexpr wchar_t mainWindowClass[] = L"DMM5174KMainWindowClass";
-
-void logApp(std::string_view line)
-{
-    log::write(log::Module::app, line);
-}
 
 Environment readEnvironment()
 {
