@@ -102,7 +102,7 @@ void processStartToFirstPaint(const std::wstring& program, const std::filesystem
     DWORD_PTR result = 0;
     // Painting happens when its queue is empty; a message that comes back
     // after that means the first paint is done.
-    while (window != nullptr && !IsWindowVisible(window))
+    while (window != nullptr && !IsWindowVisible(window) && Clock::now() - start < std::chrono::seconds(60))
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
     std::printf("%-52s %9.1f ms\n", "process start to first paint", ms(Clock::now() - start));
@@ -171,7 +171,7 @@ int wmain(int argc, wchar_t** argv)
 
     const std::string path = text::wideToUtf8(big.wstring());
     t0 = Clock::now();
-    controller->openDocument(path, true);
+    controller->openDocument(path, false);
     pumpUntilIdle(); // the table and the chart have painted it
     const double programOpen = ms(Clock::now() - t0);
     std::printf("%-52s %9.1f ms\n", "library open of 600,000 records", libraryOpen);

@@ -43,6 +43,29 @@ expect_no_log() {
   done
 }
 
+# start_program LOG [VAR=value...] [-- arguments]: one run in the
+# background; its process id is in $started.
+start_program() {
+  local log=$1
+  shift
+  local vars=() args=()
+  while [ $# -gt 0 ]; do
+    if [ "$1" = "--" ]; then shift; args=("$@"); break; fi
+    vars+=("$1")
+    shift
+  done
+  env ZELMAR_TEST_LOG_FILE="$(winpath "$log")" ZELMAR_TEST_METER=sim "${vars[@]}" \
+    timeout 120 wine "$program" "${args[@]}" >/dev/null 2>&1 &
+  started=$!
+}
+
+# kill_program PID: ends the program started as PID at once, as a crash would
+# (only that process: timeout's child is the program itself).
+kill_program() {
+  pkill -KILL -P "$1" || fail "nothing to kill"
+  { wait "$1"; } 2>/dev/null
+}
+
 # run_program LOG [VAR=value...] [-- arguments]: one run in the foreground.
 run_program() {
   local log=$1
@@ -96,7 +119,8 @@ record_and_save() {
   mkdir -p "$d/data"
   run_program "$d/log.txt" ZELMAR_TEST_DATA_DIR="$(winpath "$d/data")" ZELMAR_TEST_AUTORECORD=1 \
     ZELMAR_TEST_INTERVAL=1 ZELMAR_TEST_AUTOCLOSE_MS=6000 ZELMAR_TEST_AUTOSAVE="$(winpath "$d/saved.zmd")"
-  [ $? -eq 0 ] || fail "exit code $?"
+  local code=$?
+  [ $code -eq 0 ] || fail "exit code $code"
   expect_log "$d/log.txt" "[DMMApp] 啟動完成（版本 " "、間隔 1 秒、測試 hook 生效）" \
     "[DMMApp] 測試 hook：自動開始記錄" "[DMMApp] 開始記錄（間隔 1 秒，取樣排程 tick 250 ms）" \
     "[DMMApp] 測試 hook：自動關閉" "[DMMApp] 測試 hook：記錄中關閉確認自動回答『是』" \
@@ -105,7 +129,8 @@ record_and_save() {
   "$logger" verify "$d/saved.zmd" >"$d/verify.txt" 2>&1 || fail "dmm5174k verify: $(cat "$d/verify.txt")"
   local records
   records=$("$logger" info "$d/saved.zmd" 2>/dev/null | sed -n 's/^Records: *//p')
-  [ "${records:-0}" -ge 4 ] && [ "${records:-0}" -le 8 ] || fail "info shows ${records:-no} records, expected about 6"
+  # One sample a second for six seconds; a slow machine may take fewer.
+  [ "${records:-0}" -ge 1 ] && [ "${records:-0}" -le 8 ] || fail "info shows ${records:-no} records, expected 1 to 8"
   grep -qF "已存檔 .zmd $records 筆" "$d/log.txt" || fail "the log's count differs from the file's $records"
   [ ! -e "$d/data/temp/current.jsonl" ] || fail "the journal is still there"
   # The language was chosen and saved at once; the interval hook left the
@@ -127,13 +152,9 @@ kill_and_recover() {
   local data
   data=$(winpath "$d/data")
   record_until_killed() { # log
-    env ZELMAR_TEST_LOG_FILE="$(winpath "$1")" ZELMAR_TEST_METER=sim ZELMAR_TEST_DATA_DIR="$data" \
-      ZELMAR_TEST_AUTORECORD=1 ZELMAR_TEST_INTERVAL=1 timeout 120 wine "$program" >/dev/null 2>&1 &
-    local pid=$!
-    wait_for 60 journal_has "$d/data" 4 || fail "fewer than 4 journal lines after 60 s"
-    pkill -KILL -f 'DMM5174K\.exe' || fail "nothing to kill"
-    { wait "$pid"; } 2>/dev/null # the shell would report the kill
-    wait_for 20 sh -c "! pgrep -f 'DMM5174K\\.exe' >/dev/null"
+    start_program "$1" ZELMAR_TEST_DATA_DIR="$data" ZELMAR_TEST_AUTORECORD=1 ZELMAR_TEST_INTERVAL=1
+    wait_for 60 journal_has "$d/data" 3 || fail "fewer than 3 journal lines after 60 s"
+    kill_program "$started"
   }
   record_until_killed "$d/first.txt"
   local journaled
@@ -148,12 +169,18 @@ kill_and_recover() {
   record_until_killed "$d/second.txt"
   echo "keep me" >"$d/data/unrelated.txt"
   cp "$d/data/settings.json" "$d/settings.before"
-  run_program "$d/discard.txt" ZELMAR_TEST_DATA_DIR="$data" ZELMAR_TEST_RECOVERY=discard ZELMAR_TEST_AUTOCLOSE_MS=1500
-  expect_log "$d/discard.txt" "[DMMApp] 測試 hook：恢復詢問自動回答 discard" "[DMMApp] 使用者放棄恢復，緩衝檔已刪除"
-  expect_no_log "$d/discard.txt" "已恢復"
+  local saved
+  saved=$(sha256sum <"$d/restored.zmd")
+  # The discard alone, with no close after it: killed once it is logged.
+  start_program "$d/discard.txt" ZELMAR_TEST_DATA_DIR="$data" ZELMAR_TEST_RECOVERY=discard
+  wait_for 60 grep -qsF "使用者放棄恢復，緩衝檔已刪除" "$d/discard.txt" || fail "no discard logged"
   [ ! -e "$d/data/temp/current.jsonl" ] || fail "the journal survived the discard"
+  kill_program "$started"
+  expect_log "$d/discard.txt" "[DMMApp] 測試 hook：恢復詢問自動回答 discard"
+  expect_no_log "$d/discard.txt" "已恢復"
   [ "$(cat "$d/data/unrelated.txt")" = "keep me" ] || fail "another file in the data directory changed"
-  [ -f "$d/restored.zmd" ] && "$logger" verify "$d/restored.zmd" >/dev/null 2>&1 || fail "the saved file was touched"
+  cmp -s "$d/data/settings.json" "$d/settings.before" || fail "the settings changed"
+  [ "$(sha256sum <"$d/restored.zmd")" = "$saved" ] || fail "the saved file was touched"
 }
 
 # 3. A second start hands its file to the first and ends with 0; without a
@@ -164,9 +191,8 @@ second_start() {
   "$make_zmd" "$d/forwarded.zmd" DMM-5174K 12 || fail "make_zmd"
   local data
   data=$(winpath "$d/data")
-  env ZELMAR_TEST_LOG_FILE="$(winpath "$d/first.txt")" ZELMAR_TEST_METER=sim ZELMAR_TEST_DATA_DIR="$data" \
-    ZELMAR_TEST_AUTOCLOSE_MS=15000 timeout 120 wine "$program" >/dev/null 2>&1 &
-  local first=$!
+  start_program "$d/first.txt" ZELMAR_TEST_DATA_DIR="$data"
+  local first=$started
   wait_for 60 grep -qsF "啟動完成" "$d/first.txt" || fail "the first instance did not start"
   run_program "$d/second.txt" ZELMAR_TEST_DATA_DIR="$data" -- "$(winpath "$d/forwarded.zmd")"
   local code=$?
@@ -178,8 +204,10 @@ second_start() {
   run_program "$d/third.txt" ZELMAR_TEST_DATA_DIR="$data"
   [ $? -eq 0 ] || fail "the start without a file did not end with 0"
   expect_log "$d/third.txt" "[DMMApp] 單一執行個體：已切換至既有視窗"
-  wait "$first"
-  expect_log "$d/first.txt" "[DMMApp] 結束，代碼 0"
+  # Closed as the shell's close would: WM_CLOSE to its window.
+  timeout 60 wine taskkill /IM DMM5174K.exe >/dev/null 2>&1
+  wait_for 60 grep -qsF "結束，代碼 0" "$d/first.txt" || fail "the first instance did not close"
+  { wait "$first"; } 2>/dev/null
 }
 
 # 4. Files that must be refused: tampered, a newer format, another model.
@@ -188,6 +216,7 @@ refused_files() {
   local d="$work/refused"
   mkdir -p "$d/data"
   "$make_zmd" "$d/good.zmd" DMM-5174K 3 || fail "make_zmd"
+  "$make_zmd" "$d/loaded.zmd" DMM-5174K 4 || fail "make_zmd"
   sed '0,/"x":"5.000"/s//"x":"5.001"/' "$d/good.zmd" >"$d/tampered.zmd"
   cmp -s "$d/good.zmd" "$d/tampered.zmd" && fail "the tampered copy is not different"
   sed 's/"formatVersion":1/"formatVersion":2/' "$d/good.zmd" >"$d/newer.zmd"
@@ -199,42 +228,51 @@ refused_files() {
       newer) expected="ZmdError.unsupportedVersion" ;;
       other) expected="ZmdError.modelMismatch" ;;
     esac
+    # A file of 4 records is open (the launch argument) when the bad one comes.
     run_program "$d/$name.txt" ZELMAR_TEST_DATA_DIR="$(winpath "$d/data")" \
-      ZELMAR_TEST_OPEN_PATH="$(winpath "$d/$name.zmd")" ZELMAR_TEST_AUTOCLOSE_MS=1000
-    expect_log "$d/$name.txt" "[DMMApp] 測試 hook：自動開啟 $(winpath "$d/$name.zmd")" \
-      "[DMMApp] 開啟失敗（$(winpath "$d/$name.zmd")）：$expected" "；工作集維持不變（0 筆）" "[DMMApp] 結束，代碼 0"
-    expect_no_log "$d/$name.txt" "已開啟 .zmd"
+      ZELMAR_TEST_OPEN_PATH="$(winpath "$d/$name.zmd")" ZELMAR_TEST_AUTOCLOSE_MS=1000 -- "$(winpath "$d/loaded.zmd")"
+    expect_log "$d/$name.txt" "[DMMApp] 已開啟 .zmd 4 筆" "[DMMApp] 測試 hook：自動開啟 $(winpath "$d/$name.zmd")" \
+      "[DMMApp] 開啟失敗（$(winpath "$d/$name.zmd")）：$expected" "；工作集維持不變（4 筆）" "[DMMApp] 結束，代碼 0"
+    expect_no_log "$d/$name.txt" "已開啟 .zmd 3 筆"
   done
 }
 
 # 5. One writer per data directory: the Linux logger holding it makes the
-#    program's recording refuse, and the program holding it stops the logger.
+#    program's recording and opening refuse and its journal untouched, and
+#    the program holding it stops the logger.
 one_writer() {
   local d="$work/writer"
   mkdir -p "$d/data"
-  "$logger" log --simulate --interval 1 --duration 12 --data-dir "$d/data" --save "$d/linux.zmd" --quiet \
-    >"$d/logger.txt" 2>&1 &
+  "$make_zmd" "$d/file.zmd" DMM-5174K 5 || fail "make_zmd"
+  "$logger" log --simulate --interval 1 --data-dir "$d/data" --save "$d/linux.zmd" --quiet >"$d/logger.txt" 2>&1 &
   local cli=$!
-  wait_for 20 test -f "$d/data/temp/current.jsonl" || fail "the logger did not start"
+  wait_for 20 journal_has "$d/data" 1 || fail "the logger did not start"
   run_program "$d/refused.txt" ZELMAR_TEST_DATA_DIR="$(winpath "$d/data")" ZELMAR_TEST_AUTORECORD=1 \
-    ZELMAR_TEST_AUTOCLOSE_MS=2500
-  expect_log "$d/refused.txt" "[DMMApp] 資料夾由另一個記錄程式使用中：" "[DMMApp] 結束，代碼 0"
-  expect_no_log "$d/refused.txt" "開始記錄（間隔" "已恢復"
+    ZELMAR_TEST_OPEN_PATH="$(winpath "$d/file.zmd")" ZELMAR_TEST_AUTOCLOSE_MS=2500
+  expect_log "$d/refused.txt" "[DMMApp] 資料夾由另一個記錄程式使用中：" \
+    "：資料夾由另一個記錄程式使用中；工作集維持不變（0 筆）" \
+    "[DMMApp] 正常關閉：緩衝檔屬於另一個記錄程式而保留、設定已寫入" "[DMMApp] 結束，代碼 0"
+  expect_no_log "$d/refused.txt" "開始記錄（間隔" "已恢復" "已開啟 .zmd"
+  local before
+  before=$(journal_lines "$d/data")
+  wait_for 20 journal_has "$d/data" $((before + 1)) || fail "the logger's journal stopped growing"
+  kill -INT "$cli"
   wait "$cli" || fail "the logger failed: $(cat "$d/logger.txt")"
-  "$logger" verify "$d/linux.zmd" >/dev/null 2>&1 || fail "the logger's file does not verify"
+  local records
+  records=$("$logger" info "$d/linux.zmd" 2>/dev/null | sed -n 's/^Records: *//p')
+  [ "${records:-0}" -gt "$before" ] || fail "the logger saved ${records:-no} records, its journal had $before before"
 
-  env ZELMAR_TEST_LOG_FILE="$(winpath "$d/holder.txt")" ZELMAR_TEST_METER=sim \
-    ZELMAR_TEST_DATA_DIR="$(winpath "$d/data")" ZELMAR_TEST_AUTORECORD=1 ZELMAR_TEST_INTERVAL=1 \
-    ZELMAR_TEST_AUTOCLOSE_MS=8000 timeout 120 wine "$program" >/dev/null 2>&1 &
-  local gui=$!
+  start_program "$d/holder.txt" ZELMAR_TEST_DATA_DIR="$(winpath "$d/data")" ZELMAR_TEST_AUTORECORD=1 \
+    ZELMAR_TEST_INTERVAL=1
+  local gui=$started
   wait_for 60 grep -qsF "開始記錄（間隔" "$d/holder.txt" || fail "the program did not start recording"
   "$logger" log --simulate --duration 2 --data-dir "$d/data" --save "$d/second.zmd" >"$d/second-logger.txt" 2>&1
   local code=$?
   [ $code -eq 8 ] || fail "the logger ended with $code, expected 8 (data directory in use)"
   grep -q "data directory" "$d/second-logger.txt" || grep -q "資料夾" "$d/second-logger.txt" \
     || fail "the logger gave no reason: $(cat "$d/second-logger.txt")"
-  wait "$gui"
-  expect_log "$d/holder.txt" "[DMMApp] 正常關閉：緩衝檔與側檔已刪除、設定已寫入"
+  [ ! -e "$d/second.zmd" ] || fail "the refused logger wrote a file"
+  kill_program "$gui"
 }
 
 # 6. The layout picture: a BMP whose header is exactly as specified, with
@@ -267,6 +305,16 @@ for data, magic, size, reserved, offset, f in (plain, menu):
 pw, ph = plain[5][1], plain[5][2]
 mw, mh = menu[5][1], menu[5][2]
 assert mw == pw and mh > ph, ((pw, ph), (mw, mh))  # the menu band sits above the client
+def pixel(data, width, height, x, y):  # rows run bottom-up
+    at = 54 + ((height - 1 - y) * width + x) * 4
+    return data[at + 2], data[at + 1], data[at]
+band = mh - ph
+top_row = {pixel(menu[0], mw, mh, x, 0) for x in range(mw)}
+assert (255, 255, 255) in top_row, "the menu band is not white"
+highlight = sum(pixel(menu[0], mw, mh, x, y) == (0xCC, 0xE8, 0xFF) for x in range(0, mw, 2) for y in range(band))
+assert highlight > 20, "the chosen menu is not highlighted"
+colours = {pixel(plain[0], pw, ph, x, y) for x in range(0, pw, 7) for y in range(0, ph, 7)}
+assert len(colours) > 20, f"the client shows only {len(colours)} colours"
 PY
 }
 

@@ -76,6 +76,27 @@ bool AppController::holdDataDirectory()
     return true;
 }
 
+bool AppController::ownJournal(bool interactive)
+{
+    if (dataLock_)
+        return true;
+    if (!holdDataDirectory()) {
+        if (interactive)
+            window_->showWarning(
+                L10n::dataDirectoryInUse(language_, text::wideToUtf8(startup_.dataDirectory.wstring())));
+        return false;
+    }
+    // The other writer is gone; what it left behind is asked about first.
+    std::optional<RecoveryInfo> recovery;
+    {
+        const WaitCursor wait;
+        recovery = DMMSession::pendingRecovery(startup_.dataDirectory);
+    }
+    if (recovery)
+        askRecovery(std::move(*recovery));
+    return true;
+}
+
 std::expected<void, std::string> AppController::build()
 {
     version_ = loadApplicationVersion();
@@ -240,13 +261,8 @@ void AppController::startRecording()
 {
     if (session_->isRecording())
         return;
-    if (!holdDataDirectory()) {
-        // Logged by holdDataDirectory; an unattended run asks no one.
-        if (!hooks_.autoCloseMs)
-            window_->showWarning(
-                L10n::dataDirectoryInUse(language_, text::wideToUtf8(startup_.dataDirectory.wstring())));
+    if (!ownJournal(!hooks_.autoCloseMs))
         return;
-    }
     if (session_->recordCount() >= session_->recordLimit()) {
         window_->showInformation(text(L10nKey::dialogLimitReachedBody), text(L10nKey::dialogLimitReachedTitle));
         return;
@@ -364,7 +380,14 @@ void AppController::onJournalFailure(const std::string& message)
 {
     logApp("緩衝檔寫入失敗：" + message);
     refreshChannelText();
-    window_->showWarning(text(L10nKey::dialogJournalWriteFailedBody), text(L10nKey::dialogJournalWriteFailedTitle));
+    // Reported from inside the record store: the box waits for a clean
+    // stack, since its message loop would run sample ticks into the store.
+    const std::weak_ptr<AppController> weak = weak_from_this();
+    deferredUI_->enqueue([weak] {
+        if (auto self = weak.lock())
+            self->window_->showWarning(
+                self->text(L10nKey::dialogJournalWriteFailedBody), self->text(L10nKey::dialogJournalWriteFailedTitle));
+    });
 }
 
 void AppController::persistSettings()
@@ -410,10 +433,27 @@ void AppController::askRecovery(RecoveryInfo info)
         + (truncated ? "（尾端損毀，捨棄 " + std::to_string(dropped) + " 行）" : std::string()));
 }
 
+bool AppController::answerUnsavedUnattended(std::string_view prefix)
+{
+    if (!hooks_.autoSavePath) {
+        logApp("測試 hook：" + std::string(prefix) + "未存檔詢問自動回答『不存檔』");
+        return true;
+    }
+    logApp("測試 hook：" + std::string(prefix) + "未存檔詢問自動回答『存檔』→ " + *hooks_.autoSavePath);
+    return write(*hooks_.autoSavePath, false);
+}
+
 void AppController::requestClose()
 {
-    if (closing_)
+    // A second request while this one's questions are open (their message
+    // loop dispatches a posted WM_CLOSE) waits for the first.
+    if (closing_ || closeAsking_)
         return;
+    closeAsking_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done { closeAsking_ };
     const bool unattended = hooks_.autoCloseMs.has_value();
     if (session_->isRecording()) {
         if (!unattended) {
@@ -425,16 +465,8 @@ void AppController::requestClose()
         stopRecording();
     }
     if (unsaved_) {
-        if (!unattended) {
-            if (!settleUnsaved())
-                return;
-        } else if (!hooks_.autoSavePath) {
-            logApp("測試 hook：未存檔詢問自動回答『不存檔』");
-        } else {
-            logApp("測試 hook：未存檔詢問自動回答『存檔』→ " + *hooks_.autoSavePath);
-            if (!write(*hooks_.autoSavePath, false))
-                return;
-        }
+        if (!(unattended ? answerUnsavedUnattended("") : settleUnsaved()))
+            return;
     }
     finishClose("正常關閉");
 }
@@ -464,15 +496,7 @@ bool AppController::beforeInstallUnsavedCheck(bool unattended)
 {
     if (!unsaved_)
         return true;
-    if (unattended) {
-        if (!hooks_.autoSavePath) {
-            logApp("測試 hook：更新前未存檔詢問自動回答『不存檔』");
-            return true;
-        }
-        logApp("測試 hook：更新前未存檔詢問自動回答『存檔』→ " + *hooks_.autoSavePath);
-        return write(*hooks_.autoSavePath, false);
-    }
-    return settleUnsaved();
+    return unattended ? answerUnsavedUnattended("更新前") : settleUnsaved();
 }
 
 void AppController::shutdownKeepingJournal()

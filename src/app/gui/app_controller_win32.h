@@ -101,6 +101,13 @@ private:
     bool settleUnsaved();
     void rememberDirectory(const std::string& path);
     bool holdDataDirectory();
+    // Before anything that writes or deletes the journal: the data
+    // directory's lock, taken now if another writer has let it go (its
+    // journal, when it left one, is offered for recovery first).
+    bool ownJournal(bool interactive);
+    // The unattended answer to an unsaved question: save to the automatic
+    // path (whether that worked) or give the changes up.
+    bool answerUnsavedUnattended(std::string_view prefix);
     [[nodiscard]] std::string text(L10nKey key) const;
     [[nodiscard]] std::string softwareText() const;
 
@@ -114,6 +121,7 @@ private:
     std::optional<std::string> currentFilePath_;
     bool unsaved_ = false;
     bool closing_ = false;
+    bool closeAsking_ = false; // the close request's questions are open
     bool deviceConnected_ = false;
     std::optional<SampleScheduler> sampleScheduler_;
     std::unique_ptr<DeferredUI> deferredUI_;

@@ -61,7 +61,7 @@ void AppController::rememberDirectory(const std::string& path)
 
 void AppController::newFile()
 {
-    if (!settleUnsaved())
+    if (!settleUnsaved() || !ownJournal(true))
         return;
     if ((session_->recordCount() > 0 || unsaved_)
         && !window_->confirm(text(L10nKey::dialogNewFileBody), text(L10nKey::dialogNewFileTitle)))
@@ -115,6 +115,12 @@ bool AppController::openDocument(const std::string& path, bool interactive)
             }
             window_->showError(body, text(L10nKey::dialogOpenFailedTitle));
         }
+        return false;
+    }
+    if (!ownJournal(interactive)) {
+        wait.reset();
+        logApp("開啟失敗（" + path + "）：資料夾由另一個記錄程式使用中；工作集維持不變（"
+            + std::to_string(session_->recordCount()) + " 筆）");
         return false;
     }
     const auto deleted = static_cast<int>(std::min<std::int64_t>(document->deletedCount, INT32_MAX));
@@ -216,7 +222,8 @@ void AppController::deleteRows(std::span<const std::size_t> rows)
 {
     if (rows.empty())
         return;
-    if (!window_->confirm(text(L10nKey::dialogDeleteRowsBody), text(L10nKey::dialogDeleteRowsTitle)))
+    if (!window_->confirm(text(L10nKey::dialogDeleteRowsBody), text(L10nKey::dialogDeleteRowsTitle))
+        || !ownJournal(true))
         return;
     std::vector<int> indexes;
     indexes.reserve(rows.size());
@@ -232,7 +239,7 @@ void AppController::clearAll()
 {
     if (session_->recordCount() == 0)
         return;
-    if (!window_->confirm(text(L10nKey::dialogClearAllBody), text(L10nKey::dialogClearAllTitle)))
+    if (!window_->confirm(text(L10nKey::dialogClearAllBody), text(L10nKey::dialogClearAllTitle)) || !ownJournal(true))
         return;
     (void)session_->clearRecords();
     window_->resetRecords();

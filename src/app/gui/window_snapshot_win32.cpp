@@ -57,11 +57,9 @@ void drawMenuPreview(HDC dc, HMENU bar, int band, int width, std::string_view se
 {
     NONCLIENTMETRICSW metrics {};
     metrics.cbSize = sizeof metrics;
-    ui::win32::UniqueFont font(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)
-            ? [&] {
-                  metrics.lfMenuFont.lfHeight = MulDiv(metrics.lfMenuFont.lfHeight, dpi, 96);
-                  return CreateFontIndirectW(&metrics.lfMenuFont);
-              }()
+    ui::win32::UniqueFont font(
+        SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, static_cast<UINT>(dpi))
+            ? CreateFontIndirectW(&metrics.lfMenuFont)
             : nullptr);
     if (!font)
         font.reset(ui::win32::createThemeFont(L"Microsoft JhengHei UI", scale(16, dpi), FW_NORMAL));
@@ -184,7 +182,7 @@ bool captureWindowSnapshot(
     if (width <= 0 || height <= 0)
         return false;
     const int dpi = ui::win32::uiDpi();
-    const int band = GetMenu(hwnd) != nullptr && menu ? MulDiv(GetSystemMetrics(SM_CYMENU), dpi, 96) : 0;
+    const int band = GetMenu(hwnd) != nullptr && menu ? GetSystemMetricsForDpi(SM_CYMENU, static_cast<UINT>(dpi)) : 0;
 
     BITMAPINFO info {};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
