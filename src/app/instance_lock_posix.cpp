@@ -38,8 +38,12 @@ std::expected<InstanceLock, std::string> InstanceLock::acquire(const std::filesy
     range.l_whence = SEEK_SET;
     range.l_start = 0;
     range.l_len = 1;
-    if (::fcntl(handle->fd, F_OFD_SETLK, &range) != 0)
-        return std::unexpected(path.string());
+    if (::fcntl(handle->fd, F_OFD_SETLK, &range) != 0) {
+        // Held by another writer, or a lock this file system cannot take: say which.
+        if (errno == EAGAIN || errno == EACCES)
+            return std::unexpected(path.string());
+        return std::unexpected(path.string() + " (" + std::strerror(errno) + ")");
+    }
     InstanceLock lock;
     lock.handle_ = std::move(handle);
     return lock;

@@ -1,5 +1,6 @@
 #include "app/instance_lock.h"
 #include "core/text_encoding.h"
+#include "core/win32_error.h"
 #include "core/win32_handle.h"
 
 #include <windows.h>
@@ -26,10 +27,14 @@ std::expected<InstanceLock, std::string> InstanceLock::acquire(const std::filesy
     handle->file.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle->file)
-        return std::unexpected(text::wideToUtf8(path.wstring()));
+        return std::unexpected(text::wideToUtf8(path.wstring()) + " (" + zelmar::win32::lastErrorText() + ")");
     OVERLAPPED at {};
-    if (!LockFileEx(handle->file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
-        return std::unexpected(text::wideToUtf8(path.wstring()));
+    if (!LockFileEx(handle->file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        // Held by another writer, or a lock this folder cannot take: say which.
+        if (GetLastError() == ERROR_LOCK_VIOLATION)
+            return std::unexpected(text::wideToUtf8(path.wstring()));
+        return std::unexpected(text::wideToUtf8(path.wstring()) + " (" + zelmar::win32::lastErrorText() + ")");
+    }
     InstanceLock lock;
     lock.handle_ = std::move(handle);
     return lock;
