@@ -199,7 +199,9 @@ int wmain(int argc, wchar_t** argv)
     std::printf("%-52s %9.1f ms  (%.2f x the library)\n", "program save", programSave, programSave / librarySave);
 
     if (recordMinutes > 0) {
-        controller->newFile();
+        // An empty set without New File's confirmation box.
+        controller->session().newDataSet();
+        controller->window()->resetRecords();
         controller->window()->setInterval(1);
         controller->startRecording();
         const double cpu0 = cpuSeconds(GetCurrentProcess());
