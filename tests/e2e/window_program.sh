@@ -66,18 +66,11 @@ kill_program() {
   { wait "$1"; } 2>/dev/null
 }
 
-# run_program LOG [VAR=value...] [-- arguments]: one run in the foreground.
+# run_program LOG [VAR=value...] [-- arguments]: one run in the foreground;
+# its exit code is the program's.
 run_program() {
-  local log=$1
-  shift
-  local vars=() args=()
-  while [ $# -gt 0 ]; do
-    if [ "$1" = "--" ]; then shift; args=("$@"); break; fi
-    vars+=("$1")
-    shift
-  done
-  env ZELMAR_TEST_LOG_FILE="$(winpath "$log")" ZELMAR_TEST_METER=sim "${vars[@]}" \
-    timeout 120 wine "$program" "${args[@]}" >/dev/null 2>&1
+  start_program "$@"
+  wait "$started"
 }
 
 wait_for() { # seconds command...: until the command succeeds
