@@ -227,7 +227,7 @@ TaskProgressDialog::TaskProgressDialog(
 {
 }
 
-void TaskProgressDialog::show()
+bool TaskProgressDialog::show()
 {
     TaskDialogRequest request;
     request.owner = owner_;
@@ -245,6 +245,8 @@ void TaskProgressDialog::show()
         } else if (cancelRequested_) {
             SendMessageW(hwnd, TDM_ENABLE_BUTTON, IDCANCEL, FALSE);
         }
+        if (onShown && !closeRequested_)
+            onShown();
     };
     session_.onButtonClicked = [this](int id) {
         if (id != IDCANCEL || closeRequested_)
@@ -259,7 +261,7 @@ void TaskProgressDialog::show()
         }
         return false;
     };
-    (void)TaskDialogs::show(request, session_);
+    return TaskDialogs::show(request, session_).has_value();
 }
 
 void TaskProgressDialog::setProgress(int percent)

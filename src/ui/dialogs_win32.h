@@ -77,8 +77,11 @@ public:
     TaskProgressDialog(
         HWND owner, std::string title, std::string mainInstruction, std::string content, std::string cancelText);
     std::function<void()> onCancel;
-    // Blocks in the dialog's own loop until close() or failure.
-    void show();
+    // Runs once the dialog is up (work it reports on starts here).
+    std::function<void()> onShown;
+    // Blocks in the dialog's own loop until close(); false when no dialog
+    // could be shown (onShown then never ran).
+    bool show();
     void setProgress(int percent);
     void setContent(std::string_view text);
     void close();

@@ -71,6 +71,13 @@ Scope detectScope(const Environment& environment)
 std::expected<Plan, UpdateFailure> launchVerified(const std::filesystem::path& installer, std::int64_t size,
     const std::string& sha256, const Environment& environment, void* ownerWindow)
 {
+    return launchVerified(
+        installer, size, sha256, environment, [ownerWindow](const Plan& p) { return launch(p, ownerWindow); });
+}
+
+std::expected<Plan, UpdateFailure> launchVerified(const std::filesystem::path& installer, std::int64_t size,
+    const std::string& sha256, const Environment& environment, const Starter& start)
+{
     // Hashed through a handle that stays open, and on Windows denies writing
     // and deleting to others, until the shell has started the file: what
     // runs is what was hashed.
@@ -78,7 +85,7 @@ std::expected<Plan, UpdateFailure> launchVerified(const std::filesystem::path& i
     if (!pinned || !UpdateDownloader::stillVerified(*pinned, size, sha256))
         return std::unexpected(UpdateFailure::of(UpdateFailure::Kind::integrityMismatch));
     const Plan p = plan(installer.wstring(), detectScope(environment));
-    auto launched = launch(p, ownerWindow);
+    auto launched = start(p);
     pinned = PinnedFile();
     if (!launched)
         return std::unexpected(launched.error());

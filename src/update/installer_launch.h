@@ -9,6 +9,7 @@
 
 #include <expected>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -63,5 +64,9 @@ public:
 // scope decided, plan built and launched. Answers the plan that ran.
 [[nodiscard]] std::expected<Plan, UpdateFailure> launchVerified(const std::filesystem::path& installer,
     std::int64_t size, const std::string& sha256, const Environment& environment, void* ownerWindow);
+// The same with the start given: the caller logs the plan and starts it.
+using Starter = std::function<std::expected<void, UpdateFailure>(const Plan&)>;
+[[nodiscard]] std::expected<Plan, UpdateFailure> launchVerified(const std::filesystem::path& installer,
+    std::int64_t size, const std::string& sha256, const Environment& environment, const Starter& start);
 
 } // namespace zelmar::InstallerLaunch

@@ -530,8 +530,9 @@ TEST(Dialogs, ProgressDialogStaysOpenAfterCancelUntilTheOwnerCloses)
 {
     Fixture f(AppLanguage::enUS);
     TaskProgressDialog dialog(f.window->hwnd(), "Update", "Downloading", "0 %", "Cancel");
-    int cancels = 0;
+    int cancels = 0, shown = 0;
     dialog.onCancel = [&] { ++cancels; };
+    dialog.onShown = [&] { ++shown; };
     // Steps run on the UI thread inside the dialog's own loop.
     static TaskProgressDialog* current = nullptr;
     static int step = 0;
@@ -555,8 +556,9 @@ TEST(Dialogs, ProgressDialogStaysOpenAfterCancelUntilTheOwnerCloses)
             break;
         }
     });
-    dialog.show();
+    EXPECT_TRUE(dialog.show());
     KillTimer(nullptr, timer);
+    EXPECT_EQ(shown, 1);
     EXPECT_EQ(cancels, 1);
     EXPECT_TRUE(stayedOpen);
     EXPECT_GE(step, 2);

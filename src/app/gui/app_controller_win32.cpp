@@ -10,6 +10,7 @@
 #include "session/session_time_format.h"
 #include "ui/dialog_texts.h"
 #include "ui/lcd_panel_win32.h"
+#include "update/update_window_win32.h"
 
 namespace zelmar {
 
@@ -43,7 +44,11 @@ AppController::AppController(AppStartup startup)
 {
 }
 
-AppController::~AppController() = default;
+AppController::~AppController()
+{
+    if (updateController_)
+        updateController_->shutdown();
+}
 
 std::expected<std::shared_ptr<AppController>, std::string> AppController::create(AppStartup startup)
 {
@@ -156,10 +161,38 @@ std::expected<void, std::string> AppController::build()
         logApp("啟動參數：開啟 " + *startup_.launchPath);
         externalOpen(*startup_.launchPath);
     }
+    createUpdateController();
     runStartupHooks();
+    updateController_->start();
     logApp("啟動完成（版本 " + version_ + "、語言 " + std::string(languageCode(language_)) + "、間隔 "
         + std::to_string(window_->currentInterval()) + " 秒" + (hooks_.anyActive() ? "、測試 hook 生效" : "") + "）");
     return {};
+}
+
+void AppController::createUpdateController()
+{
+    const auto& environment = startup_.environment;
+    auto endpoint = UpdateEndpoint::resolve(
+        [&environment](const char* name) -> std::optional<std::string> {
+            const auto it = environment.find(name);
+            return it == environment.end() ? std::nullopt : std::optional(it->second);
+        },
+        settings_.updateManifestURL);
+    for (const auto& line : UpdateEndpoint::logLines(endpoint, version_))
+        logApp(line);
+    UpdateControllerConfig config;
+    config.endpoint = std::move(endpoint);
+    config.currentVersion = version_;
+    config.downloadDirectory = startup_.dataDirectory / L"updates";
+    if (hooks_.updateMode)
+        config.hook = *hooks_.updateMode == UpdateMode::check ? UpdateTestHook::check : UpdateTestHook::install;
+    updateController_ = UpdateController::create(
+        weak_from_this(), std::make_unique<UpdateWindowView>(*window_, *deferredUI_), std::move(config));
+}
+
+bool AppController::isRecording() const
+{
+    return session_->isRecording();
 }
 
 void AppController::installCallbacks()
@@ -211,6 +244,8 @@ void AppController::installCallbacks()
             self->settings_.language = std::string(languageCode(language));
             self->persistSettings();
             self->refreshChannelText();
+            if (self->updateController_)
+                self->updateController_->refreshNotice();
             logApp("語言切換為 " + std::string(languageCode(language)));
         }
     };
@@ -229,6 +264,16 @@ void AppController::installCallbacks()
     w.onCopyData = [weak](std::uintptr_t identifier, std::span<const std::uint8_t> bytes) {
         auto self = weak.lock();
         return self && self->receiveCopyData(identifier, bytes);
+    };
+    w.onCheckForUpdates = [weak] {
+        if (auto self = weak.lock(); self && self->updateController_) {
+            logApp("更新：使用者手動檢查");
+            self->updateController_->checkForUpdates(UpdateCheckMode::manual);
+        }
+    };
+    w.onUpdateNoticeClicked = [weak] {
+        if (auto self = weak.lock(); self && self->updateController_)
+            self->updateController_->noticeClicked();
     };
     w.onExternalTimer = [weak](UINT_PTR id) {
         if (auto self = weak.lock())
@@ -489,6 +534,9 @@ void AppController::finishClose(std::string_view reason)
         persistSettings();
         logApp(std::string(reason) + "：緩衝檔屬於另一個記錄程式而保留、設定已寫入");
     }
+    // A download still running is cancelled and nothing posts to the window.
+    if (updateController_)
+        updateController_->shutdown();
     window_->destroy();
 }
 
@@ -501,6 +549,8 @@ bool AppController::beforeInstallUnsavedCheck(bool unattended)
 
 void AppController::shutdownKeepingJournal()
 {
+    if (updateController_)
+        updateController_->shutdown();
     session_->shutdownKeepingJournal();
 }
 

@@ -16,6 +16,7 @@
 #include "storage/zmd_file.h"
 #include "ui/main_window_win32.h"
 #include "update/deferred_ui.h"
+#include "update/update_controller.h"
 
 #include <windows.h>
 
@@ -45,10 +46,10 @@ inline constexpr UINT_PTR autoCloseTimer = 2;
 inline constexpr UINT_PTR snapshotTimer = 3;
 inline constexpr UINT_PTR deferredTimer = 4;
 
-class AppController : public std::enable_shared_from_this<AppController> {
+class AppController : public std::enable_shared_from_this<AppController>, public UpdateHost {
 public:
     [[nodiscard]] static std::expected<std::shared_ptr<AppController>, std::string> create(AppStartup startup);
-    ~AppController();
+    ~AppController() override;
     AppController(const AppController&) = delete;
     AppController& operator=(const AppController&) = delete;
 
@@ -63,11 +64,20 @@ public:
     // The close request and the last step of every close.
     void requestClose();
     void finishClose(std::string_view reason);
-    // Before an update installs: false abandons the install. Unattended
-    // (the install test hook) it answers from the automatic-save hook.
-    bool beforeInstallUnsavedCheck(bool unattended);
     // After the message loop: polling stops, the journal stays.
     void shutdownKeepingJournal();
+    [[nodiscard]] UpdateController* updates() noexcept { return updateController_.get(); }
+
+    // What the update controller asks of the application.
+    [[nodiscard]] bool isClosing() const override { return closing_; }
+    [[nodiscard]] bool isRecording() const override;
+    [[nodiscard]] bool hasUnsavedChanges() const override { return unsaved_; }
+    [[nodiscard]] AppLanguage uiLanguage() const override { return language_; }
+    [[nodiscard]] AppSettings& updateSettings() override { return settings_; }
+    void persistUpdateSettings() override { persistSettings(); }
+    [[nodiscard]] bool beforeInstallUnsavedCheck(bool unattended) override;
+    void stopRecordingForUpdate() override { stopRecording(); }
+    void closeForUpdate(std::string_view reason) override { finishClose(reason); }
 
     // File commands.
     void newFile();
@@ -98,6 +108,7 @@ private:
     void askRecovery(RecoveryInfo info);
     void onTimer(UINT_PTR id);
     void runStartupHooks();
+    void createUpdateController();
     bool settleUnsaved();
     void rememberDirectory(const std::string& path);
     bool holdDataDirectory();
@@ -128,6 +139,7 @@ private:
     std::optional<std::string> pendingForwardedPath_;
     std::optional<InstanceLock> dataLock_; // held while this program may write the journal
     std::string version_;
+    std::shared_ptr<UpdateController> updateController_;
 };
 
 } // namespace zelmar
