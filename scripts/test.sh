@@ -73,6 +73,21 @@ start_wine() {
   wineboot </dev/null >/dev/null 2>&1
 }
 
+run_e2e() { # script label: one end-to-end script, its passed and failed runs counted
+  local log rc
+  log=$(mktemp)
+  bash "tests/e2e/$1" "$root" 2>&1 | tee "$log"
+  rc=${PIPESTATUS[0]}
+  if [[ $(tail -n 1 "$log") =~ e2e:\ ([0-9]+)\ passed,\ ([0-9]+)\ failed ]]; then
+    passed_total=$((passed_total + BASH_REMATCH[1])); failed_total=$((failed_total + BASH_REMATCH[2]))
+    summary+=("$2: ${BASH_REMATCH[1]} passed, ${BASH_REMATCH[2]} failed")
+  else
+    failed_total=$((failed_total + 1)); summary+=("$2: no result")
+  fi
+  rm -f "$log"
+  return "$rc"
+}
+
 stop_wine() {
   wineserver -k 2>/dev/null || true
   [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
@@ -104,16 +119,8 @@ if run_build windows; then
   start_wine
   trap stop_wine EXIT
   ZELMAR_CROSS_REQUIRE=1 run_ctest windows || status=1
-  e2e_log=$(mktemp)
-  bash tests/e2e/window_program.sh "$root" 2>&1 | tee "$e2e_log"
-  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
-  if [[ $(tail -n 1 "$e2e_log") =~ e2e:\ ([0-9]+)\ passed,\ ([0-9]+)\ failed ]]; then
-    passed_total=$((passed_total + BASH_REMATCH[1])); failed_total=$((failed_total + BASH_REMATCH[2]))
-    summary+=("windows end-to-end (DMM5174K.exe): ${BASH_REMATCH[1]} passed, ${BASH_REMATCH[2]} failed")
-  else
-    failed_total=$((failed_total + 1)); summary+=("windows end-to-end (DMM5174K.exe): no result")
-  fi
-  rm -f "$e2e_log"
+  run_e2e window_program.sh "windows end-to-end (DMM5174K.exe)" || status=1
+  run_e2e update_program.sh "windows end-to-end update (DMM5174K.exe)" || status=1
   stop_wine
   trap - EXIT
   summary+=("windows (GoogleTest cases): $(gtest_totals build/windows/test-results)")

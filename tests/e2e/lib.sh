@@ -1,0 +1,95 @@
+# Helpers of the end-to-end scripts (sourced): runs of the program under
+# Wine with its diagnostic log in a file, checks of that log, and the
+# per-scenario verdicts. The sourcing script sets $program beforehand.
+
+passed=0
+failed=0
+current=""
+problems=()
+
+winpath() { # a Linux path as the program sees it
+  echo "Z:${1//\//\\}"
+}
+
+fail() {
+  problems+=("$current: $*")
+}
+
+expect_log() { # log text...: every text appears in the log
+  local log=$1
+  shift
+  for text in "$@"; do
+    grep -qF -- "$text" "$log" || fail "log lacks \"$text\""
+  done
+}
+
+expect_no_log() {
+  local log=$1
+  shift
+  for text in "$@"; do
+    ! grep -qF -- "$text" "$log" || fail "log has \"$text\""
+  done
+}
+
+# start_program LOG [VAR=value...] [-- arguments]: one run in the
+# background; its process id is in $started.
+start_program() {
+  local log=$1
+  shift
+  local vars=() args=()
+  while [ $# -gt 0 ]; do
+    if [ "$1" = "--" ]; then shift; args=("$@"); break; fi
+    vars+=("$1")
+    shift
+  done
+  env ZELMAR_TEST_LOG_FILE="$(winpath "$log")" ZELMAR_TEST_METER=sim "${vars[@]}" \
+    timeout 120 wine "$program" "${args[@]}" >/dev/null 2>&1 &
+  started=$!
+}
+
+# kill_program PID: ends the program started as PID at once, as a crash would
+# (only that process: timeout's child is the program itself).
+kill_program() {
+  pkill -KILL -P "$1" || fail "nothing to kill"
+  { wait "$1"; } 2>/dev/null
+}
+
+# run_program LOG [VAR=value...] [-- arguments]: one run in the foreground;
+# its exit code is the program's.
+run_program() {
+  start_program "$@"
+  wait "$started"
+}
+
+wait_for() { # seconds command...: until the command succeeds
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ $SECONDS -ge $deadline ] && return 1
+    sleep 0.2
+  done
+}
+
+journal_lines() { # data directory
+  if [ -f "$1/temp/current.jsonl" ]; then grep -c . "$1/temp/current.jsonl"; else echo 0; fi
+}
+
+journal_has() { # data directory, lines
+  [ "$(journal_lines "$1")" -ge "$2" ]
+}
+
+scenario() { # name function
+  current=$1
+  local before=${#problems[@]}
+  local start=$SECONDS
+  "$2"
+  if [ ${#problems[@]} -eq "$before" ]; then
+    passed=$((passed + 1))
+    echo "  [pass] $1 ($((SECONDS - start)) s)"
+  else
+    failed=$((failed + 1))
+    echo "  [FAIL] $1 ($((SECONDS - start)) s)"
+    for p in "${problems[@]:$before}"; do echo "         $p"; done
+  fi
+}
+
