@@ -46,13 +46,27 @@ function(zelmar_module name)
   target_link_libraries(${name} PUBLIC zelmar_options ${deps})
 endfunction()
 
+# The version the executables carry: the project's, unless a package of
+# another version is built (scripts/package.sh windows --version X.Y.Z).
+set(ZELMAR_PRODUCT_VERSION "" CACHE STRING "Version for the version resources (X.Y.Z); empty for the project version")
+
 # zelmar_version_resource(target description)
-# Gives a Windows executable a version resource made from the project
+# Gives a Windows executable a version resource made from the product
 # version, which the program reads back at start-up as its own version.
 function(zelmar_version_resource target description)
   if(NOT WIN32)
     return()
   endif()
+  set(ZELMAR_VERSION_TEXT ${PROJECT_VERSION})
+  if(ZELMAR_PRODUCT_VERSION)
+    set(ZELMAR_VERSION_TEXT ${ZELMAR_PRODUCT_VERSION})
+  endif()
+  if(NOT ZELMAR_VERSION_TEXT MATCHES "^([0-9]+)\\.([0-9]+)\\.([0-9]+)$")
+    message(FATAL_ERROR "ZELMAR_PRODUCT_VERSION must be X.Y.Z, not ${ZELMAR_VERSION_TEXT}")
+  endif()
+  set(ZELMAR_VERSION_MAJOR ${CMAKE_MATCH_1})
+  set(ZELMAR_VERSION_MINOR ${CMAKE_MATCH_2})
+  set(ZELMAR_VERSION_PATCH ${CMAKE_MATCH_3})
   set(ZELMAR_RC_NAME ${target})
   set(ZELMAR_RC_DESCRIPTION ${description})
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)

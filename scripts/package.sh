@@ -3,6 +3,11 @@
 #   bash scripts/package.sh deb [--development-key]
 #       the command-line logger as a Debian package (program, manual page,
 #       udev rule)
+#   bash scripts/package.sh windows [--version X.Y.Z] [--development-key]
+#       the window program's installer, ZELMAR_DMM5174K_Setup_X.Y.Z.exe,
+#       compiled by the Inno Setup compiler (npm package innosetup) under
+#       Wine; the version defaults to the project's. The compiler is a 32-bit
+#       program: the machine must be able to run those.
 # A release needs its own update key: pass its public half in the
 # environment as ZELMAR_UPDATE_PUBLIC_KEY (see the README, "Release builds
 # and the update key"). The development key, whose private half is in this
@@ -14,12 +19,18 @@ cd "$root"
 kind=${1:-}
 [ $# -gt 0 ] && shift
 allow=OFF
-for argument in "$@"; do
-  case $argument in
+version=""
+while [ $# -gt 0 ]; do
+  case $1 in
     --development-key) allow=ON ;;
-    *) echo "package.sh: unknown option $argument" >&2; exit 2 ;;
+    --version) version=${2:-}; shift ;;
+    *) echo "package.sh: unknown option $1" >&2; exit 2 ;;
   esac
+  shift
 done
+key=()
+[ -n "${ZELMAR_UPDATE_PUBLIC_KEY:-}" ] && key=(-DZELMAR_UPDATE_PUBLIC_KEY="$ZELMAR_UPDATE_PUBLIC_KEY")
+innosetup_version=6.4.1
 
 case $kind in
   deb)
@@ -28,8 +39,6 @@ case $kind in
       sudo_cmd=(); [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
       "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends dpkg-dev fakeroot >/dev/null
     fi
-    key=()
-    [ -n "${ZELMAR_UPDATE_PUBLIC_KEY:-}" ] && key=(-DZELMAR_UPDATE_PUBLIC_KEY="$ZELMAR_UPDATE_PUBLIC_KEY")
     cmake -S . -B build/package-linux -G Ninja -DCMAKE_BUILD_TYPE=Release -DZELMAR_BUILD_TESTS=OFF \
       -DZELMAR_BUILD_BENCHMARKS=OFF -DZELMAR_RELEASE_BUILD=ON -DZELMAR_ALLOW_DEVELOPMENT_KEY="$allow" "${key[@]}" \
       >/dev/null
@@ -38,8 +47,36 @@ case $kind in
     (cd build/package-linux && cpack -G DEB -B "$root/build/package" >/dev/null)
     ls build/package/*.deb
     ;;
+  windows)
+    bash scripts/setup.sh
+    bash scripts/setup.sh --installer
+    [ -z "$version" ] && version=$(sed -n 's/^  VERSION \([0-9.]*\)$/\1/p' CMakeLists.txt | head -n 1)
+    [[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || { echo "package.sh: the version must be X.Y.Z" >&2; exit 2; }
+    tree=build/package-windows
+    cmake -S . -B "$tree" -G Ninja --toolchain cmake/toolchain-mingw64.cmake -DCMAKE_BUILD_TYPE=Release \
+      -DZELMAR_BUILD_TESTS=OFF -DZELMAR_BUILD_BENCHMARKS=OFF -DZELMAR_RELEASE_BUILD=ON \
+      -DZELMAR_ALLOW_DEVELOPMENT_KEY="$allow" -DZELMAR_PRODUCT_VERSION="$version" "${key[@]}" >/dev/null
+    cmake --build "$tree" --target DMM5174K -j "$(nproc)"
+
+    # The compiler, from the npm registry, unpacked once per tree.
+    compiler="$root/$tree/innosetup/package/bin/ISCC.exe"
+    if [ ! -f "$compiler" ]; then
+      mkdir -p "$tree/innosetup"
+      (cd "$tree/innosetup" && npm pack --silent "innosetup@$innosetup_version" >/dev/null \
+        && tar xzf "innosetup-$innosetup_version.tgz")
+    fi
+    winpath() { echo "Z:${1//\//\\}"; }
+    export WINEPREFIX="$root/$tree/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
+    mkdir -p build/package
+    wine "$compiler" /Qp "/DAppVersion=$version" "/DSourceDir=$(winpath "$root/$tree/program")" \
+      "/DOutputDir=$(winpath "$root/build/package")" "/DIconFile=$(winpath "$root/$tree/generated/DMM5174K.ico")" \
+      "$(winpath "$root/packaging/windows/setup.iss")"
+    wineserver -k 2>/dev/null || true
+    ls "build/package/ZELMAR_DMM5174K_Setup_$version.exe"
+    ;;
   *)
-    echo "usage: bash scripts/package.sh deb [--development-key]" >&2
+    echo "usage: bash scripts/package.sh deb|windows [--version X.Y.Z] [--development-key]" >&2
     exit 2
     ;;
 esac

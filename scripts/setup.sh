@@ -3,7 +3,54 @@
 # calls apt-get when something is missing.
 #   setup.sh          everything: both builds and every test (Wine, MinGW, Xvfb...)
 #   setup.sh --linux  only what the Linux build of the logger needs
+#   setup.sh --installer
+#                     what compiling the Windows installer needs besides the
+#                     Windows build: Wine's 32-bit half (the installer
+#                     compiler and the setup programs it makes are 32-bit)
 set -euo pipefail
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo_cmd=(sudo)
+fi
+
+# Whether this kernel runs 32-bit x86 programs: a 32-bit ELF of twelve
+# instructions' worth that exits with 42.
+can_run_32bit() {
+  local probe
+  probe=$(mktemp)
+  python3 - "$probe" <<'PY'
+import struct, sys
+code = bytes([0xB8, 1, 0, 0, 0, 0xBB, 42, 0, 0, 0, 0xCD, 0x80])  # exit(42)
+base, start = 0x08048000, 52 + 32
+header = struct.pack("<16sHHIIIIIHHHHHH", b"\x7fELF\x01\x01\x01" + bytes(9), 2, 3, 1,
+                     base + start, 52, 0, 0, 52, 32, 1, 0, 0, 0)
+segment = struct.pack("<8I", 1, 0, base, base, start + len(code), start + len(code), 5, 0x1000)
+open(sys.argv[1], "wb").write(header + segment + code)
+PY
+  chmod +x "$probe"
+  "$probe" 2>/dev/null
+  local code=$?
+  rm -f "$probe"
+  [ $code -eq 42 ]
+}
+
+if [ "${1:-}" = "--installer" ]; then
+  if ! can_run_32bit; then
+    echo "setup: this machine cannot run 32-bit x86 programs (its kernel refuses them), and the installer" >&2
+    echo "       compiler and the setup programs it makes are 32-bit: build the installer on a machine that can" >&2
+    exit 3
+  fi
+  if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+    echo "setup: installing wine32:i386"
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+    "${sudo_cmd[@]}" apt-get update -qq
+    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
+  fi
+  command -v npm >/dev/null || "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends npm >/dev/null
+  exit 0
+fi
 
 packages=(
   build-essential cmake ninja-build pkg-config
@@ -29,11 +76,6 @@ done
 
 if [ ${#missing[@]} -eq 0 ]; then
   exit 0
-fi
-
-sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then
-  sudo_cmd=(sudo)
 fi
 
 echo "setup: installing ${missing[*]}"
