@@ -23,7 +23,9 @@ version=""
 while [ $# -gt 0 ]; do
   case $1 in
     --development-key) allow=ON ;;
-    --version) version=${2:-}; shift ;;
+    --version)
+      [ $# -ge 2 ] || { echo "package.sh: --version needs X.Y.Z" >&2; exit 2; }
+      version=$2; shift ;;
     *) echo "package.sh: unknown option $1" >&2; exit 2 ;;
   esac
   shift
@@ -34,6 +36,7 @@ innosetup_version=6.4.1
 
 case $kind in
   deb)
+    [ -z "$version" ] || { echo "package.sh: the Debian package takes the project version" >&2; exit 2; }
     bash scripts/setup.sh --linux
     if ! command -v dpkg-shlibdeps >/dev/null; then
       sudo_cmd=(); [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
@@ -67,12 +70,12 @@ case $kind in
     fi
     winpath() { echo "Z:${1//\//\\}"; }
     export WINEPREFIX="$root/$tree/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    trap 'wineserver -k 2>/dev/null || true' EXIT
     [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
     mkdir -p build/package
     wine "$compiler" /Qp "/DAppVersion=$version" "/DSourceDir=$(winpath "$root/$tree/program")" \
       "/DOutputDir=$(winpath "$root/build/package")" "/DIconFile=$(winpath "$root/$tree/generated/DMM5174K.ico")" \
       "$(winpath "$root/packaging/windows/setup.iss")"
-    wineserver -k 2>/dev/null || true
     ls "build/package/ZELMAR_DMM5174K_Setup_$version.exe"
     ;;
   *)

@@ -82,8 +82,15 @@ std::expected<Plan, UpdateFailure> launchVerified(const std::filesystem::path& i
     // and deleting to others, until the shell has started the file: what
     // runs is what was hashed.
     auto pinned = PinnedFile::open(installer);
-    if (!pinned || !UpdateDownloader::stillVerified(*pinned, size, sha256))
+    if (!pinned)
+        return std::unexpected(UpdateFailure::of(UpdateFailure::Kind::storage, 0, pinned.error().text()));
+    if (!UpdateDownloader::stillVerified(*pinned, size, sha256)) {
+        // Not what was verified: it must not be started later either.
+        pinned = PinnedFile();
+        std::error_code ignored;
+        std::filesystem::remove(installer, ignored);
         return std::unexpected(UpdateFailure::of(UpdateFailure::Kind::integrityMismatch));
+    }
     const Plan p = plan(installer.wstring(), detectScope(environment));
     auto launched = start(p);
     pinned = PinnedFile();

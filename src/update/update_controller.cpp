@@ -61,8 +61,8 @@ UpdateController::UpdateController(
     , currentVersion_(SemanticVersion::parse(config_.currentVersion).value_or(SemanticVersion {}))
 {
     mailbox_->view = view_.get();
-    if (config_.verifier == nullptr)
-        config_.verifier = &UpdateSignatureService::shared();
+    if (!config_.verifier)
+        config_.verifier = std::make_shared<UpdateSignatureService>(UpdateSignatureService::shared());
     if (!config_.now)
         config_.now
             = [] { return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count(); };
@@ -246,10 +246,7 @@ void UpdateController::perform(const UpdateUIAction& action)
             logLine("更新：測試 hook check——對話框不開啟，只顯示狀態列提示");
             break;
         }
-        view_->defer([self = weak_from_this()] {
-            if (auto controller = self.lock())
-                controller->showPrompt();
-        });
+        queuePrompt();
         break;
     case Kind::showError:
         report(*action.failure, false);
@@ -260,6 +257,20 @@ void UpdateController::perform(const UpdateUIAction& action)
     case Kind::logOnly:
         break;
     }
+}
+
+void UpdateController::queuePrompt()
+{
+    // One prompt waits at a time, however it was asked for.
+    if (promptQueued_)
+        return;
+    promptQueued_ = true;
+    view_->defer([self = weak_from_this()] {
+        if (auto controller = self.lock()) {
+            controller->promptQueued_ = false;
+            controller->showPrompt();
+        }
+    });
 }
 
 void UpdateController::showPrompt()
@@ -283,6 +294,7 @@ void UpdateController::showPrompt()
         .mandatory = available_->mandatory,
         .requiresElevation = InstallerLaunch::detectScope(view_->installations()) == InstallerLaunch::Scope::machine,
     };
+    logLine("更新：開啟新版本對話框 " + release.version.text());
     const auto choice = view_->askUpdate(request);
     phase_ = Phase::idle;
     if (shutDown_)
@@ -312,8 +324,10 @@ void UpdateController::applyPromptChoice(UpdateFlow::PromptChoice choice)
 
 void UpdateController::noticeClicked()
 {
+    // Not from inside the click: the prompt, the download and the close
+    // that may follow must not run under the status bar's own handler.
     if (phase_ == Phase::idle && available_)
-        showPrompt();
+        queuePrompt();
 }
 
 void UpdateController::logFailure(const UpdateFailure& failure)
@@ -383,6 +397,7 @@ void UpdateController::startDownload(const UpdateRelease& release, bool unattend
     } else {
         logLine("更新：進度對話框結束但沒有下載結果（不應發生）");
         phase_ = Phase::idle;
+        cancelToken_->cancel(); // the transfer may still run: stop it
         cancelToken_.reset();
         refreshNotice();
     }
@@ -419,8 +434,12 @@ void UpdateController::startDownloadThread(const UpdateRelease& release)
         };
         DownloadResult result;
         if (auto file = downloader.download(release.url, fileName, release.size, release.sha256, progress)) {
+            // Logged on the UI thread: this thread may outlive the program's
+            // static state.
             if (auto cleaned = downloader.removeOldInstallers(fileName); !cleaned)
-                logLine("更新：清理舊安裝檔失敗（不影響更新）：" + cleaned.error().description());
+                mailbox->post([text = cleaned.error().description()] {
+                    logLine("更新：清理舊安裝檔失敗（不影響更新）：" + text);
+                });
             result = std::move(*file);
         } else {
             result = std::unexpected(token->isCancelled() ? UpdateFailure::of(UpdateFailure::Kind::cancelled)

@@ -107,8 +107,9 @@ struct UpdateControllerConfig {
     std::string currentVersion; // the version resource's text
     std::filesystem::path downloadDirectory; // "updates" in the data directory
     std::optional<UpdateTestHook> hook;
-    // The built-in update key; tests give the development key's service.
-    const ZmdVerifier* verifier = nullptr;
+    // The built-in update key unless given (tests give the development
+    // key's). Shared: a check thread may outlive the controller.
+    std::shared_ptr<const ZmdVerifier> verifier;
     std::function<double()> now; // seconds since 1970
     double manifestTimeoutSeconds = 15;
     double downloadTimeoutSeconds = 30;
@@ -131,7 +132,8 @@ public:
     void showPrompt();
     void startDownload(const UpdateRelease& release, bool unattended);
     void refreshNotice();
-    // The notice clicked: the prompt again when idle with a release waiting.
+    // The notice clicked: the prompt again, once the window can show it,
+    // when idle with a release waiting.
     void noticeClicked();
     // The prompt's answer, also for callers offering "skip this version".
     void applyPromptChoice(UpdateFlow::PromptChoice choice);
@@ -164,6 +166,7 @@ private:
     [[nodiscard]] std::shared_ptr<UpdateHost> liveHost() const;
     void finishCheck(long generation, std::variant<UpdateManifest, UpdateFailure> result);
     void perform(const UpdateUIAction& action);
+    void queuePrompt();
     void onProgress(long generation, std::int64_t received, std::int64_t expected);
     void onDownloadResult(long generation, DownloadResult result);
     void finishDownload(DownloadResult result);
@@ -194,6 +197,7 @@ private:
     bool progressOpen_ = false;
     std::optional<DownloadResult> pendingDownloadResult_;
     int lastLoggedPercent_ = -1;
+    bool promptQueued_ = false;
 };
 
 } // namespace zelmar

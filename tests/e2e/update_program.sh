@@ -16,6 +16,10 @@ publish="$root/build/linux/tools/dmm5174k-publish"
 keygen="$root/build/linux/tools/dmm5174k-keygen"
 dev_key="$root/tests/fixtures/update-dev-key.private.hex"
 work="$root/build/e2e-update"
+# The running version, one newer and one older.
+running_version=$(sed -n 's/^  VERSION \([0-9]*\.[0-9]*\.[0-9]*\)$/\1/p' "$root/CMakeLists.txt" | head -n 1)
+newer="${running_version%.*}.$((${running_version##*.} + 1))"
+older="0.0.0"
 rm -rf "$work"
 mkdir -p "$work/www"
 
@@ -63,7 +67,7 @@ JSON
 }
 
 requests_of() { # text: how many requests asked for a path containing it
-  grep -cF -- "$1" "$work/requests.txt" 2>/dev/null || true
+  if [ -f "$work/requests.txt" ]; then grep -cF -- "$1" "$work/requests.txt" || true; else echo 0; fi
 }
 
 updates_left() { # data directory: the files in its updates folder
@@ -84,20 +88,24 @@ check_shows_notice() {
   registration HKCU "$(winpath "$d/install")"
   local run
   for run in plain mandatory; do
-    if [ $run = plain ]; then manifest check 1.0.1 "$base/setup.exe"; else manifest check 1.0.1 "$base/setup.exe" mandatory; fi
+    if [ $run = plain ]; then manifest check $newer "$base/setup.exe"; else manifest check $newer "$base/setup.exe" mandatory; fi
     start_program "$d/$run.txt" ZELMAR_TEST_DATA_DIR="$(winpath "$d/data")" ZELMAR_TEST_UPDATE=check \
       ZELMAR_UPDATE_URL="$base/check.json" ZELMAR_TEST_SHOT="$(winpath "$d/$run.bmp")" \
-      ZELMAR_TEST_SHOT_DELAY_MS=6000
+      ZELMAR_TEST_SHOT_DELAY_MS=8000
     local pid=$started
     wait_for 60 grep -qsF "版面擷圖" "$d/$run.txt" || fail "$run: no snapshot"
     close_program "$d/$run.txt" "$pid"
-    expect_log "$d/$run.txt" "[DMMApp] 更新：清單網址 $base/check.json（來源 environment）、目前版本 1.0.0" \
+    # The picture must come after the check (a loopback check takes well
+    # under a second of the eight).
+    [ "$(grep -n "檢查完成" "$d/$run.txt" | cut -d: -f1)" -lt "$(grep -n "版面擷圖" "$d/$run.txt" | cut -d: -f1)" ] 2>/dev/null \
+      || fail "$run: the check ended after the picture was taken"
+    expect_log "$d/$run.txt" "[DMMApp] 更新：清單網址 $base/check.json（來源 environment）、目前版本 $running_version" \
       "[DMMApp] 更新：測試 hook check——立即檢查（不開對話框）" "[DMMApp] 更新：開始檢查（automatic）" \
       "測試 hook 生效）"
-    expect_no_log "$d/$run.txt" "新版本對話框" "開始下載"
+    expect_no_log "$d/$run.txt" "開啟新版本對話框" "開始下載"
   done
-  expect_log "$d/plain.txt" "[DMMApp] 更新：檢查完成（automatic）——有新版本 1.0.1（一般，2026-12-01，"
-  expect_log "$d/mandatory.txt" "[DMMApp] 更新：檢查完成（automatic）——有新版本 1.0.1（強制，2026-12-01，" \
+  expect_log "$d/plain.txt" "[DMMApp] 更新：檢查完成（automatic）——有新版本 $newer（一般，2026-12-01，"
+  expect_log "$d/mandatory.txt" "[DMMApp] 更新：檢查完成（automatic）——有新版本 $newer（強制，2026-12-01，" \
     "[DMMApp] 更新：測試 hook check——對話框不開啟，只顯示狀態列提示"
   [ "$(requests_of setup.exe)" -eq 0 ] || fail "the installer was downloaded"
   # The notice: underlined link-blue text at the right of the status bar.
@@ -121,15 +129,15 @@ install_per_user() {
   local d="$work/install"
   install_copy "$d/install"
   registration HKCU "$(winpath "$d/install")"
-  manifest install 1.0.1 "$base/setup.exe"
+  manifest install $newer "$base/setup.exe"
   run_program "$d/log.txt" ZELMAR_TEST_DATA_DIR="$(winpath "$d/data")" ZELMAR_TEST_UPDATE=install \
     ZELMAR_UPDATE_URL="$base/install.json" ZELMAR_E2E_INSTALLER_RECORD="$(winpath "$d/record.txt")"
   local code=$?
   [ $code -eq 0 ] || fail "exit code $code"
   local installer
-  installer="$(winpath "$d/data")\\updates\\ZELMAR_DMM5174K_Setup_1.0.1.exe"
+  installer="$(winpath "$d/data")\\updates\\ZELMAR_DMM5174K_Setup_$newer.exe"
   expect_log "$d/log.txt" "[DMMApp] 更新：測試 hook install——立即檢查，有新版即無人值守下載並安裝" \
-    "[DMMApp] 更新：檢查完成（unattendedInstall）——有新版本 1.0.1（一般，2026-12-01，" \
+    "[DMMApp] 更新：檢查完成（unattendedInstall）——有新版本 $newer（一般，2026-12-01，" \
     "[DMMApp] 更新：開始下載 $base/setup.exe → $installer" "[DMMApp] 更新：下載 0%（" "[DMMApp] 更新：下載 100%（" \
     "[DMMApp] 更新：安裝檔下載並校驗完成（大小與 SHA-256 相符）：$installer" \
     "[DMMApp] 更新：啟動安裝程式（perUser）：$installer $params /CURRENTUSER" \
@@ -140,7 +148,7 @@ install_per_user() {
   grep -qiF "working folder: $(winpath "$d/data")\\updates" "$d/record.txt" \
     || fail "the installer started in: $(tail -n 1 "$d/record.txt")"
   [ ! -e "$d/data/temp/current.jsonl" ] || fail "the journal is still there"
-  [ "$(updates_left "$d/data")" = "ZELMAR_DMM5174K_Setup_1.0.1.exe " ] || fail "updates holds: $(updates_left "$d/data")"
+  [ "$(updates_left "$d/data")" = "ZELMAR_DMM5174K_Setup_$newer.exe " ] || fail "updates holds: $(updates_left "$d/data")"
 }
 
 # 3. Failures: each logs its line, starts nothing, leaves no file in the
@@ -154,12 +162,12 @@ failure_run() { # name, expected log text, extra variables...
     ZELMAR_UPDATE_URL="$base/$name.json" ZELMAR_E2E_INSTALLER_RECORD="$(winpath "$d/record.txt")" "$@"
   local pid=$started
   wait_for 60 grep -qsF -- "$expected" "$d/log.txt" || fail "$name: log lacks \"$expected\""
-  sleep 0.5 # anything it might still (wrongly) start
   kill -0 "$pid" 2>/dev/null || fail "$name: the program ended"
+  close_program "$d/log.txt" "$pid"
+  # Judged once it has ended: whatever it would (wrongly) start was logged.
+  expect_no_log "$d/log.txt" "啟動安裝程式"
   [ ! -e "$d/record.txt" ] || fail "$name: an installer was started"
   [ -z "$(updates_left "$d/data")" ] || fail "$name: updates holds $(updates_left "$d/data")"
-  expect_no_log "$d/log.txt" "啟動安裝程式"
-  close_program "$d/log.txt" "$pid"
 }
 
 failures() {
@@ -167,22 +175,22 @@ failures() {
   install_copy "$d/install"
   registration HKCU "$(winpath "$d/install")"
   "$keygen" update | sed -n 's/^private //p' >"$work/stranger.hex"
-  manifest stranger 1.0.1 "$base/setup.exe" key="$work/stranger.hex"
-  manifest hash 1.0.1 "$base/setup.exe" sha=0000000000000000000000000000000000000000000000000000000000000000
-  manifest size 1.0.1 "$base/setup.exe" size+1
-  manifest missing 1.0.1 "$base/missing.exe"
-  manifest cut 1.0.1 "$base/cut/setup.exe"
-  manifest older 0.9.0 "$base/setup.exe"
-  manifest recording 1.0.1 "$base/setup.exe"
+  manifest stranger $newer "$base/setup.exe" key="$work/stranger.hex"
+  manifest hash $newer "$base/setup.exe" sha=0000000000000000000000000000000000000000000000000000000000000000
+  manifest size $newer "$base/setup.exe" size+1
+  manifest missing $newer "$base/missing.exe"
+  manifest cut $newer "$base/cut/setup.exe"
+  manifest older "$older" "$base/setup.exe"
+  manifest recording $newer "$base/setup.exe"
   failure_run stranger "更新：檢查失敗（unattendedInstall）——清單驗章失敗（可能遭竄改、keyId 不明或非發行端所簽）"
   failure_run hash "[DMMApp] 更新：失敗——安裝檔大小或 SHA-256 不符（已刪除）"
   failure_run size "[DMMApp] 更新：失敗——安裝檔大小或 SHA-256 不符（已刪除）"
   failure_run missing "[DMMApp] 更新：失敗——下載伺服器回應 HTTP 404"
-  failure_run cut "[DMMApp] 更新：失敗——"
+  failure_run cut "[DMMApp] 更新：失敗——下載網路錯誤（代碼 "
   expect_log "$d/cut/log.txt" "[DMMApp] 更新：開始下載 $base/cut/setup.exe"
   local before
   before=$(requests_of setup.exe)
-  failure_run older "[DMMApp] 更新：檢查完成（unattendedInstall）——已是最新版本 1.0.0"
+  failure_run older "[DMMApp] 更新：檢查完成（unattendedInstall）——已是最新版本 $running_version"
   # Recording: the close then asks nothing (the automatic-close hook answers).
   failure_run recording "[DMMApp] 更新：失敗——記錄中，不可更新" ZELMAR_TEST_AUTORECORD=1 ZELMAR_TEST_AUTOCLOSE_MS=600000
   [ "$(requests_of setup.exe)" -eq "$before" ] || fail "an older release or a recording run downloaded"
@@ -195,13 +203,13 @@ install_machine() {
   install_copy "$d/install"
   registration HKCU
   registration HKLM "$(winpath "$d/install")\\"
-  manifest machine 1.0.1 "$base/setup.exe"
+  manifest machine $newer "$base/setup.exe"
   run_program "$d/log.txt" ZELMAR_TEST_DATA_DIR="$(winpath "$d/data")" ZELMAR_TEST_UPDATE=install \
     ZELMAR_UPDATE_URL="$base/machine.json" ZELMAR_E2E_INSTALLER_RECORD="$(winpath "$d/record.txt")"
   local code=$?
   [ $code -eq 0 ] || fail "exit code $code"
   expect_log "$d/log.txt" \
-    "[DMMApp] 更新：啟動安裝程式（machine、動詞 runas）：$(winpath "$d/data")\\updates\\ZELMAR_DMM5174K_Setup_1.0.1.exe $params" \
+    "[DMMApp] 更新：啟動安裝程式（machine、動詞 runas）：$(winpath "$d/data")\\updates\\ZELMAR_DMM5174K_Setup_$newer.exe $params" \
     "[DMMApp] 線上更新：安裝程式已啟動，正常關閉：緩衝檔與側檔已刪除、設定已寫入"
   expect_no_log "$d/log.txt" "/CURRENTUSER"
   wait_for 30 test -s "$d/record.txt" || fail "the installer did not start"

@@ -55,26 +55,6 @@ std::wstring windowText(HWND hwnd)
     return buffer;
 }
 
-// A visible dialog ("#32770") of the given thread, as a helper thread sees
-// it; only this process's windows are looked at.
-HWND visibleDialogOf(DWORD threadId)
-{
-    HWND dialog = nullptr;
-    EnumThreadWindows(
-        threadId,
-        [](HWND hwnd, LPARAM found) {
-            wchar_t cls[16] {};
-            GetClassNameW(hwnd, cls, 16);
-            if (std::wstring_view(cls) == L"#32770" && IsWindowVisible(hwnd)) {
-                *reinterpret_cast<HWND*>(found) = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&dialog));
-    return dialog;
-}
-
 std::string menuText(HMENU menu, UINT position)
 {
     wchar_t buffer[128] {};

@@ -62,4 +62,24 @@ template <typename Condition> bool pumpUntil(Condition done, const std::function
     return done();
 }
 
+// A visible dialog ("#32770") of the given thread, as a helper thread sees
+// it; only this process's windows are looked at.
+inline HWND visibleDialogOf(DWORD threadId)
+{
+    HWND dialog = nullptr;
+    EnumThreadWindows(
+        threadId,
+        [](HWND hwnd, LPARAM found) {
+            wchar_t cls[16] {};
+            GetClassNameW(hwnd, cls, 16);
+            if (std::wstring_view(cls) == L"#32770" && IsWindowVisible(hwnd)) {
+                *reinterpret_cast<HWND*>(found) = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&dialog));
+    return dialog;
+}
+
 } // namespace zelmar::ui::win32::testing

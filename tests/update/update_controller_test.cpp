@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <fstream>
@@ -74,6 +76,7 @@ struct Screen final : UpdateView {
     std::vector<std::function<void()>> deferred;
     std::optional<std::string> notice;
     bool clickable = false;
+    std::vector<std::string> notices; // every text shown, in order
     std::vector<std::tuple<Kind, std::string, std::string>> messages;
     std::vector<UpdatePromptRequest> prompts;
     Choice answer = Choice::remindLater;
@@ -93,6 +96,8 @@ struct Screen final : UpdateView {
     void defer(std::function<void()> action) override { deferred.push_back(std::move(action)); }
     void setNotice(std::optional<std::string> text, bool isClickable) override
     {
+        if (text && (notices.empty() || notices.back() != *text))
+            notices.push_back(*text);
         notice = std::move(text);
         clickable = isClickable;
     }
@@ -214,7 +219,7 @@ protected:
         config.currentVersion = "1.0.0";
         config.downloadDirectory = directory / "updates";
         config.hook = hook;
-        config.verifier = &testing::developmentUpdateService();
+        config.verifier = std::shared_ptr<const ZmdVerifier>(&testing::developmentUpdateService(), [](auto*) {});
         config.now = [] { return 1'700'000'000.0; };
         config.progressIntervalSeconds = 0;
         controller = UpdateController::create(app, std::move(owned), std::move(config));
@@ -298,9 +303,15 @@ TEST_F(UpdateControllerTest, ManualChecksAnswerWithDialogs)
     EXPECT_TRUE(logs.contains("[DMMApp] 更新：新版本對話框 1.4.0 → remindLater\r\n"));
     EXPECT_EQ(screen->notice, "Update available: 1.4.0") << "remind later keeps the notice";
 
-    // A click on the notice asks again.
+    // A click on the notice asks again, once the window can show it; two
+    // clicks before then ask once.
     controller->noticeClicked();
+    controller->noticeClicked();
+    EXPECT_EQ(screen->prompts.size(), 1U);
+    ASSERT_EQ(screen->deferred.size(), 1U);
+    screen->runDeferred();
     EXPECT_EQ(screen->prompts.size(), 2U);
+    EXPECT_EQ(logs.count("[DMMApp] 更新：開啟新版本對話框 1.4.0\r\n"), 2);
 
     // Up to date.
     publish([](UpdateRelease& r) { r.version = *SemanticVersion::parse("1.0.0"); });
@@ -440,7 +451,7 @@ TEST_F(UpdateControllerTest, BadDownloadsLeaveNothingAndKeepRunning)
         { "hash", [](UpdateRelease& r) { r.sha256 = std::string(64, 'a'); }, "安裝檔大小或 SHA-256 不符（已刪除）" },
         { "size", [](UpdateRelease& r) { r.size -= 1; }, "安裝檔大小或 SHA-256 不符（已刪除）" },
         { "404", [&](UpdateRelease& r) { r.url = server.url("/missing.exe"); }, "下載伺服器回應 HTTP 404" },
-        { "server gone", [&](UpdateRelease& r) { r.url = server.url("/cut.exe"); }, "更新：失敗——" },
+        { "server gone", [&](UpdateRelease& r) { r.url = server.url("/cut.exe"); }, "更新：失敗——下載網路錯誤（代碼 " },
     };
     server.route("/missing.exe", [](auto& c) { c.respond(404, "no"); });
     server.route("/cut.exe", [&](auto& c) {
@@ -560,14 +571,76 @@ TEST_F(UpdateControllerTest, UnsavedChangesAndLaunchFailuresKeepTheInstaller)
     EXPECT_EQ(filesInUpdates(), std::vector<std::string> { "ZELMAR_DMM5174K_Setup_1.4.0.exe" });
 }
 
+TEST_F(UpdateControllerTest, WithoutAProgressWindowTheDownloadRunsBehindTheNotice)
+{
+    make();
+    screen->answer = Choice::updateNow;
+    screen->progressAvailable = false;
+    controller->checkForUpdates(UpdateCheckMode::manual);
+    ASSERT_TRUE(settle());
+    screen->runDeferred();
+    EXPECT_TRUE(logs.contains("[DMMApp] 更新：進度對話框不可用，改於背景下載\r\n"));
+    EXPECT_EQ(controller->phase(), UpdateController::Phase::downloading);
+    ASSERT_TRUE(queue.pumpUntil([&] { return app->closedFor.has_value(); }));
+    EXPECT_EQ(screen->notices.front(), "Checking for updates...");
+    EXPECT_NE(
+        std::find(screen->notices.begin(), screen->notices.end(), "Downloading update... 0%"), screen->notices.end());
+    EXPECT_NE(
+        std::find(screen->notices.begin(), screen->notices.end(), "Downloading update... 100%"), screen->notices.end());
+    EXPECT_TRUE(screen->progress.empty());
+    EXPECT_EQ(screen->launches.size(), 1U);
+}
+
+TEST_F(UpdateControllerTest, FailuresOfADownloadAskedForAreShown)
+{
+    publish([](UpdateRelease& r) { r.sha256 = std::string(64, 'b'); });
+    make();
+    screen->answer = Choice::updateNow;
+    controller->checkForUpdates(UpdateCheckMode::manual);
+    ASSERT_TRUE(settle());
+    screen->runDeferred(); // prompt, download, failure
+    screen->runDeferred(); // its dialog
+    ASSERT_EQ(screen->messages.size(), 1U);
+    EXPECT_EQ(screen->messages[0],
+        std::make_tuple(Kind::error, std::string("Update Failed"),
+            std::string(L10n::text(L10nKey::updateErrorIntegrity, AppLanguage::enUS))));
+    EXPECT_TRUE(filesInUpdates().empty());
+
+    // The user declines elevation: reported as such, the installer kept.
+    publish({});
+    screen->launchResult = std::unexpected(UpdateFailure::of(UpdateFailure::Kind::elevationCancelled));
+    controller->checkForUpdates(UpdateCheckMode::manual);
+    ASSERT_TRUE(settle());
+    screen->runDeferred();
+    screen->runDeferred();
+    EXPECT_TRUE(logs.contains("[DMMApp] 更新：失敗——使用者取消 UAC 權限確認\r\n"));
+    ASSERT_EQ(screen->messages.size(), 2U);
+    EXPECT_EQ(std::get<2>(screen->messages[1]),
+        std::string(L10n::text(L10nKey::updateErrorElevationCancelled, AppLanguage::enUS)));
+    EXPECT_EQ(filesInUpdates(), std::vector<std::string> { "ZELMAR_DMM5174K_Setup_1.4.0.exe" });
+    EXPECT_FALSE(app->closedFor);
+}
+
 TEST_F(UpdateControllerTest, AResultAfterShutdownTouchesNothing)
 {
+    std::promise<void> answer;
+    auto answering = answer.get_future().share();
+    std::atomic<bool> answered = false;
+    server.route("/info.json", [&, answering](auto& c) {
+        answering.wait_for(std::chrono::seconds(30));
+        c.respond(404, "none");
+        answered = true;
+    });
     make(UpdateTestHook::check)->start();
     controller->shutdown();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    queue.pumpUntil([&] { return true; });
-    EXPECT_FALSE(screen->notice);
-    controller.reset(); // the worker may still be running; it owns what it uses
+    controller.reset(); // and its view: a late result must not reach either
+    answer.set_value();
+    for (int i = 0; i < 3000 && !answered; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(answered);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the worker posts, or would
+    std::lock_guard lock(queue.mutex);
+    EXPECT_TRUE(queue.actions.empty());
 }
 
 } // namespace

@@ -69,7 +69,9 @@ public:
     [[nodiscard]] UpdateController* updates() noexcept { return updateController_.get(); }
 
     // What the update controller asks of the application.
-    [[nodiscard]] bool isClosing() const override { return closing_; }
+    // While the close request's questions are open, an installer must not
+    // start and close the window under them.
+    [[nodiscard]] bool isClosing() const override { return closing_ || closeAsking_; }
     [[nodiscard]] bool isRecording() const override;
     [[nodiscard]] bool hasUnsavedChanges() const override { return unsaved_; }
     [[nodiscard]] AppLanguage uiLanguage() const override { return language_; }
