@@ -80,6 +80,16 @@ close_program() { # log pid: WM_CLOSE, as the shell's close would, then its end
   { wait "$2"; } 2>/dev/null
 }
 
+install_run() { # directory manifest: a run of the install hook that ends by itself
+  local d=$1
+  manifest "$2" "$newer" "$base/setup.exe"
+  run_program "$d/log.txt" ZELMAR_TEST_DATA_DIR="$(winpath "$d/data")" ZELMAR_TEST_UPDATE=install \
+    ZELMAR_UPDATE_URL="$base/$2.json" ZELMAR_E2E_INSTALLER_RECORD="$(winpath "$d/record.txt")"
+  local code=$?
+  [ $code -eq 0 ] || fail "exit code $code"
+  wait_for 30 test -s "$d/record.txt" || fail "the installer did not start"
+}
+
 # 1. The check hook: the notice shows the new version, nothing is asked,
 #    nothing is downloaded; a mandatory release does not open the prompt.
 check_shows_notice() {
@@ -129,11 +139,7 @@ install_per_user() {
   local d="$work/install"
   install_copy "$d/install"
   registration HKCU "$(winpath "$d/install")"
-  manifest install $newer "$base/setup.exe"
-  run_program "$d/log.txt" ZELMAR_TEST_DATA_DIR="$(winpath "$d/data")" ZELMAR_TEST_UPDATE=install \
-    ZELMAR_UPDATE_URL="$base/install.json" ZELMAR_E2E_INSTALLER_RECORD="$(winpath "$d/record.txt")"
-  local code=$?
-  [ $code -eq 0 ] || fail "exit code $code"
+  install_run "$d" install
   local installer
   installer="$(winpath "$d/data")\\updates\\ZELMAR_DMM5174K_Setup_$newer.exe"
   expect_log "$d/log.txt" "[DMMApp] 更新：測試 hook install——立即檢查，有新版即無人值守下載並安裝" \
@@ -143,7 +149,6 @@ install_per_user() {
     "[DMMApp] 更新：啟動安裝程式（perUser）：$installer $params /CURRENTUSER" \
     "[DMMApp] 更新：安裝程式已啟動，程式正常關閉收尾後結束（安裝完成會自動重新啟動新版）" \
     "[DMMApp] 線上更新：安裝程式已啟動，正常關閉：緩衝檔與側檔已刪除、設定已寫入" "[DMMApp] 結束，代碼 0"
-  wait_for 30 test -s "$d/record.txt" || fail "the installer did not start"
   grep -qF "$params /CURRENTUSER" "$d/record.txt" || fail "the installer got: $(head -n 1 "$d/record.txt")"
   grep -qiF "working folder: $(winpath "$d/data")\\updates" "$d/record.txt" \
     || fail "the installer started in: $(tail -n 1 "$d/record.txt")"
@@ -203,16 +208,11 @@ install_machine() {
   install_copy "$d/install"
   registration HKCU
   registration HKLM "$(winpath "$d/install")\\"
-  manifest machine $newer "$base/setup.exe"
-  run_program "$d/log.txt" ZELMAR_TEST_DATA_DIR="$(winpath "$d/data")" ZELMAR_TEST_UPDATE=install \
-    ZELMAR_UPDATE_URL="$base/machine.json" ZELMAR_E2E_INSTALLER_RECORD="$(winpath "$d/record.txt")"
-  local code=$?
-  [ $code -eq 0 ] || fail "exit code $code"
+  install_run "$d" machine
   expect_log "$d/log.txt" \
     "[DMMApp] 更新：啟動安裝程式（machine、動詞 runas）：$(winpath "$d/data")\\updates\\ZELMAR_DMM5174K_Setup_$newer.exe $params" \
     "[DMMApp] 線上更新：安裝程式已啟動，正常關閉：緩衝檔與側檔已刪除、設定已寫入"
   expect_no_log "$d/log.txt" "/CURRENTUSER"
-  wait_for 30 test -s "$d/record.txt" || fail "the installer did not start"
   grep -qF -- "$params" "$d/record.txt" || fail "the installer got: $(head -n 1 "$d/record.txt")"
   ! grep -qF -- "/CURRENTUSER" "$d/record.txt" || fail "the machine-wide installer got /CURRENTUSER"
 }
