@@ -100,8 +100,13 @@ export ZELMAR_CROSS_DIR="$root/build/cross"
 rm -rf "$ZELMAR_CROSS_DIR"
 mkdir -p "$ZELMAR_CROSS_DIR"
 
+# The Linux and Windows trees are built without debug information here:
+# nothing debugs them in this run, and it saves about a minute a tree on
+# two cores. The sanitizer tree keeps it, for its reports.
+no_debug_info=("-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG")
+
 # 1. Linux
-if run_build linux; then run_ctest linux || status=1; else status=1; summary+=("linux: BUILD FAILED"); fi
+if run_build linux "${no_debug_info[@]}"; then run_ctest linux || status=1; else status=1; summary+=("linux: BUILD FAILED"); fi
 
 # 2. Linux with sanitizers
 # The benchmarks are built and timed in the other two trees; under the
@@ -114,7 +119,7 @@ else
 fi
 
 # 3. Windows under Wine
-if run_build windows; then
+if run_build windows "${no_debug_info[@]}"; then
   rm -rf build/windows/test-results
   start_wine
   trap stop_wine EXIT
