@@ -9,7 +9,7 @@
 //     1-second interval for N minutes (the program's share of one core).
 // Usage: zelmar_program_bench.exe [--record-minutes N]
 
-#include "app/gui/app_controller_win32.h"
+#include "app/gui/window_app_view_win32.h"
 #include "core/text_encoding.h"
 #include "security/signature_service.h"
 #include "storage/journal_record.h"
@@ -152,20 +152,19 @@ int wmain(int argc, wchar_t** argv)
         return 1;
 
     AppStartup startup;
-    startup.instance = GetModuleHandleW(nullptr);
-    startup.showCommand = SW_SHOWNOACTIVATE;
     startup.language = AppLanguage::enUS;
     startup.dataDirectory = work / "data";
     startup.environment["ZELMAR_TEST_METER"] = "sim";
     startup.hooks.autoCloseMs = 4'000'000'000u; // answers the close questions; never fires in a run
     startup.hooks.autoSavePath = text::wideToUtf8((work / "closing.zmd").wstring());
     t0 = Clock::now();
-    auto made = AppController::create(startup);
+    auto made = createWindowProgram(std::move(startup), GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE);
     if (!made) {
         std::printf("controller: %s\n", made.error().c_str());
         return 1;
     }
-    auto controller = *made;
+    auto controller = made->controller;
+    ui::win32::MainWindow* const window = made->window;
     pumpUntilIdle();
     std::printf("%-52s %9.1f ms\n", "controller and window to first paint (in process)", ms(Clock::now() - t0));
 
@@ -184,7 +183,7 @@ int wmain(int argc, wchar_t** argv)
         controller->session().loadRecords(std::span<const JournalRecord>(opened->records), 0);
         const double load = ms(Clock::now() - t0);
         t0 = Clock::now();
-        controller->window()->reloadRecords(controller->session().recordCount());
+        window->reloadRecords(controller->session().recordCount());
         pumpUntilIdle();
         const double show = ms(Clock::now() - t0);
         std::printf("%-52s %9.1f ms\n", "  of which loading them (readings made, journal rewritten)", load);
@@ -201,8 +200,8 @@ int wmain(int argc, wchar_t** argv)
     if (recordMinutes > 0) {
         // An empty set without New File's confirmation box.
         controller->session().newDataSet();
-        controller->window()->resetRecords();
-        controller->window()->setInterval(1);
+        window->resetRecords();
+        window->setInterval(1);
         controller->startRecording();
         const double cpu0 = cpuSeconds(GetCurrentProcess());
         const auto wall0 = Clock::now();
@@ -221,7 +220,7 @@ int wmain(int argc, wchar_t** argv)
     if (!ZmdFile::save(document, almost, ZmdSignatureService::shared()))
         return 1;
     controller->openDocument(text::wideToUtf8(almost.wstring()), false);
-    controller->window()->setInterval(1);
+    window->setInterval(1);
     controller->startRecording();
     pumpFor(std::chrono::milliseconds(1500));
     const int unsavedRecords = controller->session().recordCount();

@@ -25,7 +25,6 @@ namespace {
 
 constexpr wchar_t mainWindowClass[] = L"DMM5174KMainWindowClass";
 constexpr DWORD mainWindowStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-constexpr std::size_t maximumCopyData = 1'048'576;
 constexpr int statusConnectionPart = 0;
 constexpr int statusChannelPart = 1;
 constexpr int statusRecordingPart = 2;
@@ -1160,13 +1159,17 @@ LRESULT MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
             onExternalTimer(wParam);
         return 0;
     case WM_COPYDATA: {
+        // Whatever arrives is handed on, so that a message that is no open
+        // request is logged as such; the sender's buffer stays valid until
+        // this returns, and an oversized one is refused by its size alone.
         const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        if (!onCopyData || data == nullptr || data->lpData == nullptr || data->cbData == 0
-            || data->cbData > maximumCopyData)
+        if (!onCopyData)
             return 0;
+        if (data == nullptr)
+            return onCopyData(0, {}) ? 1 : 0;
         const auto* begin = static_cast<const std::uint8_t*>(data->lpData);
-        const std::vector<std::uint8_t> bytes(begin, begin + data->cbData);
-        return onCopyData(data->dwData, bytes) ? 1 : 0;
+        const std::size_t size = begin == nullptr ? 0 : data->cbData;
+        return onCopyData(data->dwData, std::span<const std::uint8_t>(begin, size)) ? 1 : 0;
     }
     case dispatcherMessage:
         dispatcher_.runQueued();

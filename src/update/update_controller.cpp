@@ -190,9 +190,23 @@ void UpdateController::checkForUpdates(UpdateCheckMode mode)
     logLine("更新：開始檢查（" + modeText(mode) + "）");
 }
 
+bool UpdateController::holdWhileHostAsks(std::function<void()> retry)
+{
+    const auto host = liveHost();
+    if (!host || !host->isAskingQuestion())
+        return false;
+    view_->defer(std::move(retry));
+    return true;
+}
+
 void UpdateController::finishCheck(long generation, std::variant<UpdateManifest, UpdateFailure> result)
 {
     if (generation != generation_ || phase_ != Phase::checking)
+        return;
+    if (holdWhileHostAsks([self = weak_from_this(), generation, result]() mutable {
+            if (auto controller = self.lock())
+                controller->finishCheck(generation, std::move(result));
+        }))
         return;
     phase_ = Phase::idle;
     const auto host = liveHost();
@@ -500,6 +514,11 @@ void UpdateController::onDownloadResult(long generation, DownloadResult result)
         view_->closeProgress();
         return;
     }
+    if (holdWhileHostAsks([self = weak_from_this(), generation, result]() mutable {
+            if (auto controller = self.lock())
+                controller->onDownloadResult(generation, std::move(result));
+        }))
+        return;
     finishDownload(std::move(result));
 }
 

@@ -50,6 +50,11 @@ class UpdateHost {
 public:
     virtual ~UpdateHost() = default;
     [[nodiscard]] virtual bool isClosing() const = 0;
+    // One of the application's modal questions is open (a close question
+    // among them): results wait until it is answered, since what they would
+    // do (a dialog, an installer that closes the program) must not happen
+    // under it.
+    [[nodiscard]] virtual bool isAskingQuestion() const { return false; }
     [[nodiscard]] virtual bool isRecording() const = 0;
     [[nodiscard]] virtual bool hasUnsavedChanges() const = 0;
     [[nodiscard]] virtual AppLanguage uiLanguage() const = 0;
@@ -165,6 +170,9 @@ private:
     UpdateController(std::weak_ptr<UpdateHost> host, std::unique_ptr<UpdateView> view, UpdateControllerConfig config);
     [[nodiscard]] std::shared_ptr<UpdateHost> liveHost() const;
     void finishCheck(long generation, std::variant<UpdateManifest, UpdateFailure> result);
+    // True when the host has a question open: the action then runs again
+    // from the deferred queue once it can.
+    bool holdWhileHostAsks(std::function<void()> retry);
     void perform(const UpdateUIAction& action);
     void queuePrompt();
     void onProgress(long generation, std::int64_t received, std::int64_t expected);

@@ -5,8 +5,7 @@
 
 #include "app/gui/startup_win32.h"
 
-#include "app/gui/app_controller_win32.h"
-#include "app/gui/controller_support_win32.h"
+#include "app/gui/window_app_view_win32.h"
 #include "app/launch_arguments.h"
 #include "core/diagnostic_log.h"
 #include "core/text_encoding.h"
@@ -23,9 +22,12 @@
 
 namespace zelmar {
 
-using gui::logApp;
-
 namespace {
+
+void logApp(std::string_view line)
+{
+    log::write(log::Module::app, line);
+}
 
 constexpr wchar_t localMutexName[] = L"Local\\ZELMAR_DMM5174K_SingleInstance";
 constexpr wchar_t globalMutexName[] = L"Global\\ZELMAR_DMM5174K_SingleInstance";
@@ -192,19 +194,18 @@ int runWindowProgram(int showCommand)
     }
     const auto globalMutex = createGlobalMutex();
 
-    startup.instance = GetModuleHandleW(nullptr);
-    if (startup.instance == nullptr) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    if (instance == nullptr) {
         logApp("取得 HINSTANCE 失敗");
         return 1;
     }
-    startup.showCommand = showCommand;
-    auto controller = AppController::create(std::move(startup));
-    if (!controller) {
-        logApp("主視窗建立失敗：" + controller.error());
+    auto program = createWindowProgram(std::move(startup), instance, showCommand);
+    if (!program) {
+        logApp("主視窗建立失敗：" + program.error());
         return 1;
     }
-    const int exitCode = (*controller)->window()->runMessageLoop();
-    (*controller)->shutdownKeepingJournal();
+    const int exitCode = program->window->runMessageLoop();
+    program->controller->shutdownKeepingJournal();
     logApp("結束，代碼 " + std::to_string(exitCode));
     return exitCode;
 }
