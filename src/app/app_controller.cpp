@@ -465,7 +465,7 @@ bool AppController::confirm(L10nKey body, L10nKey title)
     return view_->confirm(text(body), text(title));
 }
 
-bool AppController::askYesNo(const std::string& body, L10nKey title)
+std::optional<bool> AppController::askYesNo(const std::string& body, L10nKey title)
 {
     const Question question(*this);
     return view_->askYesNo(body, text(title));
@@ -531,7 +531,9 @@ AppController::JournalTakeover AppController::takeOverJournal(bool interactive)
         }
         return JournalTakeover::refused;
     }
-    // The other writer is gone; what it left behind is asked about first.
+    // The other writer is gone (or a recovery question went unanswered);
+    // what is left behind is asked about first.
+    recoveryUnanswered_ = false;
     std::optional<RecoveryInfo> recovery;
     {
         const BusyIndicator busy(*view_);
@@ -556,7 +558,17 @@ bool AppController::askRecovery(RecoveryInfo info)
         const std::string question
             = L10n::recoveryQuestion(language_, static_cast<std::int64_t>(info.records.size()), first, last) + "\n\n"
             + ui::recoveryHint(language_);
-        restore = askYesNo(question, L10nKey::dialogRecoveryTitle);
+        logApp("恢復詢問：緩衝檔有 " + std::to_string(info.records.size()) + " 筆記錄，等待使用者回答");
+        const auto answer = askYesNo(question, L10nKey::dialogRecoveryTitle);
+        if (!answer) {
+            // Nobody chose: the journal stays for the next time it is
+            // asked about, and this program lets go of it meanwhile.
+            recoveryUnanswered_ = true;
+            dataLock_.reset();
+            logApp("恢復詢問未獲回答（詢問視窗被關閉），緩衝檔保留至下次詢問");
+            return false;
+        }
+        restore = *answer;
     }
     if (!restore) {
         session_->discardRecovery();
@@ -627,7 +639,7 @@ void AppController::requestClose()
     const bool unattended = hooks_.autoCloseMs.has_value();
     if (session_->isRecording()) {
         if (!unattended) {
-            if (!askYesNo(text(L10nKey::dialogRecordingCloseBody), L10nKey::dialogRecordingCloseTitle))
+            if (askYesNo(text(L10nKey::dialogRecordingCloseBody), L10nKey::dialogRecordingCloseTitle) != true)
                 return;
         } else {
             logApp("測試 hook：記錄中關閉確認自動回答『是』");
@@ -656,7 +668,9 @@ void AppController::finishClose(std::string_view reason)
     } else {
         session_->shutdownKeepingJournal();
         persistSettings();
-        logApp(std::string(reason) + "：緩衝檔屬於另一個記錄程式而保留、設定已寫入");
+        logApp(std::string(reason)
+            + (recoveryUnanswered_ ? "：恢復詢問未獲回答，緩衝檔保留、設定已寫入"
+                                   : "：緩衝檔屬於另一個記錄程式而保留、設定已寫入"));
     }
     // A download still running is cancelled and nothing posts to the window.
     if (updateController_)

@@ -199,7 +199,7 @@ private:
     void showMessage(MessageKind kind, L10nKey body, L10nKey title);
     void showMessage(MessageKind kind, const std::string& body, L10nKey title);
     [[nodiscard]] bool confirm(L10nKey body, L10nKey title);
-    [[nodiscard]] bool askYesNo(const std::string& body, L10nKey title);
+    [[nodiscard]] std::optional<bool> askYesNo(const std::string& body, L10nKey title);
     [[nodiscard]] SaveChoice askUnsaved();
     [[nodiscard]] std::optional<std::string> askSavePath(const std::string& proposedName, ui::FileDialogType type);
     void questionClosed();
@@ -241,6 +241,7 @@ private:
     bool unsaved_ = false;
     bool closing_ = false; // the close sequence has run; never cleared
     bool closeAsking_ = false; // the close request's own questions are open
+    bool recoveryUnanswered_ = false; // the recovery question went without an answer
     bool closePending_ = false; // a close arrived while a question was open
     int openQuestions_ = 0;
     bool viewRecording_ = false; // what the window shows

@@ -76,8 +76,9 @@ public:
     virtual void showMessage(MessageKind kind, std::string_view text, std::string_view title) = 0;
     // OK/Cancel: true for OK.
     [[nodiscard]] virtual bool confirm(std::string_view text, std::string_view title) = 0;
-    // Yes/No: true for Yes.
-    [[nodiscard]] virtual bool askYesNo(std::string_view text, std::string_view title) = 0;
+    // Yes/No: true for Yes; none when the box went without an answer (a
+    // close request sent to every window of the program closes it).
+    [[nodiscard]] virtual std::optional<bool> askYesNo(std::string_view text, std::string_view title) = 0;
     [[nodiscard]] virtual SaveChoice askUnsaved(std::string_view text, std::string_view title) = 0;
     // File dialogs; paths are UTF-8.
     [[nodiscard]] virtual std::optional<std::string> askOpenPath(const std::optional<std::string>& directory) = 0;

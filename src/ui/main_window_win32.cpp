@@ -767,14 +767,21 @@ bool MainWindow::confirm(std::string_view body, std::optional<std::string_view> 
     return messageBox(body, title, MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
 }
 
-bool MainWindow::askYesNo(std::string_view body, std::optional<std::string_view> title)
+std::optional<bool> MainWindow::askYesNo(std::string_view body, std::optional<std::string_view> title)
 {
-    return messageBox(body, title, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    switch (messageBox(body, title, MB_YESNO | MB_ICONQUESTION)) {
+    case IDYES:
+        return true;
+    case IDNO:
+        return false;
+    default:
+        return std::nullopt;
+    }
 }
 
 SaveChoice MainWindow::askUnsaved(std::string_view body, std::optional<std::string_view> title)
 {
-    switch (messageBox(unsavedQuestionText(body, language_), title, MB_YESNOCANCEL | MB_ICONWARNING)) {
+    switch (messageBox(body, title, MB_YESNOCANCEL | MB_ICONWARNING)) {
     case IDYES:
         return SaveChoice::save;
     case IDNO:

@@ -124,8 +124,10 @@ public:
     void showWarning(std::string_view text, std::optional<std::string_view> title = std::nullopt);
     void showError(std::string_view text, std::optional<std::string_view> title = std::nullopt);
     [[nodiscard]] bool confirm(std::string_view text, std::optional<std::string_view> title = std::nullopt);
-    [[nodiscard]] bool askYesNo(std::string_view text, std::optional<std::string_view> title = std::nullopt);
-    [[nodiscard]] SaveChoice askUnsaved(std::string_view body, std::optional<std::string_view> title = std::nullopt);
+    // None when the box was closed without an answer (a close sent to it).
+    [[nodiscard]] std::optional<bool> askYesNo(std::string_view text, std::optional<std::string_view> title = std::nullopt);
+    // The whole question, its answer hint included (unsavedQuestionText).
+    [[nodiscard]] SaveChoice askUnsaved(std::string_view text, std::optional<std::string_view> title = std::nullopt);
     // The update question (task dialog, or a Yes/No box without one):
     // whether the user declined.
     [[nodiscard]] bool askUpdate(const UpdatePromptInfo& info);

@@ -34,6 +34,9 @@ TEST(AppClose, EveryAnswerOfTheCloseQuestions)
         EXPECT_FALSE(rig.view->destroyed);
         EXPECT_EQ(rig.journalLines(), 3);
         EXPECT_TRUE(rig.allAnswered());
+        // The question carries its answer hint once.
+        const auto& question = rig.dialogs.texts.back();
+        EXPECT_EQ(question, ui::unsavedQuestionText(L10n::text(L10nKey::dialogUnsavedBody, AppLanguage::enUS), AppLanguage::enUS));
     }
     // Don't Save closes and removes the journal.
     {
@@ -121,6 +124,38 @@ TEST(AppClose, DuringTheRecoveryQuestionWaitsForTheAnswer)
     EXPECT_FALSE(rig.view->destroyed);
     EXPECT_EQ(rig.app->session().recordCount(), 3);
     EXPECT_EQ(rig.journalLines(), 3);
+}
+
+// The close sent to every window of the program also ends the box itself,
+// without an answer: nothing is restored or discarded, the close goes on and
+// the journal stays for the next start, which asks again.
+TEST(AppClose, ARecoveryQuestionEndedByTheCloseKeepsTheJournal)
+{
+    AppRig rig;
+    rig.leaveJournal(3);
+    rig.expect({ Reply::yesNoDismissed([&] { rig.view->controller.lock()->requestClose(); }) });
+    rig.start();
+    EXPECT_FALSE(rig.app->holdsDataDirectory());
+    rig.pump();
+    EXPECT_TRUE(rig.view->destroyed);
+    EXPECT_EQ(rig.journalLines(), 3);
+    EXPECT_FALSE(rig.logs.contains("使用者放棄恢復"));
+    EXPECT_TRUE(rig.logs.contains("[DMMApp] 正常關閉：恢復詢問未獲回答，緩衝檔保留、設定已寫入\r\n"));
+    EXPECT_TRUE(rig.allAnswered());
+}
+
+TEST(AppClose, ARecoveryQuestionLeftUnansweredIsAskedAgainBeforeTheJournalIsTouched)
+{
+    AppRig rig;
+    rig.leaveJournal(3);
+    rig.expect({ Reply::yesNoDismissed() });
+    rig.start();
+    rig.plugInMeter();
+    rig.expect({ Reply::yesNo(true) });
+    rig.app->startRecording(); // continues the restored records
+    EXPECT_EQ(rig.app->session().recordCount(), 4);
+    EXPECT_EQ(rig.journalLines(), 4);
+    EXPECT_TRUE(rig.allAnswered());
 }
 
 TEST(AppClose, AnExitWithoutACompletedCloseKeepsTheJournal)

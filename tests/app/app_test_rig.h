@@ -83,6 +83,7 @@ struct Reply {
     std::optional<std::string> path; // file dialogs
     // Runs while the question is open.
     std::function<void()> during;
+    bool dismissed = false; // yes/no: the box went without an answer
 
     static Reply message(std::function<void()> during = {}) { return { Ask::message, false, {}, {}, std::move(during) }; }
     static Reply confirm(bool ok, std::function<void()> during = {})
@@ -92,6 +93,11 @@ struct Reply {
     static Reply yesNo(bool yes, std::function<void()> during = {})
     {
         return { Ask::yesNo, yes, {}, {}, std::move(during) };
+    }
+    // A close sent to the box itself ends it without an answer.
+    static Reply yesNoDismissed(std::function<void()> during = {})
+    {
+        return { Ask::yesNo, false, {}, {}, std::move(during), true };
     }
     static Reply unsaved(SaveChoice choice, std::function<void()> during = {})
     {
@@ -119,7 +125,7 @@ struct Dialogs {
         texts.emplace_back(text);
         if (replies.empty()) {
             ADD_FAILURE() << "a question nobody expected: " << asked.back();
-            return { kind, false, SaveChoice::cancel, std::nullopt, {} };
+            return { kind, false, SaveChoice::cancel, std::nullopt, {}, false };
         }
         Reply reply = std::move(replies.front());
         replies.pop_front();
@@ -193,7 +199,11 @@ public:
         (void)ask(Ask::message, title, text);
     }
     bool confirm(std::string_view text, std::string_view title) override { return ask(Ask::confirm, title, text).yes; }
-    bool askYesNo(std::string_view text, std::string_view title) override { return ask(Ask::yesNo, title, text).yes; }
+    std::optional<bool> askYesNo(std::string_view text, std::string_view title) override
+    {
+        const auto reply = ask(Ask::yesNo, title, text);
+        return reply.dismissed ? std::nullopt : std::optional(reply.yes);
+    }
     SaveChoice askUnsaved(std::string_view text, std::string_view title) override
     {
         return ask(Ask::unsaved, title, text).choice;

@@ -2,6 +2,7 @@
 # Wine with its diagnostic log in a file, checks of that log, and the
 # per-scenario verdicts. The sourcing script sets $program beforehand.
 
+[ -n "${only+x}" ] || only=() # the scenarios to run; all when empty
 passed=0
 failed=0
 current=""
@@ -78,7 +79,8 @@ journal_has() { # data directory, lines
   [ "$(journal_lines "$1")" -ge "$2" ]
 }
 
-scenario() { # name function
+scenario() { # name function: skipped when the caller named other functions only
+  if [ ${#only[@]} -gt 0 ] && [[ " ${only[*]} " != *" $2 "* ]]; then return; fi
   current=$1
   local before=${#problems[@]}
   local start=$SECONDS

@@ -4,9 +4,11 @@
 # and the files it leaves are checked, and saved files are verified by the
 # Linux logger. scripts/test.sh runs this with Wine and a display ready
 # (WINEPREFIX, DISPLAY); it prints one line per run and a total.
-#   window_program.sh ROOT
+#   window_program.sh ROOT [SCENARIO...]   (function names; all when none)
 set -uo pipefail
 root=$1
+shift
+only=("$@")
 program="$root/build/windows/program/DMM5174K.exe"
 logger="$root/build/linux/src/app/dmm5174k"
 make_zmd="$root/build/linux/tests/make_zmd"
@@ -222,6 +224,67 @@ assert len(colours) > 20, f"the client shows only {len(colours)} colours"
 PY
 }
 
+# 7. The logger left a journal while the program ran beside it: the first
+#    forwarded open asks about those records before it could replace them,
+#    and with the unsaved question open nothing is lost, not even by a close.
+logger_journal_then_open() {
+  local d="$work/late"
+  mkdir -p "$d/data"
+  "$make_zmd" "$d/five.zmd" DMM-5174K 5 || fail "make_zmd"
+  local data
+  data=$(winpath "$d/data")
+  "$logger" log --simulate --interval 1 --count 4 --data-dir "$d/data" --quiet >"$d/logger.txt" 2>&1 &
+  local cli=$!
+  wait_for 20 journal_has "$d/data" 1 || fail "the logger did not start"
+  start_program "$d/program.txt" ZELMAR_TEST_DATA_DIR="$data" ZELMAR_TEST_RECOVERY=restore
+  local gui=$started
+  wait_for 60 grep -qsF "啟動完成" "$d/program.txt" || fail "the program did not start"
+  wait "$cli" || fail "the logger failed: $(cat "$d/logger.txt")"
+  [ "$(journal_lines "$d/data")" -eq 4 ] || fail "the logger left $(journal_lines "$d/data") records, expected 4"
+  run_program "$d/second.txt" ZELMAR_TEST_DATA_DIR="$data" -- "$(winpath "$d/five.zmd")"
+  wait_for 60 grep -qsF "已恢復 4 筆記錄" "$d/program.txt" || fail "the logger's records were not restored"
+  sleep 1 # the unsaved question is up now; nothing may replace the records under it
+  timeout 60 wine taskkill /IM DMM5174K.exe >/dev/null 2>&1
+  wait_for 30 grep -qsF "關閉要求：尚有詢問未回答，回答後再關閉" "$d/program.txt" \
+    || fail "the close during the unsaved question was not held"
+  expect_log "$d/program.txt" "[DMMApp] 資料夾由另一個記錄程式使用中：" "[DMMApp] 測試 hook：恢復詢問自動回答 restore"
+  expect_no_log "$d/program.txt" "已開啟 .zmd" "緩衝檔與側檔已刪除"
+  [ "$(journal_lines "$d/data")" -eq 4 ] || fail "the journal holds $(journal_lines "$d/data") records, expected 4"
+  kill_program "$gui"
+  [ "$(journal_lines "$d/data")" -eq 4 ] || fail "after the kill the journal holds $(journal_lines "$d/data") records"
+}
+
+# 8. A close (taskkill's WM_CLOSE) while the start-up recovery question is
+#    open: it waits for the question, which the same close ends without an
+#    answer; nothing is restored or discarded, the program ends, the journal
+#    stays, and a restart restores every record.
+close_during_recovery_question() {
+  local d="$work/recovery-close"
+  mkdir -p "$d/data"
+  local data
+  data=$(winpath "$d/data")
+  start_program "$d/first.txt" ZELMAR_TEST_DATA_DIR="$data" ZELMAR_TEST_AUTORECORD=1 ZELMAR_TEST_INTERVAL=1
+  wait_for 60 journal_has "$d/data" 3 || fail "fewer than 3 journal lines after 60 s"
+  kill_program "$started"
+  local journaled
+  journaled=$(journal_lines "$d/data")
+  start_program "$d/asked.txt" ZELMAR_TEST_DATA_DIR="$data"
+  local gui=$started
+  wait_for 60 grep -qsF "恢復詢問：緩衝檔有 $journaled 筆記錄" "$d/asked.txt" || fail "no recovery question"
+  sleep 1
+  timeout 60 wine taskkill /IM DMM5174K.exe >/dev/null 2>&1
+  wait_for 60 grep -qsF "結束，代碼 0" "$d/asked.txt" || fail "the program did not end"
+  { wait "$gui"; } 2>/dev/null
+  expect_log "$d/asked.txt" "[DMMApp] 關閉要求：尚有詢問未回答，回答後再關閉" \
+    "[DMMApp] 恢復詢問未獲回答（詢問視窗被關閉），緩衝檔保留至下次詢問" \
+    "[DMMApp] 正常關閉：恢復詢問未獲回答，緩衝檔保留、設定已寫入"
+  expect_no_log "$d/asked.txt" "使用者放棄恢復" "已恢復" "緩衝檔與側檔已刪除"
+  [ "$(journal_lines "$d/data")" -eq "$journaled" ] || fail "the journal changed: $(journal_lines "$d/data") of $journaled"
+  run_program "$d/restore.txt" ZELMAR_TEST_DATA_DIR="$data" ZELMAR_TEST_RECOVERY=restore \
+    ZELMAR_TEST_AUTOCLOSE_MS=1500 ZELMAR_TEST_AUTOSAVE="$(winpath "$d/restored.zmd")"
+  expect_log "$d/restore.txt" "[DMMApp] 已恢復 $journaled 筆記錄"
+}
+
 echo "==> end-to-end runs of DMM5174K.exe"
 if [ ! -f "$program" ] || [ ! -x "$logger" ] || [ ! -x "$make_zmd" ]; then
   echo "  [FAIL] the program, the Linux logger or make_zmd is not built"
@@ -234,5 +297,7 @@ scenario "second start forwards its file or activates the first" second_start
 scenario "tampered, newer and other-model files are refused" refused_files
 scenario "one writer per data directory" one_writer
 scenario "layout pictures" snapshots
+scenario "the logger's journal is asked about before a forwarded open" logger_journal_then_open
+scenario "a close during the recovery question waits for the answer" close_during_recovery_question
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -54,7 +54,10 @@ public:
     bool canShowDialog() const override;
     void showMessage(MessageKind kind, std::string_view text, std::string_view title) override;
     bool confirm(std::string_view text, std::string_view title) override { return window_->confirm(text, title); }
-    bool askYesNo(std::string_view text, std::string_view title) override { return window_->askYesNo(text, title); }
+    std::optional<bool> askYesNo(std::string_view text, std::string_view title) override
+    {
+        return window_->askYesNo(text, title);
+    }
     SaveChoice askUnsaved(std::string_view text, std::string_view title) override;
     std::optional<std::string> askOpenPath(const std::optional<std::string>& directory) override;
     std::optional<std::string> askSavePath(std::string_view proposedName, const std::optional<std::string>& directory,
