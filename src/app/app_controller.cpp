@@ -486,14 +486,7 @@ std::optional<std::string> AppController::askSavePath(const std::string& propose
 
 void AppController::questionClosed()
 {
-    if (--openQuestions_ > 0 || !closePending_ || closing_)
-        return;
-    // Taken up once the command that asked has finished.
-    const std::weak_ptr<AppController> weak = weak_from_this();
-    deferredUI_->enqueue([weak] {
-        if (auto self = weak.lock())
-            self->runPendingClose();
-    });
+    --openQuestions_;
 }
 
 void AppController::runPendingClose()
@@ -523,6 +516,11 @@ AppController::JournalTakeover AppController::takeOverJournal(bool interactive)
 {
     if (dataLock_)
         return JournalTakeover::held;
+    // A close is on its way: no new question about a journal before it.
+    if (closePending_) {
+        logApp("關閉要求待處理：不接手緩衝檔");
+        return JournalTakeover::refused;
+    }
     if (!holdDataDirectory()) {
         if (interactive) {
             const Question question(*this);
@@ -541,7 +539,8 @@ AppController::JournalTakeover AppController::takeOverJournal(bool interactive)
     }
     if (recovery && askRecovery(std::move(*recovery)))
         return JournalTakeover::restored;
-    return JournalTakeover::held;
+    // An unanswered question let the journal go again: it is not ours.
+    return dataLock_ ? JournalTakeover::held : JournalTakeover::refused;
 }
 
 bool AppController::askRecovery(RecoveryInfo info)
@@ -592,16 +591,16 @@ bool AppController::askRecovery(RecoveryInfo info)
     return true;
 }
 
-bool AppController::readyToReplaceWorkingSet(bool interactive, std::string_view command)
+AppController::Readiness AppController::readyToReplaceWorkingSet(bool interactive, std::string_view command)
 {
     if (takeOverJournal(interactive) == JournalTakeover::refused)
-        return false;
+        return Readiness::journalRefused;
     if (!unsaved_)
-        return true;
+        return Readiness::ready;
     if (interactive)
-        return settleUnsaved();
+        return settleUnsaved() ? Readiness::ready : Readiness::cancelled;
     logApp(std::string(command) + "：工作集有未存檔的記錄，不取代（" + std::to_string(session_->recordCount()) + " 筆）");
-    return false;
+    return Readiness::cancelled;
 }
 
 // ---- close ----
@@ -622,12 +621,18 @@ void AppController::requestClose()
     // same request.
     if (closing_ || closeAsking_)
         return;
-    // Any other open question is about data a close would remove: the
-    // close waits for its answer.
-    if (openQuestions_ > 0) {
-        if (!closePending_)
-            logApp("關閉要求：尚有詢問未回答，回答後再關閉");
-        closePending_ = true;
+    // Any other open question (or a box of the window's own) may be about
+    // data a close would remove: the close waits for its answer, then runs
+    // from the deferred queue, which waits for every question to end.
+    if (openQuestions_ > 0 || view_->hasModalDialog()) {
+        if (std::exchange(closePending_, true))
+            return;
+        logApp("關閉要求：尚有詢問未回答，回答後再關閉");
+        const std::weak_ptr<AppController> weak = weak_from_this();
+        deferredUI_->enqueue([weak] {
+            if (auto self = weak.lock())
+                self->runPendingClose();
+        });
         return;
     }
     closePending_ = false;

@@ -140,6 +140,8 @@ public:
 private:
     // What taking over the journal found.
     enum class JournalTakeover { refused, held, restored };
+    // Whether a command may replace the working set now.
+    enum class Readiness { ready, journalRefused, cancelled };
     // One open modal question: counted while it is up, and a close that
     // came in meanwhile is taken up once the last one is answered.
     class Question {
@@ -212,7 +214,7 @@ private:
     JournalTakeover takeOverJournal(bool interactive);
     // Before a command replaces the working set: the journal taken over
     // and whatever is unsaved (restored records too) settled.
-    bool readyToReplaceWorkingSet(bool interactive, std::string_view command);
+    Readiness readyToReplaceWorkingSet(bool interactive, std::string_view command);
     // Whether the records were restored.
     bool askRecovery(RecoveryInfo info);
 

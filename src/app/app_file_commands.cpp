@@ -73,7 +73,7 @@ void AppController::rememberDirectory(const std::string& path)
 
 void AppController::newFile()
 {
-    if (closing_ || !readyToReplaceWorkingSet(true, "新檔案"))
+    if (closing_ || readyToReplaceWorkingSet(true, "新檔案") != Readiness::ready)
         return;
     if ((session_->recordCount() > 0 || unsaved_) && !confirm(L10nKey::dialogNewFileBody, L10nKey::dialogNewFileTitle))
         return;
@@ -88,7 +88,7 @@ void AppController::newFile()
 
 void AppController::openFromMenu()
 {
-    if (closing_ || session_->isRecording() || !readyToReplaceWorkingSet(true, "開啟"))
+    if (closing_ || session_->isRecording() || readyToReplaceWorkingSet(true, "開啟") != Readiness::ready)
         return;
     std::optional<std::string> path;
     {
@@ -176,7 +176,14 @@ void AppController::externalOpen(const std::string& path)
         showMessage(MessageKind::warning, L10nKey::dialogOpenWhileRecordingBody, L10nKey::dialogOpenFailedTitle);
         return;
     }
-    if (!readyToReplaceWorkingSet(true, "外部開檔")) {
+    switch (readyToReplaceWorkingSet(true, "外部開檔")) {
+    case Readiness::ready:
+        break;
+    case Readiness::journalRefused:
+        logApp("開啟失敗（" + path + "）：資料夾由另一個記錄程式使用中；工作集維持不變（"
+            + std::to_string(session_->recordCount()) + " 筆）");
+        return;
+    case Readiness::cancelled:
         logApp("外部開檔：使用者於未存檔詢問取消，不開啟 " + path);
         return;
     }
@@ -323,8 +330,13 @@ void AppController::receiveForwardedPath(const std::string& path)
         if (!self)
             return;
         auto taken = std::exchange(self->pendingForwardedPath_, std::nullopt);
-        if (!taken || self->closing_)
+        if (!taken)
             return;
+        // A close asked for meanwhile comes first.
+        if (self->closing_ || self->closePending_) {
+            logApp("轉交開檔：程式關閉中，略過 " + *taken);
+            return;
+        }
         self->view_->bringToFront();
         self->externalOpen(*taken);
     });

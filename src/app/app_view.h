@@ -69,6 +69,9 @@ public:
     // Whether a dialog may open now: no menu, move or size loop, no
     // capture, no modal window of someone else's over the main window.
     [[nodiscard]] virtual bool canShowDialog() const = 0;
+    // A modal dialog of the window's own is open (a help or licence box):
+    // the window is disabled under it.
+    [[nodiscard]] virtual bool hasModalDialog() const = 0;
 
     // Modal questions. Each runs a nested message loop: timers, posted
     // actions and window messages (a close request among them) arrive

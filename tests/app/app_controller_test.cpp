@@ -239,6 +239,46 @@ TEST(AppClose, DuringEveryOtherQuestionWaitsToo)
     }
 }
 
+TEST(AppClose, DuringABoxOfTheWindowsOwnWaitsToo)
+{
+    AppRig rig;
+    rig.leaveJournal(2);
+    rig.expect({ Reply::yesNo(true) });
+    rig.start();
+    rig.view->ownDialogOpen = true; // the help or licence box
+    rig.app->requestClose();
+    rig.pump();
+    EXPECT_FALSE(rig.view->destroyed);
+    EXPECT_TRUE(rig.dialogs.asked.size() == 1);
+    rig.view->ownDialogOpen = false;
+    rig.expect({ Reply::unsaved(SaveChoice::dontSave) });
+    rig.pump();
+    EXPECT_TRUE(rig.view->destroyed);
+    EXPECT_EQ(rig.journalLines(), -1);
+}
+
+// A forwarded open and a close both arrive during a question: the close
+// comes first and the open is dropped with its line.
+TEST(AppClose, AForwardedOpenQueuedBeforeAPendingCloseIsDropped)
+{
+    AppRig rig;
+    rig.start();
+    const auto run = rig.makeFile("run.zmd", 3);
+    const auto other = rig.makeFile("other.zmd", 2);
+    ASSERT_TRUE(rig.app->openDocument(run, true));
+    const std::size_t rows[] = { 0 };
+    rig.expect({ Reply::confirm(false, [&] {
+        rig.app->receiveForwardedPath(other);
+        rig.app->requestClose();
+    }) });
+    rig.app->deleteRows(rows);
+    rig.pump();
+    EXPECT_TRUE(rig.view->destroyed);
+    EXPECT_TRUE(rig.logs.contains("轉交開檔：程式關閉中，略過 " + other));
+    EXPECT_FALSE(rig.logs.contains("已開啟 .zmd 2 筆"));
+    EXPECT_TRUE(rig.allAnswered());
+}
+
 TEST(AppClose, ASecondRequestDuringTheCloseQuestionIsTheSameRequest)
 {
     AppRig rig;
@@ -356,7 +396,38 @@ TEST(AppFiles, AJournalTakenOverLateIsSettledBeforeItIsReplaced)
             EXPECT_EQ(rig.app->session().recordCount(), 5);
             EXPECT_EQ(rig.journalLines(), 5);
         }
+        EXPECT_EQ(rig.view->busyWhileAsking, 0);
     }
+}
+
+// The question about the logger's journal ends without an answer (the
+// close sent to every window): the command that asked it is refused and
+// the journal is neither replaced, deleted nor written to.
+TEST(AppFiles, AnUnansweredLateRecoveryQuestionRefusesTheCommand)
+{
+    AppRig rig;
+    rig.leaveJournal(4);
+    std::filesystem::create_directories(rig.dataDir());
+    std::optional<InstanceLock> logger(*InstanceLock::acquire(rig.dataDir()));
+    rig.start();
+    logger.reset();
+    rig.expect({ Reply::yesNoDismissed() });
+    rig.app->newFile();
+    EXPECT_EQ(rig.journalLines(), 4);
+    EXPECT_FALSE(rig.app->holdsDataDirectory());
+    const auto file = rig.makeFile("five.zmd", 5);
+    rig.expect({ Reply::yesNoDismissed() });
+    rig.app->receiveForwardedPath(file);
+    rig.pump();
+    EXPECT_EQ(rig.journalLines(), 4);
+    EXPECT_EQ(rig.app->session().recordCount(), 0);
+    EXPECT_TRUE(rig.logs.contains("開啟失敗（" + file + "）：資料夾由另一個記錄程式使用中；工作集維持不變（0 筆）"));
+    rig.plugInMeter();
+    rig.expect({ Reply::yesNoDismissed() });
+    rig.app->startRecording();
+    EXPECT_FALSE(rig.app->session().isRecording());
+    EXPECT_EQ(rig.journalLines(), 4);
+    EXPECT_TRUE(rig.allAnswered());
 }
 
 TEST(AppFiles, NewFileAfterALateTakeOverAsksAboutTheRestoredRecords)
@@ -391,6 +462,7 @@ TEST(AppFiles, TheStartUpHookNeverReplacesRestoredRecords)
     EXPECT_FALSE(rig.app->openDocument(file, false));
     EXPECT_EQ(rig.app->session().recordCount(), 4);
     EXPECT_EQ(rig.journalLines(), 4);
+    EXPECT_EQ(rig.view->busyWhileAsking, 0); // no wait cursor over the question
 }
 
 TEST(AppFiles, DeleteAndClearFollowTheTitleAndUnsavedRules)

@@ -160,6 +160,7 @@ public:
     int busy = 0;
     int busyWhileAsking = 0;
     bool destroyed = false;
+    bool ownDialogOpen = false; // a box of the window's own, not the controller's
     std::optional<std::string> notice;
     int updateResultsRun = 0;
 
@@ -193,7 +194,8 @@ public:
     void setBusy(bool b) override { busy += b ? 1 : -1; }
     void startTimer(unsigned id, unsigned ms) override { timers[id] = ms; }
     void stopTimer(unsigned id) override { timers.erase(id); }
-    bool canShowDialog() const override { return !destroyed; }
+    bool canShowDialog() const override { return !destroyed && !ownDialogOpen; }
+    bool hasModalDialog() const override { return ownDialogOpen; }
     void showMessage(MessageKind, std::string_view text, std::string_view title) override
     {
         (void)ask(Ask::message, title, text);

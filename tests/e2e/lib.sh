@@ -71,6 +71,15 @@ wait_for() { # seconds command...: until the command succeeds
   done
 }
 
+# close_until_logged LOG TEXT: the shell's close (WM_CLOSE to every window
+# of the program) once, then true when the log has the text. Used with
+# wait_for, it repeats the close until the text appears.
+close_until_logged() {
+  timeout 60 wine taskkill /IM DMM5174K.exe >/dev/null 2>&1
+  sleep 0.5
+  grep -qsF "$2" "$1"
+}
+
 journal_lines() { # data directory
   if [ -f "$1/temp/current.jsonl" ]; then grep -c . "$1/temp/current.jsonl"; else echo 0; fi
 }

@@ -52,6 +52,7 @@ public:
     void startTimer(unsigned id, unsigned milliseconds) override { window_->startTimer(id, milliseconds); }
     void stopTimer(unsigned id) override { window_->stopTimer(id); }
     bool canShowDialog() const override;
+    bool hasModalDialog() const override { return !IsWindowEnabled(window_->hwnd()); }
     void showMessage(MessageKind kind, std::string_view text, std::string_view title) override;
     bool confirm(std::string_view text, std::string_view title) override { return window_->confirm(text, title); }
     std::optional<bool> askYesNo(std::string_view text, std::string_view title) override
