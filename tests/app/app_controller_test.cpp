@@ -25,9 +25,7 @@ TEST(AppClose, EveryAnswerOfTheCloseQuestions)
     // Unsaved records: Cancel keeps everything.
     {
         AppRig rig;
-        rig.leaveJournal(3);
-        rig.expect({ Reply::yesNo(true) });
-        rig.start();
+        rig.startWithRestored(3);
         ASSERT_TRUE(rig.app->unsaved());
         rig.expect({ Reply::unsaved(SaveChoice::cancel) });
         rig.app->requestClose();
@@ -53,9 +51,7 @@ TEST(AppClose, EveryAnswerOfTheCloseQuestions)
     // stays open with its journal.
     {
         AppRig rig;
-        rig.leaveJournal(3);
-        rig.expect({ Reply::yesNo(true) });
-        rig.start();
+        rig.startWithRestored(3);
         const auto missing = (rig.dir.path() / "missing" / "run.zmd").string();
         rig.expect({ Reply::unsaved(SaveChoice::save), Reply::savePath(missing), Reply::message() });
         rig.app->requestClose();
@@ -118,12 +114,7 @@ TEST(AppClose, DuringTheRecoveryQuestionWaitsForTheAnswer)
     EXPECT_TRUE(rig.logs.contains("啟動完成"));
     // The close goes on once the window's loop runs: the restored records
     // are unsaved, so it asks.
-    rig.expect({ Reply::unsaved(SaveChoice::cancel) });
-    rig.pump();
-    EXPECT_TRUE(rig.allAnswered());
-    EXPECT_FALSE(rig.view->destroyed);
-    EXPECT_EQ(rig.app->session().recordCount(), 3);
-    EXPECT_EQ(rig.journalLines(), 3);
+    rig.expectCloseCancelledKeeping(3);
 }
 
 // The close sent to every window of the program also ends the box itself,
@@ -218,9 +209,7 @@ TEST(AppClose, DuringEveryOtherQuestionWaitsToo)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         AppRig rig;
-        rig.leaveJournal(3);
-        rig.expect({ Reply::yesNo(true) });
-        rig.start();
+        rig.startWithRestored(3);
         c.ask(rig, [&] {
             rig.app->requestClose();
             rig.app->requestClose(); // a second one is the same request
@@ -230,21 +219,14 @@ TEST(AppClose, DuringEveryOtherQuestionWaitsToo)
         EXPECT_FALSE(rig.view->destroyed);
         EXPECT_EQ(rig.journalLines(), 3);
         // Answered: the close asks its own question, once.
-        rig.expect({ Reply::unsaved(SaveChoice::cancel) });
-        rig.pump();
-        EXPECT_TRUE(rig.allAnswered());
-        EXPECT_FALSE(rig.view->destroyed);
-        EXPECT_EQ(rig.app->session().recordCount(), 3);
-        EXPECT_EQ(rig.journalLines(), 3);
+        rig.expectCloseCancelledKeeping(3);
     }
 }
 
 TEST(AppClose, DuringABoxOfTheWindowsOwnWaitsToo)
 {
     AppRig rig;
-    rig.leaveJournal(2);
-    rig.expect({ Reply::yesNo(true) });
-    rig.start();
+    rig.startWithRestored(2);
     rig.view->ownDialogOpen = true; // the help or licence box
     rig.app->requestClose();
     rig.pump();
@@ -282,9 +264,7 @@ TEST(AppClose, AForwardedOpenQueuedBeforeAPendingCloseIsDropped)
 TEST(AppClose, ASecondRequestDuringTheCloseQuestionIsTheSameRequest)
 {
     AppRig rig;
-    rig.leaveJournal(2);
-    rig.expect({ Reply::yesNo(true) });
-    rig.start();
+    rig.startWithRestored(2);
     rig.expect({ Reply::unsaved(SaveChoice::cancel, [&] { rig.app->requestClose(); }) });
     rig.app->requestClose();
     rig.pump();
@@ -319,9 +299,7 @@ TEST(AppFiles, NewFileAndOpenOnEmptyUnsavedAndRestoredSets)
     // File's confirmation; Cancel at either keeps them.
     {
         AppRig rig;
-        rig.leaveJournal(4);
-        rig.expect({ Reply::yesNo(true) });
-        rig.start();
+        rig.startWithRestored(4);
         rig.expect({ Reply::unsaved(SaveChoice::cancel) });
         rig.app->newFile();
         rig.expect({ Reply::unsaved(SaveChoice::dontSave), Reply::confirm(false) });
@@ -373,10 +351,7 @@ TEST(AppFiles, AJournalTakenOverLateIsSettledBeforeItIsReplaced)
     for (const auto answer : { SaveChoice::cancel, SaveChoice::dontSave }) {
         SCOPED_TRACE(answer == SaveChoice::cancel ? "cancel" : "don't save");
         AppRig rig;
-        rig.leaveJournal(4);
-        std::filesystem::create_directories(rig.dataDir());
-        std::optional<InstanceLock> logger(*InstanceLock::acquire(rig.dataDir()));
-        rig.start();
+        auto logger = rig.startBesideLogger(4);
         EXPECT_FALSE(rig.app->holdsDataDirectory());
         EXPECT_TRUE(rig.dialogs.asked.empty());
         logger.reset();
@@ -406,10 +381,7 @@ TEST(AppFiles, AJournalTakenOverLateIsSettledBeforeItIsReplaced)
 TEST(AppFiles, AnUnansweredLateRecoveryQuestionRefusesTheCommand)
 {
     AppRig rig;
-    rig.leaveJournal(4);
-    std::filesystem::create_directories(rig.dataDir());
-    std::optional<InstanceLock> logger(*InstanceLock::acquire(rig.dataDir()));
-    rig.start();
+    auto logger = rig.startBesideLogger(4);
     logger.reset();
     rig.expect({ Reply::yesNoDismissed() });
     rig.app->newFile();
@@ -433,10 +405,7 @@ TEST(AppFiles, AnUnansweredLateRecoveryQuestionRefusesTheCommand)
 TEST(AppFiles, NewFileAfterALateTakeOverAsksAboutTheRestoredRecords)
 {
     AppRig rig;
-    rig.leaveJournal(4);
-    std::filesystem::create_directories(rig.dataDir());
-    std::optional<InstanceLock> logger(*InstanceLock::acquire(rig.dataDir()));
-    rig.start();
+    auto logger = rig.startBesideLogger(4);
     // While the logger runs, New File is refused with a warning.
     rig.expect({ Reply::message() });
     rig.app->newFile();
@@ -452,10 +421,7 @@ TEST(AppFiles, NewFileAfterALateTakeOverAsksAboutTheRestoredRecords)
 TEST(AppFiles, TheStartUpHookNeverReplacesRestoredRecords)
 {
     AppRig rig;
-    rig.leaveJournal(4);
-    std::filesystem::create_directories(rig.dataDir());
-    std::optional<InstanceLock> logger(*InstanceLock::acquire(rig.dataDir()));
-    rig.start();
+    auto logger = rig.startBesideLogger(4);
     logger.reset();
     const auto file = rig.makeFile("five.zmd", 5);
     rig.expect({ Reply::yesNo(true) });
@@ -656,9 +622,7 @@ TEST(AppUpdate, HandOverWhileRecordingAndWhileUnsaved)
     // Unsaved: the question decides; Save asks for a path.
     {
         AppRig rig;
-        rig.leaveJournal(2);
-        rig.expect({ Reply::yesNo(true) });
-        rig.start();
+        rig.startWithRestored(2);
         rig.expect({ Reply::unsaved(SaveChoice::save), Reply::savePath(std::nullopt) });
         EXPECT_FALSE(rig.app->beforeInstallUnsavedCheck(false));
         const auto path = (rig.dir.path() / "before-update.zmd").string();
@@ -694,9 +658,7 @@ TEST(AppUpdate, ACheckEndingDuringTheCloseQuestionIsAppliedAfterIt)
     server.route("/info.json", [](auto& c) { c.respond(404, "none here"); });
     AppRig rig;
     rig.environment["ZELMAR_UPDATE_URL"] = server.url("/info.json");
-    rig.leaveJournal(2);
-    rig.expect({ Reply::yesNo(true) });
-    rig.start();
+    rig.startWithRestored(2);
     rig.app->checkForUpdates();
     ASSERT_EQ(rig.app->updates()->phase(), UpdateController::Phase::checking);
     ASSERT_TRUE(rig.view->notice.has_value());

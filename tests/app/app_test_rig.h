@@ -7,6 +7,7 @@
 // the settings are real ones in a fresh folder.
 
 #include "app/app_controller.h"
+#include "app/instance_lock.h"
 #include "core/diagnostic_log.h"
 #include "security/signature_service.h"
 #include "storage/zmd_file.h"
@@ -351,6 +352,41 @@ public:
             });
         ASSERT_TRUE(made.has_value()) << made.error();
         app = *made;
+    }
+
+    // Starts over a journal of `count` records left by an earlier run,
+    // restored.
+    void startWithRestored(int count)
+    {
+        leaveJournal(count);
+        expect({ Reply::yesNo(true) });
+        start();
+    }
+
+    // Starts while another writer (the command-line logger) holds the data
+    // directory with a journal of `count` records; resetting the answer is
+    // that writer ending.
+    std::optional<InstanceLock> startBesideLogger(int count)
+    {
+        leaveJournal(count);
+        std::filesystem::create_directories(dataDir());
+        auto lock = InstanceLock::acquire(dataDir());
+        EXPECT_TRUE(lock.has_value());
+        start();
+        EXPECT_FALSE(app->holdsDataDirectory());
+        return lock ? std::optional<InstanceLock>(std::move(*lock)) : std::nullopt;
+    }
+
+    // A pending close runs now; its unsaved question is cancelled and the
+    // `count` records stay, in memory and in the journal.
+    void expectCloseCancelledKeeping(int count)
+    {
+        expect({ Reply::unsaved(SaveChoice::cancel) });
+        pump();
+        EXPECT_TRUE(allAnswered());
+        EXPECT_FALSE(view->destroyed);
+        EXPECT_EQ(app->session().recordCount(), count);
+        EXPECT_EQ(journalLines(), count);
     }
 
     // The window's message loop for a moment: posted actions, then the
