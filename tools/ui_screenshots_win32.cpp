@@ -93,6 +93,10 @@ void lcdPictures(HWND host)
     DmmFlags autoRange;
     lcd.show(reading("1.234", 2, 0, autoRange, 12));
     shot("dc-volts");
+    lcd.show(reading("12.34", 2, 1, autoRange, 40));
+    shot("dc-volts-four-digits");
+    lcd.show(reading("12.345", 2, 1, autoRange, 40));
+    shot("dc-volts-five-digits");
     DmmFlags manual;
     manual.manualRange = true;
     lcd.show(reading(" OL.", 6, 4, manual, 30));

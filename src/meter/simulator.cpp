@@ -23,6 +23,7 @@ constexpr std::array kScenarioNames {
     std::pair { SimScenario::silent, std::string_view("silent") },
     std::pair { SimScenario::writeFail, std::string_view("write-fail") },
     std::pair { SimScenario::unplug, std::string_view("unplug") },
+    std::pair { SimScenario::wide, std::string_view("wide") },
 };
 
 constexpr int kReadingsBeforeUnplug = 10;
@@ -147,9 +148,11 @@ DMMDisplayFrame MeterSimulator::frameFor(SimScenario scenario, int n)
         f.flags.barNegative = n % 80 >= 40;
         return f;
     }
+    case SimScenario::wide:
+        return frame(2, 1, displayText(12.345 + 0.003 * noise(n), 3));
     case SimScenario::steadyDc:
     default:
-        return frame(2, 1, displayText(12.345 + 0.003 * noise(n), 3));
+        return frame(2, 1, displayText(12.34 + 0.03 * noise(n), 2));
     }
 }
 

@@ -20,7 +20,7 @@
 namespace zelmar {
 
 enum class SimScenario {
-    steadyDc, // "dcv": about 12.345 V DC with a little noise
+    steadyDc, // "dcv": about 12.34 V DC with a little noise, four digits as the meter shows them
     rangeChange, // "range": DC volts across two ranges, then ohms, then AC volts
     overload, // "overload": ohms alternating between values and "OL"
     negative, // "negative": negative DC millivolts
@@ -31,6 +31,7 @@ enum class SimScenario {
     silent, // "silent": nothing is ever answered (reads time out)
     writeFail, // "write-fail": every write fails
     unplug, // "unplug": unplugged after a few readings, back two opens later
+    wide, // "wide": five-digit texts (about 12.345 V DC), more than the meter's display holds
 };
 
 [[nodiscard]] std::string_view simScenarioName(SimScenario scenario) noexcept;

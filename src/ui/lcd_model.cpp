@@ -324,7 +324,7 @@ int lcdFontHeight(int areaHeight) noexcept
 
 int requiredDigitWidth(const DigitMetrics& m) noexcept
 {
-    return 4 * (m.cellWidth + m.dotWidth) + (3 * m.cellWidth) / 5;
+    return 4 * (m.cellWidth + m.dotWidth) + (3 * m.cellWidth) / 5 + std::max(m.dotOverhang, 0);
 }
 
 int refittedFontHeight(int height, int areaWidth, int requiredWidth) noexcept
@@ -339,7 +339,7 @@ DigitAreaGeometry digitAreaGeometry(const Rect& area, const DigitMetrics& m)
     DigitAreaGeometry g;
     g.glyphTop = area.top + (area.height() - m.glyphHeight) / 2;
     const int pitch = m.cellWidth + m.dotWidth;
-    const int first = area.right - 4 * pitch;
+    const int first = area.right - 4 * pitch - std::max(m.dotOverhang, 0);
     for (int i = 0; i < 4; ++i)
         g.positions[i] = { first + i * pitch, first + i * pitch + m.cellWidth };
     const int length = 9 * m.cellWidth >= 40 ? 9 * m.cellWidth / 20 : 2;
@@ -353,6 +353,14 @@ DigitAreaGeometry digitAreaGeometry(const Rect& area, const DigitMetrics& m)
 int overflowTextLeft(const Rect& area, int textWidth) noexcept
 {
     return std::max(area.left, area.right - textWidth);
+}
+
+int overflowFontHeight(int digitHeight, int areaWidth, int textWidth) noexcept
+{
+    if (textWidth <= areaWidth || textWidth <= 0)
+        return digitHeight;
+    // Rounded down: text widths grow at most in proportion to the height.
+    return std::max(static_cast<int>(static_cast<double>(digitHeight) * areaWidth / textWidth), 8);
 }
 
 std::string overflowText(std::string_view text)

@@ -145,6 +145,9 @@ struct DigitMetrics {
     int cellWidth = 0;
     int dotWidth = 0;
     int glyphHeight = 0;
+    // How far the point's ink reaches past its advance: the last point sits
+    // this much further left, so that its ink stays inside the area.
+    int dotOverhang = 0;
 };
 // The first font height to try for a digit area of the given height.
 [[nodiscard]] int lcdFontHeight(int areaHeight) noexcept;
@@ -166,6 +169,9 @@ struct DigitAreaGeometry {
 // Left edge of the plain string drawn instead of cells: right-aligned, never
 // left of the area.
 [[nodiscard]] int overflowTextLeft(const Rect& area, int textWidth) noexcept;
+// The font height for the plain string: the digits' own when the text fits
+// the area's width, else smaller in proportion (at least 8).
+[[nodiscard]] int overflowFontHeight(int digitHeight, int areaWidth, int textWidth) noexcept;
 // The text drawn when there are too many cells: every "O" becomes "0".
 [[nodiscard]] std::string overflowText(std::string_view text);
 

@@ -270,10 +270,16 @@ const LcdPanel::DigitLayout& LcdPanel::digitLayout(HDC dc, const Rect& area)
     if (digitLayout_ && digitLayoutKey_ == key)
         return *digitLayout_;
     const auto measure = [dc](int height) {
-        DigitLayout layout { UniqueFont(createThemeFont(lcdFaceName(), height, FW_BOLD)), {} };
+        DigitLayout layout { UniqueFont(createThemeFont(lcdFaceName(), height, FW_BOLD)), {}, height };
         SelectGuard font(dc, layout.font.get());
         const SIZE eight = textSize(dc, L"8");
-        layout.metrics = { eight.cx, textSize(dc, L".").cx, eight.cy };
+        const int dotAdvance = textSize(dc, L".").cx;
+        // The point's ink may reach past its advance (a negative C width),
+        // and its smoothed edge a pixel further.
+        int overhang = 2;
+        if (ABC abc {}; GetCharABCWidthsW(dc, L'.', L'.', &abc))
+            overhang += std::max(0, -abc.abcC);
+        layout.metrics = { eight.cx, dotAdvance, eight.cy, overhang };
         return layout;
     };
     const int height = lcdFontHeight(area.height());
@@ -302,8 +308,18 @@ void LcdPanel::paintDigits(HDC dc, const LcdGeometry& g)
     };
     const DigitCells cells = digitCells(state_.text);
     if (cells.overflow) {
+        // Drawn whole: a smaller font when the digits' own is too wide.
         const std::wstring text = text::utf8ToWide(overflowText(state_.text));
-        const SIZE size = textSize(dc, text);
+        SIZE size = textSize(dc, text);
+        std::optional<UniqueFont> smaller;
+        std::optional<SelectGuard> selected;
+        for (int height = layout.height; size.cx > area.width() && height > 8;) {
+            height = std::min(height - 1, overflowFontHeight(height, area.width(), size.cx));
+            selected.reset();
+            smaller.emplace(createThemeFont(lcdFaceName(), height, FW_BOLD));
+            selected.emplace(dc, smaller->get());
+            size = textSize(dc, text);
+        }
         out(overflowTextLeft(area, size.cx), area.top + (area.height() - size.cy) / 2, text, lcd_colors::lit);
     } else {
         const DigitAreaGeometry d = digitAreaGeometry(area, layout.metrics);

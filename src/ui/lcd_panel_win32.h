@@ -48,6 +48,7 @@ private:
     struct DigitLayout {
         UniqueFont font;
         DigitMetrics metrics;
+        int height = 0;
     };
     const DigitLayout& digitLayout(HDC dc, const Rect& area);
 

@@ -41,9 +41,16 @@ TEST(MeterSimulator, AnswersModelAndSteadyDisplay)
         const Reading r(0, frame->functionCode, frame->rangeIndex, frame->displayText, {}, frame->barGraph);
         EXPECT_EQ(r.unit(), "V");
         ASSERT_TRUE(r.value());
-        EXPECT_NEAR(*r.value(), 12.345, 0.0031);
+        EXPECT_NEAR(*r.value(), 12.34, 0.031);
+        // At most four digits, as the meter's display holds.
+        EXPECT_LE(std::count_if(r.text().begin(), r.text().end(), [](char c) { return c >= '0' && c <= '9'; }), 4);
     }
     EXPECT_EQ(meter.sim.displayRequests(), 50);
+    meter.sim.setScenario(SimScenario::wide);
+    const auto wide = meter.poll();
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->displayText.size(), 7u);
+    EXPECT_NEAR(std::stod(wide->displayText), 12.345, 0.0031);
 }
 
 TEST(MeterSimulator, ScenariosShowWhatTheyName)

@@ -235,6 +235,60 @@ TEST(LcdPanelWindow, NegativeRelativeOverloadAndHfe)
     EXPECT_FALSE(lcd.panel->activityLit());
 }
 
+// The columns of a rectangle in which a colour appears, first and last.
+std::pair<int, int> inkColumns(const ClientImage& image, const Rect& r, Rgb color)
+{
+    int first = -1;
+    int last = -1;
+    for (int x = r.left; x < r.right; ++x) {
+        if (count(image, { x, r.top, x + 1, r.bottom }, color) > 0) {
+            if (first < 0)
+                first = x;
+            last = x;
+        }
+    }
+    return { first, last };
+}
+
+// A reading of five cells is more than four digits hold: it is drawn whole,
+// in a smaller face, inside the digit area and clear of the left column.
+TEST(LcdPanelWindow, AFiveCellReadingIsDrawnWhole)
+{
+    for (const int width : { 96 * 6, 96 * 4 }) {
+        SCOPED_TRACE(width);
+        PlacedLcd lcd(width);
+        const LcdGeometry& g = lcd.geometry;
+        lcd.panel->show(reading("1.234"));
+        const int leftColumnInk = count(lcd.capture(), g.leftColumn, lcd_colors::lit); // DC
+        lcd.panel->show(reading("12.345"));
+        const ClientImage image = lcd.capture();
+        const auto [first, last] = inkColumns(image, g.digits, lcd_colors::lit);
+        ASSERT_GE(first, 0);
+        EXPECT_GE(first, g.digits.left);
+        // Clipped text would run into the area's last column.
+        EXPECT_LT(last, g.digits.right - 2);
+        EXPECT_EQ(count(image, g.leftColumn, lcd_colors::lit), leftColumnInk);
+        // Five glyphs side by side are wider than four of the ink seen in a
+        // four-cell reading would be at most: a lot of ink, spread wide.
+        EXPECT_GT(last - first, g.digits.width() / 2);
+    }
+}
+
+// The unlit point after the last digit keeps its ink inside the area.
+TEST(LcdPanelWindow, TheLastPointIsNotCut)
+{
+    PlacedLcd lcd;
+    const LcdGeometry& g = lcd.geometry;
+    lcd.panel->show(reading("1.234"));
+    const ClientImage image = lcd.capture();
+    const Rect lastColumns { g.digits.right - 2, g.digits.top, g.digits.right, g.digits.bottom };
+    EXPECT_EQ(count(image, lastColumns, lcd_colors::ghost), 0);
+    EXPECT_EQ(count(image, lastColumns, lcd_colors::lit), 0);
+    // The point is there, left of the edge.
+    const Rect nearEdge { g.digits.right - g.digits.width() / 12, g.digits.top, g.digits.right, g.digits.bottom };
+    EXPECT_GT(count(image, nearEdge, lcd_colors::ghost), 4);
+}
+
 // What the window shows on the screen, as its own partial repaints left it.
 ClientImage screenImage(HWND hwnd)
 {

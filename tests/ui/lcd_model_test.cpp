@@ -206,6 +206,17 @@ TEST(LcdGeometry, DigitLayoutArithmetic)
     EXPECT_EQ(small.minusBar.width(), 2);
     EXPECT_EQ(small.minusBar.height(), 2);
 
+    // A point whose ink reaches 6 past its advance: everything moves left
+    // by that, and the area must be that much wider.
+    const DigitMetrics inked { 40, 10, 64, 6 };
+    EXPECT_EQ(requiredDigitWidth(inked), 4 * 50 + 24 + 6);
+    const DigitAreaGeometry shifted = digitAreaGeometry({ 55, 29, 393, 178 }, inked);
+    EXPECT_EQ(shifted.positions[3].dotX + inked.dotWidth + inked.dotOverhang, 393);
+
+    EXPECT_EQ(overflowFontHeight(90, 300, 250), 90);
+    EXPECT_EQ(overflowFontHeight(90, 300, 450), 60);
+    EXPECT_EQ(overflowFontHeight(10, 10, 450), 8);
+
     EXPECT_EQ(overflowTextLeft({ 55, 0, 393, 10 }, 100), 293);
     EXPECT_EQ(overflowTextLeft({ 55, 0, 393, 10 }, 500), 55);
 }

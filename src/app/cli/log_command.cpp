@@ -47,7 +47,7 @@ const char* const kLogUsage
       "logger loses nothing: run it again with --recover restore.\n"
       "\n"
       "  --simulate[=S]   the built-in meter simulator; scenarios: dcv (default), range, overload,\n"
-      "                   negative, flags, bargraph, ack, badsum, silent, write-fail, unplug\n"
+      "                   negative, flags, bargraph, ack, badsum, silent, write-fail, unplug, wide\n"
       "  --save FILE      a signed .zmd file;  --csv FILE  a CSV file (- streams CSV to standard output)\n"
       "  --stream FORMAT  one line per sample on standard output as it is taken: csv, or json lines\n"
       "  --force          replace output files that exist (otherwise the logger refuses to start)\n"
