@@ -142,6 +142,31 @@ void chartPictures(HWND host)
     }
     capture(chart.hwnd(), "chart-two-functions-overload-gap");
     chart.clear();
+    for (int i = 0; i < 60; ++i) { // a steady 12.34 V: labels need more decimals
+        std::snprintf(text, sizeof text, "%.3f", 12.342 + 0.006 * ((i * 7) % 11) / 10.0);
+        chart.append(reading(text, 2, 1, {}, 0, t0 + i));
+    }
+    capture(chart.hwnd(), "chart-narrow-range");
+    chart.clear();
+    for (int i = 0; i < 90; ++i) { // volts, AC volts, then kilohms: one axis for the last
+        std::snprintf(text, sizeof text, "%.3f", 5.0 + 0.01 * std::sin(i / 3.0));
+        if (i < 30)
+            chart.append(reading(text, 2, 1, {}, 0, t0 + i));
+        else if (i < 60)
+            chart.append(reading("230.1", 0, 2, {}, 0, t0 + i));
+        else
+            chart.append(reading(i % 9 == 0 ? "OL" : "4.700", 6, 1, {}, 0, t0 + i));
+    }
+    capture(chart.hwnd(), "chart-unit-change");
+    chart.clear();
+    for (int i = 0; i < 60; ++i) { // the meter lost twice at 1 s
+        if ((i > 15 && i < 24) || (i > 40 && i < 47))
+            continue;
+        std::snprintf(text, sizeof text, "%.2f", 12.34 + 0.03 * std::sin(i / 4.0));
+        chart.append(reading(text, 2, 1, {}, 0, t0 + i));
+    }
+    capture(chart.hwnd(), "chart-disconnection-gaps");
+    chart.clear();
     chart.append(reading("1.000", 2, 0, {}, 0, t0));
     capture(chart.hwnd(), "chart-one-sample");
 }

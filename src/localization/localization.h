@@ -131,10 +131,11 @@ enum class L10nKey {
     aboutCloseHint,
     dialogHelpTitle,
     helpBodyText,
+    chartOtherUnitsHidden,
     overload,
 };
 
-inline constexpr int l10nKeyCount = 111;
+inline constexpr int l10nKeyCount = 112;
 
 namespace L10n {
 

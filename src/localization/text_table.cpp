@@ -158,6 +158,7 @@ constexpr std::array<Texts, l10nKeyCount> kTable { {
     { "點擊此視窗外任意處即可關閉", "Click anywhere outside this window to close." },
     { "使用說明", "User Guide" },
     { kHelpZh, kHelpEn },
+    { "（其他單位未顯示）", "(other units hidden)" },
     { "OL", "OL" },
 } };
 

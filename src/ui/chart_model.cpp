@@ -8,36 +8,92 @@ namespace zelmar::ui {
 
 static_assert(sizeof(ChartSample) == 24, "a chart sample stays 24 bytes: 600,000 of them are kept");
 
+namespace {
+
+// "OL" anywhere, in any case: the meter's overload.
+bool showsOverload(std::string_view text) noexcept
+{
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        if ((text[i] == 'O' || text[i] == 'o') && (text[i + 1] == 'L' || text[i + 1] == 'l'))
+            return true;
+    }
+    return false;
+}
+
+bool ofUnit(const ChartSample& s, int unit) noexcept
+{
+    return unit == allUnits || s.unit == unit;
+}
+
+} // namespace
+
+bool ChartSeries::isGap(double step, double smallestStep) noexcept
+{
+    // Samples are taken at the first 250 ms tick after each grid point, so
+    // steps vary by up to a quarter second around the interval; one missed
+    // grid point adds a whole interval.
+    return step > smallestStep + std::max(0.5, 0.5 * smallestStep);
+}
+
 void ChartSeries::append(const Reading& reading)
 {
     const std::uint8_t code = reading.function().code();
-    if (currentKey_ && (currentKey_->first != code || currentKey_->second != reading.unit()))
-        ++currentSegment_;
+    const double t = reading.timestamp();
+    // A new trace where the function or unit changes, after a sample with
+    // no value, across a gap in time and where the caller asked for one:
+    // no line is drawn where nothing was measured.
+    bool breaks = breakPending_ || (currentKey_ && (currentKey_->first != code || currentKey_->second != reading.unit()));
+    if (!samples_.empty()) {
+        const ChartSample& last = samples_.back();
+        const double step = t - last.t;
+        breaks = breaks || !last.valid || (smallestStep_ > 0 && isGap(step, smallestStep_));
+        if (step > 0)
+            smallestStep_ = smallestStep_ > 0 ? std::min(smallestStep_, step) : step;
+        if (breaks)
+            ++currentSegment_;
+    }
+    breakPending_ = false;
     if (!currentKey_ || currentKey_->second != reading.unit())
         currentKey_.emplace(code, reading.unit());
     else
         currentKey_->first = code;
     if (currentUnit_ != reading.unit())
         currentUnit_ = reading.unit();
+    auto unit = std::find(units_.begin(), units_.end(), reading.unit());
+    if (unit == units_.end() && units_.size() < 256) {
+        units_.push_back(reading.unit());
+        unit = units_.end() - 1;
+    } else if (unit == units_.end()) {
+        unit = units_.end() - 1;
+    }
     const std::optional<double> value = reading.value();
-    samples_.push_back({ reading.timestamp(), value.value_or(0.0), currentSegment_, value.has_value() });
+    samples_.push_back({ t, value.value_or(0.0), currentSegment_, value.has_value(),
+        !value && showsOverload(reading.text()), static_cast<std::uint8_t>(unit - units_.begin()) });
+}
+
+bool ChartSeries::hidesOtherUnits() const noexcept
+{
+    return units_.size() > 1;
 }
 
 void ChartSeries::clear()
 {
     samples_.clear();
+    units_.clear();
     currentKey_.reset();
     currentSegment_ = 0;
     currentUnit_.clear();
+    smallestStep_ = 0;
+    breakPending_ = false;
 }
 
-ValueRange valueRange(std::span<const ChartSample> samples) noexcept
+ValueRange valueRange(std::span<const ChartSample> samples, int unit) noexcept
 {
     bool any = false;
     double lo = 0;
     double hi = 0;
     for (const ChartSample& s : samples) {
-        if (!s.valid)
+        if (!s.valid || !ofUnit(s, unit))
             continue;
         if (!any) {
             lo = hi = s.v;
@@ -53,24 +109,41 @@ ValueRange valueRange(std::span<const ChartSample> samples) noexcept
     return { lo - pad, hi + pad };
 }
 
-std::string valueLabel(double value)
+std::string valueLabel(double value, int extraDecimals)
 {
     if (value == 0)
         return "0";
     const double magnitude = std::fabs(value);
-    const char* format = magnitude >= 1e6 || magnitude < 0.001 ? "%.1e"
-        : magnitude >= 1000                                    ? "%.0f"
-        : magnitude >= 100                                     ? "%.1f"
-        : magnitude >= 10                                      ? "%.2f"
-                                                               : "%.3f";
+    const bool exponent = magnitude >= 1e6 || magnitude < 0.001;
+    const int decimals = (exponent ? 1
+                             : magnitude >= 1000 ? 0
+                             : magnitude >= 100  ? 1
+                             : magnitude >= 10   ? 2
+                                                 : 3)
+        + std::clamp(extraDecimals, 0, 12);
     char buffer[64];
-    const int n = std::snprintf(buffer, sizeof buffer, format, value);
+    const int n = std::snprintf(buffer, sizeof buffer, exponent ? "%.*e" : "%.*f", decimals, value);
     return std::string(buffer, n > 0 ? static_cast<std::size_t>(std::min<int>(n, sizeof buffer - 1)) : 0);
 }
 
-Rect plotRect(const Rect& client, int dpi) noexcept
+std::vector<std::string> valueLabels(std::span<const double> values)
 {
-    return { client.left + scale(44, dpi), client.top + scale(18, dpi), client.right - scale(10, dpi),
+    std::vector<std::string> labels;
+    for (int extra = 0; extra <= 12; ++extra) {
+        labels.clear();
+        for (const double v : values)
+            labels.push_back(valueLabel(v, extra));
+        if (std::adjacent_find(labels.begin(), labels.end()) == labels.end())
+            break;
+    }
+    return labels;
+}
+
+Rect plotRect(const Rect& client, int dpi, int labelWidth) noexcept
+{
+    // The labels end 4 px left of the plot and start clear of the border.
+    const int left = std::max(scale(44, dpi), std::max(labelWidth, 0) + scale(4, dpi) + scale(2, dpi));
+    return { client.left + left, client.top + scale(18, dpi), client.right - scale(10, dpi),
         client.bottom - scale(18, dpi) };
 }
 
@@ -80,14 +153,26 @@ bool plotIsDrawable(const Rect& plot, int dpi) noexcept
     return plot.width() > minimum && plot.height() > minimum;
 }
 
+namespace {
+constexpr double gridFractions[] = { 0.0, 0.25, 0.5, 0.75, 1.0 };
+}
+
 std::vector<GridLine> gridLines(const Rect& plot, ValueRange range)
 {
     std::vector<GridLine> lines;
-    for (const double fraction : { 0.0, 0.25, 0.5, 0.75, 1.0 }) {
+    for (const double fraction : gridFractions) {
         lines.push_back({ plot.bottom - roundHalfAway(fraction * plot.height()),
             range.lo + fraction * (range.hi - range.lo), fraction == 0.0 });
     }
     return lines;
+}
+
+std::vector<double> gridValues(ValueRange range)
+{
+    std::vector<double> values;
+    for (const double fraction : gridFractions)
+        values.push_back(range.lo + fraction * (range.hi - range.lo));
+    return values;
 }
 
 std::vector<TimeLabel> timeLabels(
@@ -113,8 +198,8 @@ std::vector<TimeLabel> timeLabels(
     return labels;
 }
 
-void reduceToColumns(
-    std::span<const ChartSample> samples, ValueRange range, const Rect& plot, std::vector<ChartColumn>& columns)
+void reduceToColumns(std::span<const ChartSample> samples, ValueRange range, const Rect& plot,
+    std::vector<ChartColumn>& columns, int unit)
 {
     const int width = std::max(plot.width(), 0);
     columns.assign(static_cast<std::size_t>(width), ChartColumn {});
@@ -126,10 +211,16 @@ void reduceToColumns(
     const double extent = range.hi - range.lo;
     const double height = plot.height();
     for (const ChartSample& s : samples) {
-        if (!s.valid)
+        if (!s.valid && !s.overload)
+            continue;
+        if (!ofUnit(s, unit))
             continue;
         const double fx = std::clamp((s.t - tFirst) * spanScale, 0.0, static_cast<double>(width - 1));
         const int index = static_cast<int>(fx + 0.5); // fx is never negative
+        if (!s.valid) {
+            columns[static_cast<std::size_t>(index)].overload = true;
+            continue;
+        }
         const double fy = extent > 0 ? std::clamp((s.v - range.lo) / extent, 0.0, 1.0) : 0.5;
         const std::int32_t y = plot.bottom - static_cast<std::int32_t>(fy * height + 0.5);
         ChartColumn& c = columns[static_cast<std::size_t>(index)];
@@ -138,7 +229,7 @@ void reduceToColumns(
             c.maxY = std::max(c.maxY, y);
             c.lastY = y;
         } else {
-            c = { y, y, y, y, s.segment, true };
+            c = { y, y, y, y, s.segment, true, c.overload };
         }
     }
 }

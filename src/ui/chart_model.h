@@ -24,7 +24,13 @@ struct ChartSample {
     double v = 0; // 0 when the reading has no value
     std::int32_t segment = 0;
     bool valid = false;
+    bool overload = false; // no value because the display read "OL"
+    std::uint8_t unit = 0; // index into the series' units
 };
+
+// Samples of every unit are kept; only those of the current unit (the last
+// reading's) are drawn, against one value axis.
+inline constexpr int allUnits = -1;
 
 class ChartSeries {
 public:
@@ -32,30 +38,49 @@ public:
     // Empties the samples and keeps their capacity, so a rebuild of a large
     // recording does not allocate again.
     void clear();
+    // The next sample starts a new trace (a new recording, a lost meter).
+    void breakTrace() noexcept { breakPending_ = true; }
 
     [[nodiscard]] std::span<const ChartSample> samples() const noexcept { return samples_; }
     // The unit of the last appended reading, the axis caption.
     [[nodiscard]] const std::string& currentUnit() const noexcept { return currentUnit_; }
+    // Its index in the samples; allUnits when there are none.
+    [[nodiscard]] int currentUnitIndex() const noexcept { return samples_.empty() ? allUnits : samples_.back().unit; }
+    // Whether samples of another unit are kept but not drawn.
+    [[nodiscard]] bool hidesOtherUnits() const noexcept;
     void reserve(std::size_t count) { samples_.reserve(count); }
+
+    // Two samples further apart than this, for the smallest step seen so far,
+    // are not joined: the meter was lost, or recording stopped in between.
+    [[nodiscard]] static bool isGap(double step, double smallestStep) noexcept;
 
 private:
     std::vector<ChartSample> samples_;
+    std::vector<std::string> units_; // at most 256: after that the last is reused
     std::optional<std::pair<std::uint8_t, std::string>> currentKey_;
     std::int32_t currentSegment_ = 0;
     std::string currentUnit_;
+    double smallestStep_ = 0;
+    bool breakPending_ = false;
 };
 
 struct ValueRange {
     double lo = 0;
     double hi = 1;
 };
-[[nodiscard]] ValueRange valueRange(std::span<const ChartSample> samples) noexcept;
+// The range of the valid samples of one unit (or of all), padded.
+[[nodiscard]] ValueRange valueRange(std::span<const ChartSample> samples, int unit = allUnits) noexcept;
 
-// "0", "%.1e", "%.0f", "%.1f", "%.2f" or "%.3f" by magnitude.
-[[nodiscard]] std::string valueLabel(double value);
+// "0", "%.1e", "%.0f", "%.1f", "%.2f" or "%.3f" by magnitude, with
+// `extraDecimals` more digits after the point.
+[[nodiscard]] std::string valueLabel(double value, int extraDecimals = 0);
+// The labels of values in order: each by valueLabel, with more decimals
+// for all when two neighbours would read alike.
+[[nodiscard]] std::vector<std::string> valueLabels(std::span<const double> values);
 
-// The plot inside the client; empty when 20 pixels or less either way.
-[[nodiscard]] Rect plotRect(const Rect& client, int dpi) noexcept;
+// The plot inside the client; empty when 20 pixels or less either way. The
+// value labels, `labelWidth` wide at the most, stand left of it in full.
+[[nodiscard]] Rect plotRect(const Rect& client, int dpi, int labelWidth = 0) noexcept;
 [[nodiscard]] bool plotIsDrawable(const Rect& plot, int dpi) noexcept;
 
 struct GridLine {
@@ -64,6 +89,8 @@ struct GridLine {
     bool isAxis = false; // the bottom line, drawn in the axis colour
 };
 [[nodiscard]] std::vector<GridLine> gridLines(const Rect& plot, ValueRange range);
+// The values of those lines, bottom to top, which do not depend on the plot.
+[[nodiscard]] std::vector<double> gridValues(ValueRange range);
 
 enum class LabelAlign { left, centre, right };
 struct TimeLabel {
@@ -82,10 +109,12 @@ struct ChartColumn {
     std::int32_t lastY = 0;
     std::int32_t segment = -1;
     bool hasData = false;
+    bool overload = false; // an overload of the unit drawn falls here
 };
-// One column per pixel of the plot's width; `columns` is reused between calls.
-void reduceToColumns(
-    std::span<const ChartSample> samples, ValueRange range, const Rect& plot, std::vector<ChartColumn>& columns);
+// One column per pixel of the plot's width, from the samples of one unit
+// (or of all); `columns` is reused between calls.
+void reduceToColumns(std::span<const ChartSample> samples, ValueRange range, const Rect& plot,
+    std::vector<ChartColumn>& columns, int unit = allUnits);
 
 // The trace as connected polylines: columns of one segment that follow each
 // other with data between them are joined; segments never are. Each column
@@ -102,6 +131,7 @@ inline constexpr Rgb axis = Rgb::fromHex(0x787E86);
 inline constexpr Rgb label = Rgb::fromHex(0x50565E);
 inline constexpr Rgb caption = Rgb::fromHex(0x1C1E22);
 inline constexpr Rgb trace = Rgb::fromHex(0x1565C0);
+inline constexpr Rgb overload = Rgb::fromHex(0xC62828);
 } // namespace chart_colors
 
 } // namespace zelmar::ui

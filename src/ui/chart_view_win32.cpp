@@ -86,34 +86,53 @@ void ChartView::paint(HDC dc, const Rect& client)
     const int dpi = uiDpi();
     fillRect(dc, client, chart_colors::background);
     frameRect(dc, client, 1, chart_colors::border);
-    const Rect plot = plotRect(client, dpi);
-    if (!plotIsDrawable(plot, dpi))
-        return;
     SetBkMode(dc, TRANSPARENT);
     SelectGuard font(dc, themeFont(ThemeFont::chart));
-    if (!series_.currentUnit().empty()) {
-        SetTextColor(dc, colorRef(chart_colors::caption));
-        drawText(dc, series_.currentUnit(),
-            { client.left + scale(6, dpi), client.top + scale(2, dpi), plot.right, plot.top }, DT_LEFT | DT_VCENTER);
+    // One value axis: the current unit's samples only.
+    const int unit = series_.currentUnitIndex();
+    const ValueRange range = valueRange(series_.samples(), unit);
+    const std::vector<std::string> labels = valueLabels(gridValues(range));
+    int labelWidth = 0;
+    for (const std::string& label : labels) {
+        const std::wstring text = text::utf8ToWide(label);
+        SIZE size {};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        labelWidth = std::max<int>(labelWidth, size.cx);
     }
-    const ValueRange range = valueRange(series_.samples());
-    paintAxes(dc, client, plot, range, dpi);
-    paintTrace(dc, plot, range, dpi);
+    const Rect plot = plotRect(client, dpi, labelWidth);
+    lastPlot_ = plot;
+    if (!plotIsDrawable(plot, dpi))
+        return;
+    // The caption starts right of the value axis, clear of the top label.
+    if (!series_.currentUnit().empty() || series_.hidesOtherUnits()) {
+        std::string caption = series_.currentUnit();
+        if (series_.hidesOtherUnits())
+            caption += (caption.empty() ? "" : "  ") + std::string(L10n::text(L10nKey::chartOtherUnitsHidden, language_));
+        SetTextColor(dc, colorRef(chart_colors::caption));
+        drawText(dc, caption, { plot.left + scale(4, dpi), client.top + scale(2, dpi), plot.right, plot.top },
+            DT_LEFT | DT_VCENTER);
+    }
+    paintAxes(dc, client, plot, range, labels, dpi);
+    paintTrace(dc, plot, range, unit, dpi);
 }
 
-void ChartView::paintAxes(HDC dc, const Rect& client, const Rect& plot, ValueRange range, int dpi)
+void ChartView::paintAxes(
+    HDC dc, const Rect& client, const Rect& plot, ValueRange range, std::span<const std::string> labels, int dpi)
 {
     const int line = scaleAtLeastOne(1, dpi);
     TEXTMETRICW metrics {};
     GetTextMetricsW(dc, &metrics);
     const int textHeight = metrics.tmHeight;
     SetTextColor(dc, colorRef(chart_colors::label));
-    for (const GridLine& grid : gridLines(plot, range)) {
-        fillRect(dc, { plot.left, grid.y, plot.right, grid.y + line },
-            grid.isAxis ? chart_colors::axis : chart_colors::grid);
-        drawText(dc, valueLabel(grid.value),
-            { client.left, grid.y - textHeight / 2, plot.left - scale(4, dpi), grid.y - textHeight / 2 + textHeight },
-            DT_RIGHT);
+    const std::vector<GridLine> grid = gridLines(plot, range);
+    for (std::size_t i = 0; i < grid.size(); ++i) {
+        fillRect(dc, { plot.left, grid[i].y, plot.right, grid[i].y + line },
+            grid[i].isAxis ? chart_colors::axis : chart_colors::grid);
+        if (i < labels.size())
+            drawText(dc, labels[i],
+                { client.left, grid[i].y - textHeight / 2, plot.left - scale(4, dpi),
+                    grid[i].y - textHeight / 2 + textHeight },
+                DT_RIGHT);
     }
     fillRect(dc, { plot.left, plot.top, plot.left + line, plot.bottom }, chart_colors::axis);
 
@@ -155,9 +174,19 @@ template <typename Draw> void drawInPieces(const std::vector<Point>& line, Draw&
 
 } // namespace
 
-void ChartView::paintTrace(HDC dc, const Rect& plot, ValueRange range, int dpi)
+void ChartView::paintTrace(HDC dc, const Rect& plot, ValueRange range, int unit, int dpi)
 {
-    reduceToColumns(series_.samples(), range, plot, columns_);
+    reduceToColumns(series_.samples(), range, plot, columns_, unit);
+    // Overloads have no value to draw: a short mark at the top edge says
+    // where they were.
+    const int markWidth = scaleAtLeastOne(1, dpi);
+    const int markHeight = scale(6, dpi);
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        if (columns_[i].overload) {
+            const int x = plot.left + static_cast<int>(i);
+            fillRect(dc, { x, plot.top, x + markWidth, plot.top + markHeight }, chart_colors::overload);
+        }
+    }
     const std::vector<std::vector<Point>> lines = tracePolylines(columns_, plot.left);
     if (lines.empty())
         return;

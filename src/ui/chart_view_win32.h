@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,13 @@ public:
     // Replaces the samples with rows 0 to count - 1 of the provider.
     void rebuild(const RowProvider& rowAt, std::size_t count);
     void clear();
+    // The next reading starts a new trace (recording started again, the
+    // meter was lost).
+    void breakTrace() noexcept { series_.breakTrace(); }
     void setLanguage(AppLanguage language) noexcept { language_ = language; }
     [[nodiscard]] const ChartSeries& series() const noexcept { return series_; }
+    // The plot of the last paint (it moves right for wide value labels).
+    [[nodiscard]] const Rect& lastPlot() const noexcept { return lastPlot_; }
 
     void paint(HDC dc, const Rect& client);
 
@@ -44,13 +50,15 @@ private:
     template <typename Window> friend LRESULT CALLBACK boundWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void invalidate();
-    void paintAxes(HDC dc, const Rect& client, const Rect& plot, ValueRange range, int dpi);
-    void paintTrace(HDC dc, const Rect& plot, ValueRange range, int dpi);
+    void paintAxes(
+        HDC dc, const Rect& client, const Rect& plot, ValueRange range, std::span<const std::string> labels, int dpi);
+    void paintTrace(HDC dc, const Rect& plot, ValueRange range, int unit, int dpi);
 
     HWND hwnd_ = nullptr;
     ChartSeries series_;
     AppLanguage language_ = AppLanguage::zhTW;
     std::vector<ChartColumn> columns_; // reused by every paint
+    Rect lastPlot_;
 };
 
 } // namespace zelmar::ui::win32

@@ -556,6 +556,9 @@ void MainWindow::setTitle(std::optional<std::string> fileName, bool unsaved)
 
 void MainWindow::setConnection(ConnectionStatus status)
 {
+    // Nothing is measured while the meter is away: the trace breaks.
+    if (status.kind != ConnectionStatus::Kind::connected)
+        chartView_->breakTrace();
     connection_ = std::move(status);
     refreshStatus();
 }
@@ -572,8 +575,10 @@ void MainWindow::setRecording(bool recording)
         return;
     isRecording_ = recording;
     applyEnablingRules();
-    if (recording)
+    if (recording) {
         recordTable_->followLatest();
+        chartView_->breakTrace(); // a new recording is a new trace
+    }
     refreshStatus();
 }
 

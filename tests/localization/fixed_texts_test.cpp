@@ -165,6 +165,7 @@ const FixedText kKeyTexts[] = {
     { L10nKey::aboutCloseHint, "點擊此視窗外任意處即可關閉", "Click anywhere outside this window to close." },
     { L10nKey::dialogHelpTitle, nullptr, "User Guide" },
     { L10nKey::helpBodyText, nullptr, nullptr },
+    { L10nKey::chartOtherUnitsHidden, "（其他單位未顯示）", "(other units hidden)" },
     { L10nKey::overload, "OL", "OL" },
 };
 

@@ -9,6 +9,7 @@ using namespace zelmar::ui;
 
 namespace {
 
+constexpr std::uint8_t acv = 0;
 constexpr std::uint8_t dcv = 2;
 constexpr std::uint8_t dcmV = 3;
 constexpr std::uint8_t ohm = 6;
@@ -32,21 +33,30 @@ TEST(ChartSeries, SegmentsWhereFunctionOrUnitChanges)
 {
     ChartSeries series;
     series.append(reading(0, "1.000"));
-    series.append(reading(1, "OL")); // overload: kept, not valid
-    series.append(reading(2, "1.100"));
+    series.append(reading(1, "OL")); // overload: kept, not valid, marked
+    series.append(reading(2, "1.100")); // not joined across the overload
     series.append(reading(3, "12.00", dcmV)); // mV
     series.append(reading(4, "1.000", ohm, 0));
     series.append(reading(5, "1.000", ohm, 1)); // Ω to kΩ
+    series.append(reading(6, "1.000", acv, 1)); // AC volts: the unit of DC volts, another function
+    series.append(reading(7, "2.000", dcv, 1));
     const auto s = series.samples();
-    ASSERT_EQ(s.size(), 6u);
+    ASSERT_EQ(s.size(), 8u);
     EXPECT_EQ(s[0].segment, 0);
     EXPECT_FALSE(s[1].valid);
+    EXPECT_TRUE(s[1].overload);
     EXPECT_EQ(s[1].v, 0);
-    EXPECT_EQ(s[2].segment, 0);
-    EXPECT_EQ(s[3].segment, 1);
-    EXPECT_EQ(s[4].segment, 2);
-    EXPECT_EQ(s[5].segment, 3);
-    EXPECT_EQ(series.currentUnit(), "k\u03A9");
+    EXPECT_EQ(s[1].segment, 0);
+    EXPECT_EQ(s[2].segment, 1);
+    EXPECT_EQ(s[3].segment, 2);
+    EXPECT_EQ(s[4].segment, 3);
+    EXPECT_EQ(s[5].segment, 4);
+    EXPECT_EQ(s[6].segment, 5);
+    EXPECT_EQ(s[7].segment, 6);
+    EXPECT_EQ(s[6].unit, s[0].unit);
+    EXPECT_NE(s[5].unit, s[4].unit);
+    EXPECT_EQ(series.currentUnit(), "V");
+    EXPECT_TRUE(series.hidesOtherUnits());
 
     const std::size_t capacity = series.samples().size();
     series.clear();
@@ -162,4 +172,88 @@ TEST(ChartModel, ColumnsReduceManySamplesAndBreakAtSegments)
     const std::vector<ChartSample> gap = { { 0, 1, 0, true }, { 9, 1, 0, true } };
     reduceToColumns(gap, { 0, 2 }, plot, columns);
     EXPECT_EQ(tracePolylines(columns, 10), (std::vector<std::vector<Point>> { { { 10, 50 }, { 19, 50 } } }));
+}
+
+// Where nothing was measured nothing is drawn: the meter lost for a while,
+// a recording stopped and started, an overload.
+TEST(ChartSeries, GapsInTimeAndRequestedBreaksStartNewTraces)
+{
+    EXPECT_FALSE(ChartSeries::isGap(1.25, 0.75)); // a late tick after an early one
+    EXPECT_TRUE(ChartSeries::isGap(2.0, 1.0)); // one sample missed
+    EXPECT_FALSE(ChartSeries::isGap(15.0, 10.0));
+    EXPECT_TRUE(ChartSeries::isGap(20.0, 10.0));
+
+    ChartSeries series;
+    for (const double t : { 0.0, 1.0, 2.1, 2.9, 11.0, 12.0 })
+        series.append(reading(t, "1.000"));
+    series.breakTrace();
+    series.append(reading(13.0, "1.000"));
+    series.append(reading(14.0, "1.000"));
+    std::vector<std::int32_t> segments;
+    for (const ChartSample& s : series.samples())
+        segments.push_back(s.segment);
+    EXPECT_EQ(segments, (std::vector<std::int32_t> { 0, 0, 0, 0, 1, 1, 2, 2 }));
+    EXPECT_FALSE(series.hidesOtherUnits());
+
+    // Blank or unreadable text is invalid but no overload.
+    series.append(reading(15.0, ""));
+    EXPECT_FALSE(series.samples().back().valid);
+    EXPECT_FALSE(series.samples().back().overload);
+    series.clear();
+    EXPECT_EQ(series.currentUnitIndex(), allUnits);
+    series.append(reading(100.0, "1.000"));
+    series.append(reading(101.0, "1.000")); // the smallest step starts again after a clear
+    EXPECT_EQ(series.samples().back().segment, 0);
+}
+
+// One value axis for one unit: the samples of other units keep their place
+// in time but are neither ranged nor drawn.
+TEST(ChartModel, OnlyTheCurrentUnitIsRangedAndDrawn)
+{
+    ChartSeries series;
+    for (int i = 0; i < 10; ++i)
+        series.append(reading(i, "5.000")); // V
+    for (int i = 10; i < 20; ++i)
+        series.append(reading(i, "240.0", ohm, 1)); // kΩ
+    series.append(reading(20, "OL", ohm, 1));
+    const int unit = series.currentUnitIndex();
+    EXPECT_EQ(series.currentUnit(), "k\u03A9");
+    const ValueRange range = valueRange(series.samples(), unit);
+    EXPECT_GT(range.lo, 200);
+    EXPECT_LT(valueRange(series.samples()).lo, 5); // all units together
+    const Rect plot { 0, 0, 21, 100 };
+    std::vector<ChartColumn> columns;
+    reduceToColumns(series.samples(), range, plot, columns, unit);
+    for (int x = 0; x < 10; ++x)
+        EXPECT_FALSE(columns[static_cast<std::size_t>(x)].hasData) << x;
+    EXPECT_TRUE(columns[15].hasData);
+    EXPECT_TRUE(columns[20].overload);
+    EXPECT_FALSE(columns[20].hasData);
+    EXPECT_FALSE(columns[15].overload);
+}
+
+TEST(ChartModel, ValueLabelsAreDistinctAndFitBesideThePlot)
+{
+    // The usual format where it tells the labels apart.
+    EXPECT_EQ(valueLabels(gridValues({ 0, 4 })), (std::vector<std::string> { "0", "1.000", "2.000", "3.000", "4.000" }));
+    // A narrow range: more decimals until neighbours differ.
+    const auto narrow = valueLabels(gridValues({ 12.342, 12.348 }));
+    EXPECT_EQ(narrow, (std::vector<std::string> { "12.342", "12.344", "12.345", "12.347", "12.348" }));
+    const auto tiny = valueLabels(gridValues({ 1.0000, 1.0004 }));
+    EXPECT_EQ(std::adjacent_find(tiny.begin(), tiny.end()), tiny.end());
+    EXPECT_EQ(valueLabel(12.3456, 2), "12.3456");
+    EXPECT_EQ(valueLabel(-5e-5, 1), "-5.00e-05");
+
+    // The plot moves right for wide labels, never left of its usual place.
+    EXPECT_EQ(plotRect({ 0, 0, 600, 300 }, 96, 30).left, 44);
+    EXPECT_EQ(plotRect({ 0, 0, 600, 300 }, 96, 47).left, 47 + 6);
+    EXPECT_EQ(plotRect({ 0, 0, 600, 300 }, 144, 47).left, 66);
+}
+
+TEST(ChartModel, TimeLabelsChangeCountAtTheWidthEdges)
+{
+    const std::vector<ChartSample> samples = { { 3600, 1, 0, true }, { 3720, 2, 0, true } };
+    EXPECT_EQ(timeLabels(samples, { 0, 0, 1023, 100 }, clockText).size(), 3u);
+    EXPECT_EQ(timeLabels(samples, { 0, 0, 1024, 100 }, clockText).size(), 4u);
+    EXPECT_EQ(timeLabels(samples, { 0, 0, 1919, 100 }, clockText).size(), 4u);
 }

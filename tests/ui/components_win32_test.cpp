@@ -400,28 +400,29 @@ TEST(ChartViewWindow, FrameGridAndATraceWhereTheColumnsSayItIs)
     EXPECT_LT(distance(image.at(x, c.rowOf(1, range)), chart_colors::trace), 90);
     EXPECT_EQ(image.at(x, c.rowOf(3, range)), chart_colors::background);
     EXPECT_LT(distance(image.at(c.plot.left + c.plot.width() * 3 / 4, c.rowOf(3, range)), chart_colors::trace), 90);
-    EXPECT_GT(count(image, { c.client.left, c.client.top, c.plot.left, c.client.bottom }, chart_colors::label)
-            + count(image, { c.client.left, c.plot.bottom + 2, c.client.right, c.client.bottom }, chart_colors::label),
-        0);
+    // Both sets of labels: values left of the plot, times below it.
+    EXPECT_GT(count(image, { c.client.left, c.client.top, c.plot.left, c.plot.bottom }, chart_colors::label), 0);
+    EXPECT_GT(count(image, { c.plot.left, c.plot.bottom + 2, c.client.right, c.client.bottom }, chart_colors::label), 0);
 }
 
 TEST(ChartViewWindow, AFunctionChangeBreaksTheTraceAndOverloadsDrawNone)
 {
     PlacedChart c;
     for (int i = 0; i <= 10; ++i)
-        c.chart->append(reading("1.000", dcv, {}, 0, 1.7e9 + i));
-    for (int i = 20; i <= 30; ++i)
-        c.chart->append(reading("1000", dcmV, {}, 0, 1.7e9 + i)); // mV: a new segment, 1000 on its scale
-    const ValueRange range = valueRange(c.chart->series().samples());
+        c.chart->append(reading("1.000", acv, {}, 0, 1.7e9 + i));
+    for (int i = 11; i <= 21; ++i)
+        c.chart->append(reading("3.000", dcv, {}, 0, 1.7e9 + i)); // DC volts: the same unit, a new trace
+    const ValueRange range = valueRange(c.chart->series().samples(), c.chart->series().currentUnitIndex());
     ClientImage image = c.capture();
-    // Halfway in time nothing is drawn between the two traces.
-    const int middle = c.plot.left + (c.plot.width() - 1) / 2;
-    int blue = 0;
-    for (int y = c.plot.top; y < c.plot.bottom; ++y)
-        blue += distance(image.at(middle, y), chart_colors::trace) < 200;
-    EXPECT_EQ(blue, 0);
+    // Both traces are drawn (one unit), with no line from one to the other.
+    const int x10 = c.plot.left + roundHalfAway(10.0 / 21 * (c.plot.width() - 1));
+    const int x11 = c.plot.left + roundHalfAway(11.0 / 21 * (c.plot.width() - 1));
     EXPECT_LT(distance(image.at(c.plot.left + 2, c.rowOf(1, range)), chart_colors::trace), 120);
-    EXPECT_EQ(c.chart->series().currentUnit(), "mV");
+    EXPECT_LT(distance(image.at(c.plot.right - 3, c.rowOf(3, range)), chart_colors::trace), 120);
+    const int middleRow = c.rowOf(2, range);
+    for (int x = x10 + 2; x < x11 - 1; ++x)
+        EXPECT_GT(distance(image.at(x, middleRow), chart_colors::trace), 200) << x;
+    EXPECT_EQ(c.chart->series().currentUnit(), "V");
 
     c.chart->clear();
     for (int i = 0; i < 10; ++i)
@@ -433,8 +434,91 @@ TEST(ChartViewWindow, AFunctionChangeBreaksTheTraceAndOverloadsDrawNone)
             traced += distance(image.at(x, y), chart_colors::trace) < 200;
     }
     EXPECT_EQ(traced, 0);
-    // The time axis is still there: a tick below the plot's left edge.
-    EXPECT_EQ(image.at(c.plot.left, c.plot.bottom + 1), chart_colors::axis);
+    // The time axis is still there: a tick below the plot's left edge, under
+    // the axis line (two pixels thick at 144 DPI), and none beside it.
+    const int line = scaleAtLeastOne(1, uiDpi());
+    EXPECT_EQ(image.at(c.plot.left, c.plot.bottom + line), chart_colors::axis);
+    EXPECT_EQ(image.at(c.plot.left + c.plot.width() / 4, c.plot.bottom + line), chart_colors::background);
+}
+
+// Trace pixels in one column of the plot.
+int tracedIn(const ClientImage& image, const Rect& plot, int x)
+{
+    int traced = 0;
+    for (int y = plot.top; y < plot.bottom; ++y)
+        traced += distance(image.at(x, y), chart_colors::trace) < 200;
+    return traced;
+}
+
+TEST(ChartViewWindow, NoLineWhereNothingWasMeasuredAndOverloadsAreMarked)
+{
+    PlacedChart c;
+    // The meter lost for ten seconds in the middle of a recording at 1 s.
+    for (int i = 0; i <= 10; ++i)
+        c.chart->append(reading("1.000", dcv, {}, 0, 1.7e9 + i));
+    for (int i = 20; i <= 30; ++i)
+        c.chart->append(reading("3.000", dcv, {}, 0, 1.7e9 + i));
+    ClientImage image = c.capture();
+    Rect plot = c.chart->lastPlot();
+    EXPECT_EQ(tracedIn(image, plot, plot.left + plot.width() / 2), 0);
+    EXPECT_GT(tracedIn(image, plot, plot.left + plot.width() / 4), 0);
+
+    // Overloads in between: no line across them, a mark at the top edge.
+    c.chart->clear();
+    for (int i = 0; i <= 30; ++i)
+        c.chart->append(reading(i >= 12 && i <= 18 ? "OL" : (i < 12 ? "1.000" : "3.000"), dcv, {}, 0, 1.7e9 + i));
+    image = c.capture();
+    plot = c.chart->lastPlot();
+    const int middle = plot.left + plot.width() / 2;
+    EXPECT_EQ(tracedIn(image, plot, middle), 0);
+    EXPECT_EQ(image.at(middle, plot.top + 1), chart_colors::overload);
+    EXPECT_NE(image.at(plot.left + plot.width() / 8, plot.top + 1), chart_colors::overload);
+}
+
+TEST(ChartViewWindow, AnotherUnitIsNotDrawnAgainstTheAxis)
+{
+    PlacedChart c;
+    for (int i = 0; i < 20; ++i) // volts, then kilohms
+        c.chart->append(reading("5.000", dcv, {}, 0, 1.7e9 + i));
+    for (int i = 20; i < 40; ++i)
+        c.chart->append(Reading(1.7e9 + i, 6, 1, "240.0", {}, 0));
+    const ClientImage image = c.capture();
+    const Rect plot = c.chart->lastPlot();
+    for (int x = plot.left + 2; x < plot.left + plot.width() / 2 - 2; x += 3)
+        EXPECT_EQ(tracedIn(image, plot, x), 0) << x;
+    EXPECT_GT(tracedIn(image, plot, plot.left + plot.width() * 3 / 4), 0);
+    // The caption names the unit and says others are hidden: wider than
+    // the unit alone.
+    int captionRight = 0;
+    for (int x = plot.left; x < plot.right; ++x)
+        if (count(image, { x, c.client.top, x + 1, plot.top }, chart_colors::caption) > 0)
+            captionRight = x;
+    EXPECT_GT(captionRight - plot.left, scale(60, uiDpi()));
+}
+
+TEST(ChartViewWindow, LabelsAreWholeAndTheCaptionClearsThem)
+{
+    PlacedChart c;
+    for (int i = 0; i < 20; ++i) { // between 0 and 0.001: labels like "-5.0e-05"
+        char text[16];
+        std::snprintf(text, sizeof text, "%.4f", 0.001 * (i % 2));
+        c.chart->append(reading(text, dcv, {}, 0, 1.7e9 + i));
+    }
+    ClientImage image = c.capture();
+    Rect plot = c.chart->lastPlot();
+    EXPECT_GT(plot.left, c.plot.left); // moved right for the labels
+    // Nothing of a label on the border or in the column inside it.
+    EXPECT_EQ(count(image, { 0, 0, 2, c.client.bottom }, chart_colors::label), 0);
+    EXPECT_GT(count(image, { 2, plot.top, plot.left, plot.bottom }, chart_colors::label), 0);
+
+    c.chart->clear();
+    for (int i = 0; i < 20; ++i)
+        c.chart->append(reading(i % 2 ? "12.35" : "12.34", dcv, {}, 0, 1.7e9 + i));
+    image = c.capture();
+    plot = c.chart->lastPlot();
+    // The caption is right of the value axis; the top label left of it.
+    EXPECT_EQ(count(image, { c.client.left, c.client.top, plot.left, plot.top }, chart_colors::caption), 0);
+    EXPECT_GT(count(image, { plot.left, c.client.top, plot.right, plot.top }, chart_colors::caption), 0);
 }
 
 TEST(ChartViewWindow, APlotOfTwentyPixelsDrawsOnlyTheFrame)
