@@ -191,13 +191,14 @@ void AboutWindow::show(HWND owner, AppLanguage language, std::string version, st
     self->logoPath_ = assetPath(L"assets\\images\\ZELMAR_LOGO.png");
     self->useLogoImage_ = self->logoPath_ && GdiPlusCanvas::imageSize(self->logoPath_->c_str()).has_value();
     const int dpi = uiDpi();
-    self->linkFont_ = createThemeFont(L"Microsoft JhengHei UI", -MulDiv(10, dpi, 72), FW_NORMAL);
+    // The body's face and size (createThemeFont takes the character height).
+    self->linkFont_ = createThemeFont(L"Microsoft JhengHei UI", MulDiv(10, dpi, 72), FW_NORMAL);
     LOGFONTW lf {};
     GetObjectW(self->linkFont_, sizeof lf, &lf);
     lf.lfUnderline = TRUE;
     DeleteObject(self->linkFont_);
     self->linkFont_ = CreateFontIndirectW(&lf);
-    self->fallbackLogoFont_ = createThemeFont(L"Segoe UI", -scale(30, dpi), FW_BOLD);
+    self->fallbackLogoFont_ = createThemeFont(L"Segoe UI", scale(30, dpi), FW_BOLD);
 
     static const ChildWindowClass aboutClass { L"DMM5174KAboutWindowClass", CS_DROPSHADOW, nullptr, "about" };
     const int width = scale(420, dpi);

@@ -385,7 +385,12 @@ void MainWindow::layout()
     const HFONT font = themeFont(ThemeFont::interface);
     toolbar_ = toolbarLayout(dpi, textWidth(font, wide(text(L10nKey::labelRecordInterval))),
         textWidth(font, wide(text(L10nKey::labelSeconds))), fontHeight(font) + scale(2, dpi));
-    auto place = [](HWND h, const Rect& r) { MoveWindow(h, r.left, r.top, r.width(), r.height(), TRUE); };
+    // A moved child is painted anew, never from its old bits: a sibling it
+    // overlapped on the way (the interval field moving over the seconds
+    // label on a language switch) may have drawn into them.
+    auto place = [](HWND h, const Rect& r) {
+        SetWindowPos(h, nullptr, r.left, r.top, r.width(), r.height(), SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
+    };
     const ToolbarCard order[]
         = { ToolbarCard::newFile, ToolbarCard::open, ToolbarCard::save, ToolbarCard::start, ToolbarCard::stop };
     for (std::size_t i = 0; i < std::size(order); ++i)

@@ -347,6 +347,31 @@ TEST(MainWindow, CopyDataReachesTheHandlerWhateverItHolds)
     EXPECT_EQ(first, payload);
 }
 
+// Switching the language while recording moves the interval field: what
+// the screen shows afterwards has no trace of the field's grey where the
+// seconds label now stands.
+TEST(MainWindow, ALanguageSwitchWhileRecordingLeavesTheToolbarClean)
+{
+    for (const auto& [from, to] : { std::pair { AppLanguage::zhTW, AppLanguage::enUS },
+             std::pair { AppLanguage::enUS, AppLanguage::zhTW } }) {
+        Fixture f(from);
+        auto& w = *f.window;
+        w.setRecording(true);
+        f.pump();
+        w.setLanguage(to);
+        f.pump();
+        UpdateWindow(w.hwnd());
+        const auto image = captureOnScreen(w.hwnd(), false);
+        ASSERT_TRUE(image);
+        const Rect seconds = w.toolbar().secondsLabel;
+        EXPECT_EQ(count(*image, seconds, main_window_colors::frameFillRecording), 0);
+        const Rect label = w.toolbar().intervalLabel;
+        EXPECT_EQ(count(*image, label, main_window_colors::frameFillRecording), 0);
+        // The field itself shows the recording fill.
+        EXPECT_GT(count(*image, w.toolbar().intervalEdit, main_window_colors::frameFillRecording), 0);
+    }
+}
+
 TEST(MainWindow, CopiesNonAdjacentRowsAndRelabelsOnALanguageSwitch)
 {
     Fixture f(AppLanguage::zhTW, 10);
@@ -619,6 +644,15 @@ TEST(HelpAndAbout, DocumentsOpenFromBesideTheProgramAndAboutIsOneWindow)
     EXPECT_LT(layout->versionRect.bottom, layout->updateLinkRect.top + 1);
     EXPECT_LT(layout->updateLinkRect.bottom, layout->linkRect.top + 1);
     EXPECT_LT(layout->linkRect.bottom, layout->hintRect.top + 1);
+    // The links are set in the body's size: one line of the link is as
+    // tall as one line of the interface face.
+    {
+        WindowDc screen(nullptr);
+        SelectGuard font(screen.get(), themeFont(ThemeFont::interface));
+        TEXTMETRICW metrics {};
+        GetTextMetricsW(screen.get(), &metrics);
+        EXPECT_EQ(layout->linkRect.bottom - layout->linkRect.top, metrics.tmHeight);
+    }
     const POINT link { (layout->updateLinkRect.left + layout->updateLinkRect.right) / 2,
         (layout->updateLinkRect.top + layout->updateLinkRect.bottom) / 2 };
     SendMessageW(about, WM_LBUTTONUP, 0, MAKELPARAM(link.x, link.y));
