@@ -128,6 +128,8 @@ if run_build windows "${no_debug_info[@]}"; then
   run_e2e update_program.sh "windows end-to-end update (DMM5174K.exe)" || status=1
   stop_wine
   trap - EXIT
+  # With a screen of its own size, and so a Wine server of its own.
+  run_e2e small_screen.sh "windows end-to-end on a 1920x1080 screen at 144 DPI" || status=1
   summary+=("windows (GoogleTest cases): $(gtest_totals build/windows/test-results)")
 
   # 4. What the Windows run made, checked by the Linux build.

@@ -136,6 +136,15 @@ std::optional<ContentLayout> contentLayout(int width, int height, int statusHeig
     return l;
 }
 
+Rect fitIntoWorkArea(const Rect& window, const Rect& work) noexcept
+{
+    const int width = std::min(window.width(), work.width());
+    const int height = std::min(window.height(), work.height());
+    const int left = std::max(std::min(window.left, work.right - width), work.left);
+    const int top = std::max(std::min(window.top, work.bottom - height), work.top);
+    return { left, top, left + width, top + height };
+}
+
 std::array<int, 6> tableColumnWidths(int clientWidth, int scrollBarWidth, bool rowsOverflow, int dpi) noexcept
 {
     const int usable = std::max(0, clientWidth - (rowsOverflow ? scrollBarWidth : 0));

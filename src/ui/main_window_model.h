@@ -104,6 +104,11 @@ struct ContentLayout {
 [[nodiscard]] std::optional<ContentLayout> contentLayout(
     int width, int height, int statusHeight, bool chartVisible, int dpi) noexcept;
 
+// The window always fits the work area of its monitor: a rectangle no
+// larger than the area, moved inside it (its top-left corner first, so the
+// caption stays reachable).
+[[nodiscard]] Rect fitIntoWorkArea(const Rect& window, const Rect& work) noexcept;
+
 // Widths of the table's six columns (the hidden first one is 0).
 [[nodiscard]] std::array<int, 6> tableColumnWidths(
     int clientWidth, int scrollBarWidth, bool rowsOverflow, int dpi) noexcept;

@@ -57,6 +57,27 @@ void makeProcessDpiAware()
     (void)done;
 }
 
+// The work area of the monitor that holds most of a screen rectangle.
+Rect workAreaNear(const RECT& screenRect)
+{
+    MONITORINFO info {};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoW(MonitorFromRect(&screenRect, MONITOR_DEFAULTTONEAREST), &info))
+        return fromRECT(screenRect);
+    return fromRECT(info.rcWork);
+}
+
+// Window placements are in workspace coordinates: screen coordinates less
+// the primary monitor's taskbar at its left or top.
+POINT workspaceOffset()
+{
+    MONITORINFO info {};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoW(MonitorFromPoint({ 0, 0 }, MONITOR_DEFAULTTOPRIMARY), &info))
+        return { 0, 0 };
+    return { info.rcWork.left - info.rcMonitor.left, info.rcWork.top - info.rcMonitor.top };
+}
+
 SIZE windowSizeForClient(int width, int height)
 {
     RECT r { 0, 0, width, height };
@@ -129,6 +150,13 @@ std::expected<std::unique_ptr<MainWindow>, std::string> MainWindow::create(
         == nullptr)
         return std::unexpected("main window: " + zelmar::win32::lastErrorText());
     self->dispatcher_.setTarget(reinterpret_cast<UIDispatcher::Target>(self->hwnd_));
+    // The default position may leave the bottom below the work area.
+    if (RECT placed {}; GetWindowRect(self->hwnd_, &placed)) {
+        const Rect fitted = fitIntoWorkArea(fromRECT(placed), workAreaNear(placed));
+        if (fitted != fromRECT(placed))
+            SetWindowPos(self->hwnd_, nullptr, fitted.left, fitted.top, fitted.width(), fitted.height(),
+                SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     (void)applyAppIcon(self->hwnd_, dpi);
     ChangeWindowMessageFilterEx(self->hwnd_, WM_COPYDATA, MSGFLT_ALLOW, nullptr);
 
@@ -732,7 +760,7 @@ void MainWindow::restorePlacement(const WindowPlacement& p)
     const long long bottom = static_cast<long long>(p.y) + p.height;
     if (right > INT_MAX || bottom > INT_MAX)
         return; // cannot be a rectangle on any screen
-    const RECT rect { p.x, p.y, static_cast<LONG>(right), static_cast<LONG>(bottom) };
+    RECT rect { p.x, p.y, static_cast<LONG>(right), static_cast<LONG>(bottom) };
     if (MonitorFromRect(&rect, MONITOR_DEFAULTTONULL) == nullptr) {
         log::write(log::Module::app,
             "視窗位置 (x=" + std::to_string(p.x) + ", y=" + std::to_string(p.y) + ", width=" + std::to_string(p.width)
@@ -740,6 +768,14 @@ void MainWindow::restorePlacement(const WindowPlacement& p)
                 + ") 不在任何螢幕範圍內，改用預設版面");
         return;
     }
+    // A placement saved on a larger screen, or at another scale, is made to
+    // fit the work area of the monitor it is on.
+    const POINT offset = workspaceOffset();
+    RECT onScreen = rect;
+    OffsetRect(&onScreen, offset.x, offset.y);
+    const Rect fitted = fitIntoWorkArea(fromRECT(onScreen), workAreaNear(onScreen));
+    rect = toRECT(fitted);
+    OffsetRect(&rect, -offset.x, -offset.y);
     WINDOWPLACEMENT wp {};
     wp.length = sizeof wp;
     GetWindowPlacement(hwnd_, &wp);
@@ -1167,8 +1203,13 @@ LRESULT MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_GETMINMAXINFO: {
         const int dpi = uiDpi();
         const SIZE least = windowSizeForClient(scale(960, dpi), scale(720, dpi));
+        // Never more than the work area: at 150 % on a 1920 × 1080 screen
+        // the usual minimum would be taller than the screen.
+        RECT window {};
+        GetWindowRect(hwnd_, &window);
+        const Rect work = workAreaNear(window);
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-        info->ptMinTrackSize = { least.cx, least.cy };
+        info->ptMinTrackSize = { std::min<LONG>(least.cx, work.width()), std::min<LONG>(least.cy, work.height()) };
         return 0;
     }
     case WM_TIMER:

@@ -300,3 +300,18 @@ TEST(UIDispatcher, AClosureThatClosesTheWindowStopsTheRestOfItsBatch)
     dispatcher.runQueued();
     EXPECT_EQ(ran, (std::vector<int> { 1, 2 }));
 }
+
+TEST(MainWindowModel, TheWindowIsFittedIntoTheWorkArea)
+{
+    const Rect work { 0, 0, 1920, 1040 }; // 1920 × 1080 less a taskbar
+    // The 150 % minimum (1450 × 1146) at the top: as tall as the area.
+    EXPECT_EQ(fitIntoWorkArea({ 0, 0, 1450, 1146 }, work), (Rect { 0, 0, 1450, 1040 }));
+    // A restored placement with its status bar off the screen moves up.
+    EXPECT_EQ(fitIntoWorkArea({ 200, 300, 1200, 1200 }, work), (Rect { 200, 140, 1200, 1040 }));
+    // Off to the left and above: moved in; wider than the area: shrunk.
+    EXPECT_EQ(fitIntoWorkArea({ -50, -20, 2950, 480 }, work), (Rect { 0, 0, 1920, 500 }));
+    // A work area that does not start at 0 (a second monitor, a taskbar on top).
+    EXPECT_EQ(fitIntoWorkArea({ 1900, 10, 2700, 610 }, { 1920, 40, 3840, 1080 }), (Rect { 1920, 40, 2720, 640 }));
+    // Already inside: unchanged.
+    EXPECT_EQ(fitIntoWorkArea({ 10, 10, 810, 610 }, work), (Rect { 10, 10, 810, 610 }));
+}

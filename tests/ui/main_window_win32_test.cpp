@@ -720,6 +720,34 @@ TEST(MainWindow, PlacementIsRestoredOnScreenAndRefusedOffIt)
     EXPECT_TRUE(IsZoomed(w.hwnd()));
 }
 
+// A placement from a larger screen, and the minimum size at any scale,
+// never put any part of the window outside the work area.
+TEST(MainWindow, TheWindowAlwaysFitsTheWorkArea)
+{
+    Fixture f;
+    auto& w = *f.window;
+    RECT work {};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    const int workWidth = work.right - work.left;
+    const int workHeight = work.bottom - work.top;
+    w.restorePlacement({ 100, 200, workWidth + 300, workHeight + 66, false });
+    const WindowPlacement fitted = *w.capturePlacement();
+    EXPECT_EQ(fitted.width, workWidth);
+    EXPECT_EQ(fitted.height, workHeight);
+    EXPECT_EQ(fitted.x, 0);
+    EXPECT_EQ(fitted.y, 0);
+    w.restorePlacement({ workWidth - 500, workHeight - 100, scale(1000, uiDpi()), scale(900, uiDpi()), false });
+    const WindowPlacement moved = *w.capturePlacement();
+    EXPECT_LE(moved.x + moved.width, workWidth);
+    EXPECT_LE(moved.y + moved.height, workHeight);
+
+    MINMAXINFO info {};
+    SendMessageW(w.hwnd(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_LE(info.ptMinTrackSize.x, workWidth);
+    EXPECT_LE(info.ptMinTrackSize.y, workHeight);
+    EXPECT_GT(info.ptMinTrackSize.y, 0);
+}
+
 TEST(MainWindow, RowsOverflowingThePageMakeRoomForTheScrollBarWithoutAHorizontalOne)
 {
     Fixture f(AppLanguage::enUS, 0);
