@@ -26,16 +26,26 @@ done
 # The real program's own layout pictures (ZELMAR_TEST_SHOT), recording from
 # the simulated meter, with the View menu open, in both languages.
 cmake --build --preset windows -j "$(nproc)" --target DMM5174K
-for language in zh-TW en-US; do
-  data="$root/build/screenshot-data-$language"
+# program_shot NAME LANGUAGE SCENARIO DELAY_MS [MENU]: the program recording
+# at 1 s from the simulator, its layout picture after DELAY_MS, as NAME.png.
+program_shot() {
+  local name=$1 language=$2 scenario=$3 delay=$4 menu=${5:-}
+  local data="$root/build/screenshot-data-$name"
   rm -rf "$data"
   mkdir -p "$data"
   printf '{"language": "%s"}\n' "$language" >"$data/settings.json"
-  shot="$out/program-$language-view-menu"
-  ZELMAR_TEST_METER=sim ZELMAR_TEST_DATA_DIR="Z:${data//\//\\}" ZELMAR_TEST_AUTORECORD=1 ZELMAR_TEST_INTERVAL=1 \
-    ZELMAR_TEST_SHOT="Z:${shot//\//\\}.bmp" ZELMAR_TEST_SHOT_DELAY_MS=5000 ZELMAR_TEST_SHOT_MENU=view \
-    ZELMAR_TEST_AUTOCLOSE_MS=6000 wine build/windows/program/DMM5174K.exe >/dev/null 2>&1
-  python3 - "$shot.bmp" "$shot.png" <<'PY'
+  local shot="$out/$name"
+  local menuHook=()
+  [ -n "$menu" ] && menuHook=(ZELMAR_TEST_SHOT_MENU="$menu")
+  env ZELMAR_TEST_METER="sim$scenario" ZELMAR_TEST_DATA_DIR="Z:${data//\//\\}" ZELMAR_TEST_AUTORECORD=1 \
+    ZELMAR_TEST_INTERVAL=1 ZELMAR_TEST_SHOT="Z:${shot//\//\\}.bmp" ZELMAR_TEST_SHOT_DELAY_MS="$delay" "${menuHook[@]}" \
+    ZELMAR_TEST_AUTOCLOSE_MS=$((delay + 1000)) wine build/windows/program/DMM5174K.exe >/dev/null 2>&1
+  bmp_to_png "$shot.bmp" "$shot.png"
+  rm -rf "$shot.bmp" "$data"
+}
+
+bmp_to_png() {
+  python3 - "$1" "$2" <<'PY'
 import struct, sys, zlib
 data = open(sys.argv[1], "rb").read()
 width, height = struct.unpack("<ii", data[18:26])
@@ -47,6 +57,23 @@ chunk = lambda kind, body: struct.pack(">I", len(body)) + kind + body + struct.p
 open(sys.argv[2], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
                               + chunk(b"IDAT", zlib.compress(b"".join(rows))) + chunk(b"IEND", b""))
 PY
-  rm -f "$shot.bmp"
+}
+
+for language in zh-TW en-US; do
+  program_shot "program-$language-view-menu" "$language" "" 5000 view
 done
+# What the simulator's scenarios look like: a change of unit, a meter lost
+# twice, overloads, and readings of five digits.
+program_shot program-en-US-range en-US :range 24000
+program_shot program-zh-TW-unplug zh-TW :unplug 22000
+program_shot program-en-US-overload en-US :overload 9000
+program_shot program-en-US-wide en-US :wide 4000
+
+# The window on a 1920 x 1080 screen at 144 DPI: that run has a display and a
+# Wine server of its own.
+wineserver -k 2>/dev/null || true
+kill "$xvfb_pid" 2>/dev/null || true
+trap - EXIT
+bash tests/e2e/small_screen.sh "$root" >/dev/null 2>&1 || echo "screenshots: the 1920 x 1080 run failed" >&2
+cp build/e2e-small-screen/*.png "$out/" 2>/dev/null || true
 echo "screenshots: $(ls "$out" | wc -l) pictures in $out"

@@ -113,4 +113,32 @@ std::string proposedSaveName(std::optional<std::string_view> given, FileDialogTy
     return name;
 }
 
+std::string plainMenuText(std::string_view menuText)
+{
+    std::string_view text = menuText.substr(0, menuText.find('\t'));
+    while (text.ends_with("..."))
+        text.remove_suffix(3);
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        // "(&E)" goes whole; a lone "&" before a letter goes alone.
+        if (text.compare(i, 2, "(&") == 0 && i + 3 < text.size() && text[i + 3] == ')') {
+            i += 3;
+            continue;
+        }
+        if (text[i] == '&')
+            continue;
+        out += text[i];
+    }
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    return out;
+}
+
+std::optional<std::string> saveDialogTitle(FileDialogType type, AppLanguage language)
+{
+    if (type != FileDialogType::csv)
+        return std::nullopt;
+    return plainMenuText(L10n::text(L10nKey::fileExportCsv, language));
+}
+
 } // namespace zelmar::ui

@@ -51,6 +51,11 @@ struct FileFilter {
     std::string pattern;
 };
 [[nodiscard]] std::vector<FileFilter> fileFilters(FileDialogType type, AppLanguage language);
+// The save dialog's title: the command's name for an export ("Export CSV"),
+// none (the system's "Save As") for a measurement file.
+[[nodiscard]] std::optional<std::string> saveDialogTitle(FileDialogType type, AppLanguage language);
+// A menu text as a title: without its mnemonic, ellipsis and shortcut.
+[[nodiscard]] std::string plainMenuText(std::string_view menuText);
 // The name the save dialog starts with: the default name for `now` when
 // none is given; a given "zmd" or "csv" extension of the other type is
 // replaced by the dialog's.

@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shlobj.h>
 
 #include <chrono>
 #include <cstdio>
@@ -83,6 +84,18 @@ bool isDirectory(const std::optional<std::wstring>& path)
         return false;
     const DWORD attributes = GetFileAttributesW(path->c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Where a file dialog starts: the remembered folder while it exists, else
+// the user's documents (never the process's working directory).
+std::wstring startFolder(const std::optional<std::wstring>& remembered)
+{
+    if (isDirectory(remembered))
+        return *remembered;
+    wchar_t documents[MAX_PATH] {};
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents)))
+        return documents;
+    return {};
 }
 
 // label \0 pattern \0 … \0
@@ -302,7 +315,8 @@ std::optional<std::wstring> askOpenPath(
     ofn.lpstrFilter = filter.c_str();
     ofn.nFilterIndex = 1;
     ofn.lpstrDefExt = L"zmd";
-    ofn.lpstrInitialDir = isDirectory(initialDirectory) ? initialDirectory->c_str() : nullptr;
+    const std::wstring folder = startFolder(initialDirectory);
+    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     return runFileDialog(entry, ofn, buffer);
 }
@@ -328,7 +342,11 @@ std::optional<std::wstring> askSavePath(HWND owner, std::optional<std::string_vi
     ofn.lpstrFilter = filter.c_str();
     ofn.nFilterIndex = 1;
     ofn.lpstrDefExt = defaultExtension.c_str();
-    ofn.lpstrInitialDir = isDirectory(initialDirectory) ? initialDirectory->c_str() : nullptr;
+    const std::wstring folder = startFolder(initialDirectory);
+    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    const auto title = saveDialogTitle(type, language);
+    const std::wstring wideTitle = title ? text::utf8ToWide(*title) : std::wstring();
+    ofn.lpstrTitle = title ? wideTitle.c_str() : nullptr;
     ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
     return runFileDialog(entry, ofn, buffer);
 }

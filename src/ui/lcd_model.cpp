@@ -402,8 +402,9 @@ AcSymbol acSymbol(const Rect& box, int dpi)
 
 std::optional<DiodeSymbol> diodeSymbol(const Rect& row, int dpi)
 {
-    const int dw = std::min(row.width() - 6, 34);
-    const int dh = std::min(row.height() - 4, 16);
+    // At most 34 × 16 at 96 DPI, scaled with its neighbours.
+    const int dw = std::min(row.width() - scale(6, dpi), scale(34, dpi));
+    const int dh = std::min(row.height() - scale(4, dpi), scale(16, dpi));
     if (dw < 9 || dh < 5)
         return std::nullopt;
     const int sx = row.left + (row.width() - dw) / 2;

@@ -8,6 +8,7 @@
 #include "ui/gdi_objects_win32.h"
 #include "ui/help_about_win32.h"
 #include "ui/icon_card_button_win32.h"
+#include "ui/gdiplus_canvas_win32.h"
 #include "ui/lcd_panel_win32.h"
 #include "ui/record_table_view_win32.h"
 #include "ui/theme_win32.h"
@@ -76,6 +77,27 @@ POINT workspaceOffset()
     if (!GetMonitorInfoW(MonitorFromPoint({ 0, 0 }, MONITOR_DEFAULTTOPRIMARY), &info))
         return { 0, 0 };
     return { info.rcWork.left - info.rcMonitor.left, info.rcWork.top - info.rcMonitor.top };
+}
+
+// The interval field's rounded frame; plain GDI where GDI+ is missing.
+void drawIntervalFrame(HDC dc, const Rect& frame, Rgb fill, Rgb border, int dpi)
+{
+    const int line = scaleAtLeastOne(1, dpi);
+    const int radius = scale(8, dpi);
+    if (auto canvas = GdiPlusCanvas::create(dc)) {
+        // Two filled shapes, the border's and the fill's a line inside it:
+        // fills are smoothed everywhere GDI+ is, outlines not always.
+        const double r = radius / 2.0;
+        if (canvas->roundedRect(frame.left, frame.top, frame.right, frame.bottom, r, border, false)
+            && canvas->roundedRect(frame.left + line, frame.top + line, frame.right - line, frame.bottom - line,
+                std::max(r - line, 1.0), fill, false))
+            return;
+    }
+    UniqueBrush brush(CreateSolidBrush(fill.colorRef()));
+    UniquePen pen(CreatePen(PS_INSIDEFRAME, line, border.colorRef()));
+    const SelectGuard selectBrush(dc, brush.get());
+    const SelectGuard selectPen(dc, pen.get());
+    RoundRect(dc, frame.left, frame.top, frame.right, frame.bottom, radius, radius);
 }
 
 SIZE windowSizeForClient(int width, int height)
@@ -565,12 +587,23 @@ void MainWindow::paintBackground(HDC dc)
     } else if (intervalHasFocus()) {
         border = main_window_colors::link;
     }
-    UniqueBrush brush(CreateSolidBrush(fill.colorRef()));
-    UniquePen pen(CreatePen(PS_INSIDEFRAME, line, border.colorRef()));
-    const SelectGuard selectBrush(dc, brush.get());
-    const SelectGuard selectPen(dc, pen.get());
-    const int radius = scale(8, dpi);
-    RoundRect(dc, frame.left, frame.top, frame.right, frame.bottom, radius, radius);
+    // Antialiased like the cards, which needs a 32-bit bitmap to draw into
+    // (under Wine GDI+ smooths nothing on the screen or a device bitmap).
+    const int width = frame.width();
+    const int height = frame.height();
+    UniqueMemoryDc memory(CreateCompatibleDC(dc));
+    BITMAPINFO info {};
+    info.bmiHeader = { sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0 };
+    void* bits = nullptr;
+    UniqueBitmap bitmap(memory ? CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr);
+    if (!bitmap) {
+        drawIntervalFrame(dc, frame, fill, border, dpi);
+        return;
+    }
+    SelectGuard selected(memory.get(), bitmap.get());
+    fillRect(memory.get(), { 0, 0, width, height }, main_window_colors::band);
+    drawIntervalFrame(memory.get(), { 0, 0, width, height }, fill, border, dpi);
+    BitBlt(dc, frame.left, frame.top, width, height, memory.get(), 0, 0, SRCCOPY);
 }
 
 bool MainWindow::intervalHasFocus() const noexcept
@@ -1044,7 +1077,16 @@ bool MainWindow::preTranslate(MSG& msg)
                     != 0;
             if (!wantsTab) {
                 const bool back = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
-                if (HWND next = GetNextDlgTabItem(hwnd_, focused, back ? TRUE : FALSE)) {
+                HWND next = nullptr;
+                if (focused != nullptr && IsChild(hwnd_, focused)) {
+                    next = GetNextDlgTabItem(hwnd_, focused, back ? TRUE : FALSE);
+                } else {
+                    // The window itself has the focus (as after start-up):
+                    // Tab goes to the first stop, Shift+Tab to the last.
+                    HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+                    next = back && first != nullptr ? GetNextDlgTabItem(hwnd_, first, TRUE) : first;
+                }
+                if (next != nullptr) {
                     SetFocus(next);
                     if (next == intervalEdit_)
                         SendMessageW(next, EM_SETSEL, 0, -1);
@@ -1194,7 +1236,9 @@ LRESULT MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         const auto* suggested = reinterpret_cast<const RECT*>(lParam);
         SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
             suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-        (void)applyAppIcon(hwnd_, uiDpi());
+        // The shell's icons at the monitor's DPI; the interface keeps the
+        // process's UI DPI.
+        (void)applyAppIcon(hwnd_, HIWORD(wParam) != 0 ? HIWORD(wParam) : uiDpi());
         rebuildNoticeFont();
         recordTable_->applyFonts();
         layout();

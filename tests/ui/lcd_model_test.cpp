@@ -254,6 +254,11 @@ TEST(LcdSymbols, LeftColumnBlocksAtTheirThresholds)
     ASSERT_TRUE(d);
     EXPECT_EQ(d->triangle[0], (Point { 5 + 8, 7 }));
     EXPECT_EQ(d->bar, (Rect { 5 + 34 - 8 - 2, 7, 5 + 34 - 8, 23 }));
+    // At 192 DPI in a row of twice the size: twice as large.
+    const auto large = diodeSymbol({ 0, 0, 88, 60 }, 192);
+    ASSERT_TRUE(large);
+    EXPECT_EQ(large->line.width(), 68);
+    EXPECT_EQ(large->bar.height(), 32);
 
     EXPECT_FALSE(continuitySymbol({ 0, 0, 18, 30 }, 96)); // needs 18 < width
     const auto c = continuitySymbol({ 0, 0, 19, 30 }, 96);

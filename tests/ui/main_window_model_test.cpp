@@ -315,3 +315,12 @@ TEST(MainWindowModel, TheWindowIsFittedIntoTheWorkArea)
     // Already inside: unchanged.
     EXPECT_EQ(fitIntoWorkArea({ 10, 10, 810, 610 }, work), (Rect { 10, 10, 810, 610 }));
 }
+
+TEST(DialogTexts, TheExportDialogIsTitledByItsCommand)
+{
+    EXPECT_EQ(saveDialogTitle(FileDialogType::csv, AppLanguage::enUS), "Export CSV");
+    EXPECT_EQ(saveDialogTitle(FileDialogType::csv, AppLanguage::zhTW), "匯出 CSV");
+    EXPECT_EQ(saveDialogTitle(FileDialogType::zmd, AppLanguage::enUS), std::nullopt);
+    EXPECT_EQ(plainMenuText("&Save\tCtrl+S"), "Save");
+    EXPECT_EQ(plainMenuText("另存新檔(&A)..."), "另存新檔");
+}

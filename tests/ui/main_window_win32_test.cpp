@@ -18,7 +18,10 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <dlgs.h>
+#include <shlobj.h>
+#undef interface // objbase.h's, which the theme's font names use
 
 #include <atomic>
 #include <thread>
@@ -372,6 +375,76 @@ TEST(MainWindow, ALanguageSwitchWhileRecordingLeavesTheToolbarClean)
     }
 }
 
+// The interval field's frame: rounded (its very corner is the band's), a
+// border along its edges and the field's fill inside. Drawn through the
+// antialiasing canvas; Wine's GDI+ does not smooth the shape, so the
+// smoothness itself shows only on Windows.
+TEST(MainWindow, TheIntervalFrameIsRoundedWithItsBorder)
+{
+    Fixture f;
+    auto& w = *f.window;
+    w.setRecording(true);
+    f.pump();
+    UpdateWindow(w.hwnd());
+    const auto image = captureOnScreen(w.hwnd(), false);
+    ASSERT_TRUE(image);
+    const Rect frame = w.toolbar().intervalFrame;
+    EXPECT_EQ(image->at(frame.left, frame.top), main_window_colors::band);
+    EXPECT_EQ(image->at(frame.right - 1, frame.bottom - 1), main_window_colors::band);
+    const int middle = (frame.top + frame.bottom) / 2;
+    EXPECT_EQ(image->at(frame.left, middle), main_window_colors::frameBorderRecording);
+    EXPECT_EQ(image->at(frame.left + scaleAtLeastOne(1, uiDpi()), middle), main_window_colors::frameFillRecording);
+}
+
+// Right after start-up the window itself has the focus: Shift+Tab reaches
+// the last stop of the order and Tab the first, as real key messages do.
+TEST(MainWindow, TabAndShiftTabFromTheWindowItself)
+{
+    for (const bool back : { true, false }) {
+        Fixture f;
+        auto& w = *f.window;
+        SetFocus(w.hwnd());
+        ASSERT_EQ(GetFocus(), w.hwnd());
+        BYTE keys[256] {};
+        GetKeyboardState(keys);
+        keys[VK_SHIFT] = back ? 0x80 : 0;
+        SetKeyboardState(keys);
+        MSG tab { w.hwnd(), WM_KEYDOWN, VK_TAB, 0, 0, {} };
+        EXPECT_TRUE(w.preTranslate(tab));
+        keys[VK_SHIFT] = 0;
+        SetKeyboardState(keys);
+        HWND focused = GetFocus();
+        ASSERT_NE(focused, w.hwnd());
+        ASSERT_TRUE(IsChild(w.hwnd(), focused));
+        HWND first = GetNextDlgTabItem(w.hwnd(), nullptr, FALSE);
+        if (back)
+            EXPECT_EQ(GetNextDlgTabItem(w.hwnd(), focused, FALSE), first); // the last: the first follows it
+        else
+            EXPECT_EQ(focused, first);
+    }
+}
+
+// Moved to a monitor of another DPI, the window takes the shell's icons at
+// that DPI.
+TEST(MainWindow, TheIconFollowsADpiChange)
+{
+    Fixture f;
+    auto& w = *f.window;
+    RECT r {};
+    GetWindowRect(w.hwnd(), &r);
+    SendMessageW(w.hwnd(), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&r));
+    const auto icon = reinterpret_cast<HICON>(SendMessageW(w.hwnd(), WM_GETICON, ICON_BIG, 0));
+    ASSERT_NE(icon, nullptr);
+    ICONINFO info {};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    BITMAP bitmap {};
+    GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    EXPECT_EQ(bitmap.bmWidth, 64);
+    if (info.hbmColor != nullptr)
+        DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+}
+
 TEST(MainWindow, CopiesNonAdjacentRowsAndRelabelsOnALanguageSwitch)
 {
     Fixture f(AppLanguage::zhTW, 10);
@@ -599,6 +672,38 @@ TEST(Dialogs, SaveDialogProposesTheDialogsExtension)
     reader.join();
     EXPECT_FALSE(chosen); // cancelled
     EXPECT_EQ(proposed, L"data.zmd");
+}
+
+// The export dialog says what it is for, and a dialog with no remembered
+// folder starts in the user's documents, not where the process started.
+TEST(Dialogs, ExportIsTitledAndDialogsStartInTheDocuments)
+{
+    Fixture f(AppLanguage::enUS);
+    wchar_t documents[MAX_PATH] {};
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents)));
+    std::wstring title;
+    std::wstring folder;
+    const DWORD uiThread = GetCurrentThreadId();
+    std::thread reader([&] {
+        for (int i = 0; i < 2000; ++i) {
+            if (HWND dialog = visibleDialogOf(uiThread)) {
+                wchar_t text[MAX_PATH] {};
+                GetWindowTextW(dialog, text, MAX_PATH);
+                title = text;
+                wchar_t path[MAX_PATH] {};
+                SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(path));
+                folder = path;
+                PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    const auto chosen = f.window->askSavePath("run.zmd", std::nullopt, FileDialogType::csv);
+    reader.join();
+    EXPECT_FALSE(chosen);
+    EXPECT_EQ(title, L"Export CSV");
+    EXPECT_EQ(_wcsicmp(folder.c_str(), documents), 0) << text::wideToUtf8(folder) << " vs " << text::wideToUtf8(documents);
 }
 
 TEST(HelpAndAbout, DocumentsOpenFromBesideTheProgramAndAboutIsOneWindow)
