@@ -190,6 +190,13 @@ void ChartView::paintTrace(HDC dc, const Rect& plot, ValueRange range, int unit,
     const std::vector<std::vector<Point>> lines = tracePolylines(columns_, plot.left);
     if (lines.empty())
         return;
+    // A sample alone between gaps or overloads is a dot that can be seen.
+    const int dot = scaleAtLeastOne(3, dpi);
+    for (const std::vector<Point>& line : lines) {
+        if (line.size() == 2 && line[0].x == line[1].x && line[1].y - line[0].y == 1)
+            fillRect(dc, { line[0].x - dot / 2, line[0].y - dot / 2, line[0].x - dot / 2 + dot, line[0].y - dot / 2 + dot },
+                chart_colors::trace);
+    }
     if (auto canvas = GdiPlusCanvas::create(dc)) {
         canvas->setPen(chart_colors::trace, 1.5f * static_cast<float>(dpi) / 96.0f);
         for (const std::vector<Point>& line : lines)
