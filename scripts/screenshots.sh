@@ -44,19 +44,8 @@ program_shot() {
   rm -rf "$shot.bmp" "$data"
 }
 
-bmp_to_png() {
-  python3 - "$1" "$2" <<'PY'
-import struct, sys, zlib
-data = open(sys.argv[1], "rb").read()
-width, height = struct.unpack("<ii", data[18:26])
-rows = []
-for y in range(height):  # bottom-up BGRA rows to top-down RGB
-    row = data[54 + (height - 1 - y) * width * 4: 54 + (height - y) * width * 4]
-    rows.append(b"\0" + bytes(c for i in range(0, len(row), 4) for c in (row[i + 2], row[i + 1], row[i])))
-chunk = lambda kind, body: struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
-open(sys.argv[2], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
-                              + chunk(b"IDAT", zlib.compress(b"".join(rows))) + chunk(b"IEND", b""))
-PY
+bmp_to_png() { # in.bmp out.png
+  python3 "$root/scripts/bmp_to_png.py" "$1" "$2" >/dev/null
 }
 
 for language in zh-TW en-US; do

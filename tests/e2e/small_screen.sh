@@ -28,21 +28,9 @@ assert p["x"] + p["width"] <= 1920 and p["y"] + p["height"] <= 1080, p
 PY
 }
 
-# The layout picture's height (the client area) and the BMP as a PNG.
+# The layout picture's height (the client area), and the picture as a PNG.
 picture_height() { # bmp png
-  python3 - "$1" "$2" <<'PY'
-import struct, sys, zlib
-data = open(sys.argv[1], "rb").read()
-width, height = struct.unpack("<ii", data[18:26])
-rows = []
-for y in range(height):
-    row = data[54 + (height - 1 - y) * width * 4: 54 + (height - y) * width * 4]
-    rows.append(b"\0" + bytes(c for i in range(0, len(row), 4) for c in (row[i + 2], row[i + 1], row[i])))
-chunk = lambda kind, body: struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
-open(sys.argv[2], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
-                              + chunk(b"IDAT", zlib.compress(b"".join(rows))) + chunk(b"IEND", b""))
-print(height)
-PY
+  python3 "$root/scripts/bmp_to_png.py" "$1" "$2"
 }
 
 # 1. A first start: the window is made to fit, recording, and closes with a
