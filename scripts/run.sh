@@ -26,7 +26,7 @@ if [ "${1:-}" = "gui" ]; then
   echo "==> DMM5174K.exe (simulated meter; log in build/gui-log.txt)"
   ZELMAR_TEST_METER="${ZELMAR_TEST_METER:-sim}" ZELMAR_TEST_DATA_DIR="Z:${root//\//\\}\\build\\gui-data" \
     ZELMAR_TEST_LOG_FILE="Z:${root//\//\\}\\build\\gui-log.txt" \
-    wine build/windows/program/DMM5174K.exe "$@"
+    "$WINE64" build/windows/program/DMM5174K.exe "$@"
   exit $?
 fi
 bash scripts/setup.sh --linux

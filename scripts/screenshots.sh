@@ -20,7 +20,7 @@ out="$root/build/screenshots"
 rm -rf "$out"
 mkdir -p "$out"
 for dpi in 96 144; do
-  ZELMAR_UI_DPI=$dpi wine build/windows/tools/ui_screenshots.exe "Z:$out"
+  ZELMAR_UI_DPI=$dpi "$WINE64" build/windows/tools/ui_screenshots.exe "Z:$out"
 done
 
 # The real program's own layout pictures (ZELMAR_TEST_SHOT), recording from
@@ -39,7 +39,7 @@ program_shot() {
   [ -n "$menu" ] && menuHook=(ZELMAR_TEST_SHOT_MENU="$menu")
   env ZELMAR_TEST_METER="sim$scenario" ZELMAR_TEST_DATA_DIR="Z:${data//\//\\}" ZELMAR_TEST_AUTORECORD=1 \
     ZELMAR_TEST_INTERVAL=1 ZELMAR_TEST_SHOT="Z:${shot//\//\\}.bmp" ZELMAR_TEST_SHOT_DELAY_MS="$delay" "${menuHook[@]}" \
-    ZELMAR_TEST_AUTOCLOSE_MS=$((delay + 1000)) wine build/windows/program/DMM5174K.exe >/dev/null 2>&1
+    ZELMAR_TEST_AUTOCLOSE_MS=$((delay + 1000)) "$WINE64" build/windows/program/DMM5174K.exe >/dev/null 2>&1
   bmp_to_png "$shot.bmp" "$shot.png"
   rm -rf "$shot.bmp" "$data"
 }

@@ -70,7 +70,7 @@ start_wine() {
   # Start Wine's own services now, detached from any pipe: started by the
   # first test, they would inherit its output pipe and CTest would wait on
   # it for as long as the server lives.
-  wineboot </dev/null >/dev/null 2>&1
+  "$WINE64" wineboot </dev/null >/dev/null 2>&1
 }
 
 run_e2e() { # script label: one end-to-end script, its passed and failed runs counted

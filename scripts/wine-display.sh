@@ -1,12 +1,14 @@
 # Sourced by the scripts that run Windows programs: the private Wine prefix
 # inside the build tree, and a private Xvfb display.
-#   wine_environment ROOT    exports WINEPREFIX and friends, makes the prefix
+#   wine_environment ROOT    exports WINEPREFIX and friends and WINE64 (the
+#                            64-bit loader), makes the prefix
 #   private_display [WxH]    starts Xvfb on a free display (2560x1600 unless
 #                            given), exports DISPLAY and sets xvfb_pid (the
 #                            caller stops it)
 
 wine_environment() {
   export WINEPREFIX="$1/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  source "$1/scripts/wine-loader.sh"
   bash "$1/scripts/wine-prefix.sh" "$WINEPREFIX"
 }
 

@@ -10,5 +10,6 @@ export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installer prompts: nothing here needs them.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+source "$(dirname "$0")/wine-loader.sh"
 bash "$(dirname "$0")/wine-prefix.sh" "$prefix"
-exec wine "$@"
+exec "$WINE64" "$@"

@@ -3,6 +3,8 @@
 # per-scenario verdicts. The sourcing script sets $program beforehand.
 
 [ -n "${only+x}" ] || only=() # the scenarios to run; all when empty
+# The 64-bit loader (scripts/wine-loader.sh): plain wine may be the 32-bit one.
+wine64=${WINE64:-wine}
 passed=0
 failed=0
 current=""
@@ -44,7 +46,7 @@ start_program() {
     shift
   done
   env ZELMAR_TEST_LOG_FILE="$(winpath "$log")" ZELMAR_TEST_METER=sim "${vars[@]}" \
-    timeout 120 wine "$program" "${args[@]}" >/dev/null 2>&1 &
+    timeout 120 "$wine64" "$program" "${args[@]}" >/dev/null 2>&1 &
   started=$!
 }
 
@@ -75,7 +77,7 @@ wait_for() { # seconds command...: until the command succeeds
 # of the program) once, then true when the log has the text. Used with
 # wait_for, it repeats the close until the text appears.
 close_until_logged() {
-  timeout 60 wine taskkill /IM DMM5174K.exe >/dev/null 2>&1
+  timeout 60 "$wine64" taskkill /IM DMM5174K.exe >/dev/null 2>&1
   sleep 0.5
   grep -qsF "$2" "$1"
 }

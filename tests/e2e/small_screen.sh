@@ -73,8 +73,10 @@ if [ ! -f "$program" ]; then
 fi
 private_display 1920x1080
 wine_environment "$root"
+# A server still alive from an earlier run is bound to another display.
+wineserver -k 2>/dev/null || true
 wineserver -p
-wineboot </dev/null >/dev/null 2>&1
+"$WINE64" wineboot </dev/null >/dev/null 2>&1
 trap 'wineserver -k 2>/dev/null; kill "$xvfb_pid" 2>/dev/null' EXIT
 scenario "a first start fits the screen" first_start_fits
 scenario "a placement from a larger screen fits" saved_placement_fits

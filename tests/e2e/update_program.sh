@@ -30,9 +30,9 @@ params="/SILENT /SUPPRESSMSGBOXES /NORESTART /CLOSEAPPLICATIONS /RELAUNCH=1"
 
 registration() { # hive [location]: writes or (without a location) removes the registration
   if [ $# -gt 1 ]; then
-    wine reg add "$1\\$uninstall_key" /v InstallLocation /t REG_SZ /d "$2" /f >/dev/null 2>&1
+    "$wine64" reg add "$1\\$uninstall_key" /v InstallLocation /t REG_SZ /d "$2" /f >/dev/null 2>&1
   else
-    wine reg delete "$1\\$uninstall_key" /f >/dev/null 2>&1 || true
+    "$wine64" reg delete "$1\\$uninstall_key" /f >/dev/null 2>&1 || true
   fi
 }
 
@@ -75,7 +75,7 @@ updates_left() { # data directory: the files in its updates folder
 }
 
 close_program() { # log pid: WM_CLOSE, as the shell's close would, then its end
-  timeout 60 wine taskkill /IM DMM5174K.exe >/dev/null 2>&1
+  timeout 60 "$wine64" taskkill /IM DMM5174K.exe >/dev/null 2>&1
   wait_for 60 grep -qsF "結束，代碼 0" "$1" || fail "it did not close with 0"
   { wait "$2"; } 2>/dev/null
 }

@@ -111,7 +111,7 @@ second_start() {
   [ $? -eq 0 ] || fail "the start without a file did not end with 0"
   expect_log "$d/third.txt" "[DMMApp] 單一執行個體：已切換至既有視窗"
   # Closed as the shell's close would: WM_CLOSE to its window.
-  timeout 60 wine taskkill /IM DMM5174K.exe >/dev/null 2>&1
+  timeout 60 "$wine64" taskkill /IM DMM5174K.exe >/dev/null 2>&1
   wait_for 60 grep -qsF "結束，代碼 0" "$d/first.txt" || fail "the first instance did not close"
   { wait "$first"; } 2>/dev/null
 }
