@@ -69,7 +69,7 @@ Name: "{code:ProgramsFolder}\{#AppName}"; Filename: "{app}\{#AppExe}"
 ; Recordings open in the program from the shell (the program takes the path
 ; as its argument and hands it to a running instance).
 [Registry]
-Root: HKA; Subkey: "Software\Classes\.zmd"; ValueType: string; ValueName: ""; ValueData: "{#FileClass}"; Flags: uninsdeletevalue
+Root: HKA; Subkey: "Software\Classes\.zmd"; ValueType: string; ValueName: ""; ValueData: "{#FileClass}"; Flags: uninsdeletevalue uninsdeletekeyifempty
 Root: HKA; Subkey: "Software\Classes\{#FileClass}"; ValueType: string; ValueName: ""; ValueData: "{#AppName} recording"; Flags: uninsdeletekey
 Root: HKA; Subkey: "Software\Classes\{#FileClass}\DefaultIcon"; ValueType: string; ValueName: ""; ValueData: "{app}\{#AppExe},0"
 Root: HKA; Subkey: "Software\Classes\{#FileClass}\shell\open\command"; ValueType: string; ValueName: ""; ValueData: """{app}\{#AppExe}"" ""%1"""
@@ -82,6 +82,32 @@ Filename: "{app}\{#AppExe}"; Description: "Start {#AppName}"; Flags: nowait post
 Filename: "{app}\{#AppExe}"; Flags: nowait runasoriginaluser; Check: RelaunchRequested
 
 [Code]
+const
+  // The program holds this mutex while it runs; an update starts this
+  // installer and then closes the program, which may take a while (a large
+  // save). Files are replaced only once it has gone.
+  ProgramMutex = 'Local\ZELMAR_DMM5174K_SingleInstance';
+  ProgramExitWaitMs = 120000;
+
+function InitializeSetup: Boolean;
+var
+  Waited: Integer;
+begin
+  Waited := 0;
+  while CheckForMutexes(ProgramMutex) and (Waited < ProgramExitWaitMs) do
+  begin
+    if Waited = 0 then
+      Log('The program is still running: waiting for it to exit');
+    Sleep(250);
+    Waited := Waited + 250;
+  end;
+  Result := not CheckForMutexes(ProgramMutex);
+  if Result then
+    Log('The program is not running (waited ' + IntToStr(Waited) + ' ms)')
+  else
+    Log('The program did not exit within ' + IntToStr(ProgramExitWaitMs) + ' ms: nothing was installed');
+end;
+
 function DefaultInstallFolder(Param: String): String;
 begin
   if IsAdminInstallMode then

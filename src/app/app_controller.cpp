@@ -9,6 +9,7 @@
 #include "ui/main_window_model.h"
 
 #include <chrono>
+#include <cstdio>
 
 namespace zelmar {
 
@@ -690,8 +691,27 @@ bool AppController::beforeInstallUnsavedCheck(bool unattended)
     return unattended ? answerUnsavedUnattended("更新前") : settleUnsaved();
 }
 
+void AppController::closeForUpdate(std::string_view reason)
+{
+    updateCloseStarted_ = monotonicClock_();
+    finishClose(reason);
+}
+
 void AppController::shutdownKeepingJournal()
 {
+    // The installer waits only so long for this process to go: say how long
+    // it took, and when it was too long.
+    if (updateCloseStarted_) {
+        const double seconds = monotonicClock_() - *updateCloseStarted_;
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f", seconds);
+        logApp("線上更新：程式於安裝程式啟動後 " + std::string(text) + " 秒結束"
+            + (seconds > InstallerLaunch::exitWaitSeconds
+                    ? "，超過安裝程式等待的 " + std::to_string(static_cast<int>(InstallerLaunch::exitWaitSeconds))
+                        + " 秒：更新未安裝"
+                    : std::string()));
+        updateCloseStarted_.reset();
+    }
     if (updateController_)
         updateController_->shutdown();
     session_->shutdownKeepingJournal();

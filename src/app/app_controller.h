@@ -135,7 +135,7 @@ public:
     void persistUpdateSettings() override { persistSettings(); }
     [[nodiscard]] bool beforeInstallUnsavedCheck(bool unattended) override;
     void stopRecordingForUpdate() override { stopRecording(); }
-    void closeForUpdate(std::string_view reason) override { finishClose(reason); }
+    void closeForUpdate(std::string_view reason) override;
 
 private:
     // What taking over the journal found.
@@ -244,6 +244,7 @@ private:
     bool closing_ = false; // the close sequence has run; never cleared
     bool closeAsking_ = false; // the close request's own questions are open
     bool recoveryUnanswered_ = false; // the recovery question went without an answer
+    std::optional<double> updateCloseStarted_; // monotonic time the installer was started
     bool closePending_ = false; // a close arrived while a question was open
     int openQuestions_ = 0;
     bool viewRecording_ = false; // what the window shows

@@ -15,6 +15,10 @@
 
 namespace zelmar::InstallerLaunch {
 
+// How long the installer waits for the program to exit before it gives up
+// without touching a file (ProgramExitWaitMs in packaging/windows/setup.iss).
+inline constexpr double exitWaitSeconds = 120;
+
 enum class Scope { perUser, machine };
 [[nodiscard]] std::string_view scopeText(Scope scope) noexcept;
 

@@ -127,6 +127,9 @@ std::string UpdateController::versionText() const
 
 void UpdateController::start()
 {
+    // The installer that brought this version (or an older one) has run.
+    for (const std::string& name : UpdateDownloader::removeInstalledInstallers(config_.downloadDirectory, currentVersion_))
+        logLine("更新：已安裝的更新檔已刪除：" + name);
     if (!config_.hook) {
         logLine("更新：不自動檢查（僅於「關於」視窗手動檢查）");
         return;

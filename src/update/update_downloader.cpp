@@ -167,6 +167,31 @@ std::expected<std::filesystem::path, UpdateHTTPError> UpdateDownloader::download
     return finalFile;
 }
 
+std::vector<std::string> UpdateDownloader::removeInstalledInstallers(
+    const std::filesystem::path& directory, const SemanticVersion& running)
+{
+    std::vector<std::string> removed;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(directory, ec);
+    if (ec)
+        return removed;
+    static constexpr std::string_view prefix = "ZELMAR_DMM5174K_Setup_";
+    for (const auto& entry : it) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(prefix) || !lower(name).ends_with(".exe") || !entry.is_regular_file(ec)
+            || entry.is_symlink(ec))
+            continue;
+        const auto version
+            = SemanticVersion::parse(std::string_view(name).substr(prefix.size(), name.size() - prefix.size() - 4));
+        if (version && !(running < *version)) {
+            removeQuietly(entry.path());
+            if (!std::filesystem::exists(entry.path(), ec))
+                removed.push_back(name);
+        }
+    }
+    return removed;
+}
+
 std::expected<void, UpdateHTTPError> UpdateDownloader::removeOldInstallers(const std::string& keeping) const
 {
     std::error_code ec;

@@ -7,8 +7,11 @@
 
 #include "storage/file_io.h"
 #include "update/http_client.h"
+#include "update/semantic_version.h"
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace zelmar {
 
@@ -31,6 +34,11 @@ public:
         const std::string& fileName, std::int64_t size, const std::string& sha256, const Progress& progress);
     // Deletes leftover .exe and .part files except `keeping` (any case).
     [[nodiscard]] std::expected<void, UpdateHTTPError> removeOldInstallers(const std::string& keeping) const;
+    // After an update: the installers of this version or an older one have
+    // done their work and go; the names of those removed. Anything else in
+    // the folder stays.
+    [[nodiscard]] static std::vector<std::string> removeInstalledInstallers(
+        const std::filesystem::path& directory, const SemanticVersion& running);
     // Streams the file through the hash: installers may be gigabytes.
     [[nodiscard]] static std::expected<std::string, UpdateHTTPError> sha256Hex(const std::filesystem::path& file);
     [[nodiscard]] static std::expected<std::string, UpdateHTTPError> sha256Hex(PinnedFile& file);

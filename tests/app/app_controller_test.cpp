@@ -646,6 +646,20 @@ TEST(AppUpdate, HandOverWhileRecordingAndWhileUnsaved)
         EXPECT_FALSE(rig.view->timers.contains(sampleTimer));
         EXPECT_EQ(rig.journalLines(), -1);
         EXPECT_TRUE(rig.logs.contains("線上更新：安裝程式已啟動，正常關閉：緩衝檔與側檔已刪除"));
+        // The process ends: how long the installer waited is logged, and a
+        // wait past its limit says the update did not happen.
+        *rig.monotonic += 2.5;
+        rig.app->shutdownKeepingJournal();
+        EXPECT_TRUE(rig.logs.contains("[DMMApp] 線上更新：程式於安裝程式啟動後 2.5 秒結束\r\n"));
+    }
+    {
+        AppRig rig;
+        rig.start();
+        UpdateHost& host = *rig.app;
+        host.closeForUpdate("線上更新：安裝程式已啟動，正常關閉");
+        *rig.monotonic += 130;
+        rig.app->shutdownKeepingJournal();
+        EXPECT_TRUE(rig.logs.contains("130.0 秒結束，超過安裝程式等待的 120 秒：更新未安裝"));
     }
 }
 

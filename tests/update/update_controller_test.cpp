@@ -250,6 +250,21 @@ protected:
     std::shared_ptr<UpdateController> controller;
 };
 
+// The installer that brought the running version has done its work: the
+// next start removes it, and nothing newer or unrelated.
+TEST_F(UpdateControllerTest, InstallersThatHaveRunAreRemovedAtStart)
+{
+    for (const char* name : { "ZELMAR_DMM5174K_Setup_0.9.0.exe", "ZELMAR_DMM5174K_Setup_1.0.0.exe",
+             "ZELMAR_DMM5174K_Setup_1.4.0.exe", "ZELMAR_DMM5174K_Setup_x.exe", "notes.txt" })
+        testing::writeFile(directory / "updates" / name, "bytes");
+    make()->start();
+    EXPECT_EQ(filesInUpdates().size(), 3u);
+    EXPECT_FALSE(std::filesystem::exists(directory / "updates" / "ZELMAR_DMM5174K_Setup_1.0.0.exe"));
+    EXPECT_FALSE(std::filesystem::exists(directory / "updates" / "ZELMAR_DMM5174K_Setup_0.9.0.exe"));
+    EXPECT_TRUE(std::filesystem::exists(directory / "updates" / "ZELMAR_DMM5174K_Setup_1.4.0.exe"));
+    EXPECT_TRUE(logs.contains("[DMMApp] 更新：已安裝的更新檔已刪除：ZELMAR_DMM5174K_Setup_1.0.0.exe\r\n"));
+}
+
 TEST_F(UpdateControllerTest, WithoutAHookNothingIsChecked)
 {
     make()->start();
