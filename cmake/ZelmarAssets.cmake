@@ -39,7 +39,7 @@ function(zelmar_window_program target description)
   if(NOT WIN32)
     return()
   endif()
-  zelmar_version_resource(${target} "${description}")
+  zelmar_version_resource(${target} "${description}" ${ARGN})
   zelmar_ui_assets(${target})
 
   set(generated ${CMAKE_BINARY_DIR}/generated)

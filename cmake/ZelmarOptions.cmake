@@ -50,9 +50,10 @@ endfunction()
 # another version is built (scripts/package.sh windows --version X.Y.Z).
 set(ZELMAR_PRODUCT_VERSION "" CACHE STRING "Version for the version resources (X.Y.Z); empty for the project version")
 
-# zelmar_version_resource(target description)
+# zelmar_version_resource(target description [version])
 # Gives a Windows executable a version resource made from the product
-# version, which the program reads back at start-up as its own version.
+# version (or the one given), which the program reads back at start-up as
+# its own version.
 function(zelmar_version_resource target description)
   if(NOT WIN32)
     return()
@@ -60,6 +61,9 @@ function(zelmar_version_resource target description)
   set(ZELMAR_VERSION_TEXT ${PROJECT_VERSION})
   if(ZELMAR_PRODUCT_VERSION)
     set(ZELMAR_VERSION_TEXT ${ZELMAR_PRODUCT_VERSION})
+  endif()
+  if(ARGC GREATER 2)
+    set(ZELMAR_VERSION_TEXT ${ARGV2})
   endif()
   if(NOT ZELMAR_VERSION_TEXT MATCHES "^([0-9]+)\\.([0-9]+)\\.([0-9]+)$")
     message(FATAL_ERROR "ZELMAR_PRODUCT_VERSION must be X.Y.Z, not ${ZELMAR_VERSION_TEXT}")

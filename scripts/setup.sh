@@ -14,25 +14,9 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo_cmd=(sudo)
 fi
 
-# Whether this kernel runs 32-bit x86 programs: a 32-bit ELF of twelve
-# instructions' worth that exits with 42.
+# Whether this kernel runs 32-bit x86 programs (scripts/probe-32bit.sh).
 can_run_32bit() {
-  local probe
-  probe=$(mktemp)
-  python3 - "$probe" <<'PY'
-import struct, sys
-code = bytes([0xB8, 1, 0, 0, 0, 0xBB, 42, 0, 0, 0, 0xCD, 0x80])  # exit(42)
-base, start = 0x08048000, 52 + 32
-header = struct.pack("<16sHHIIIIIHHHHHH", b"\x7fELF\x01\x01\x01" + bytes(9), 2, 3, 1,
-                     base + start, 52, 0, 0, 52, 32, 1, 0, 0, 0)
-segment = struct.pack("<8I", 1, 0, base, base, start + len(code), start + len(code), 5, 0x1000)
-open(sys.argv[1], "wb").write(header + segment + code)
-PY
-  chmod +x "$probe"
-  "$probe" 2>/dev/null
-  local code=$?
-  rm -f "$probe"
-  [ $code -eq 42 ]
+  bash "$(dirname "$0")/probe-32bit.sh"
 }
 
 if [ "${1:-}" = "--installer" ]; then

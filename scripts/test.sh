@@ -9,6 +9,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 bash scripts/setup.sh || exit 1
+# Where this kernel runs 32-bit programs, the installer runs need Wine's
+# 32-bit half; everything else runs with the 64-bit loader either way.
+if bash scripts/probe-32bit.sh; then
+  bash scripts/setup.sh --installer || exit 1
+fi
 
 jobs=$(nproc)
 summary=()
@@ -81,6 +86,9 @@ run_e2e() { # script label: one end-to-end script, its passed and failed runs co
   if [[ $(tail -n 1 "$log") =~ e2e:\ ([0-9]+)\ passed,\ ([0-9]+)\ failed ]]; then
     passed_total=$((passed_total + BASH_REMATCH[1])); failed_total=$((failed_total + BASH_REMATCH[2]))
     summary+=("$2: ${BASH_REMATCH[1]} passed, ${BASH_REMATCH[2]} failed")
+    local skipped
+    skipped=$(grep -E '^installer runs skipped: ' "$log" | head -n 1)
+    [ -n "$skipped" ] && summary+=("  $skipped")
   else
     failed_total=$((failed_total + 1)); summary+=("$2: no result")
   fi
@@ -130,6 +138,8 @@ if run_build windows "${no_debug_info[@]}"; then
   trap - EXIT
   # With a screen of its own size, and so a Wine server of its own.
   run_e2e small_screen.sh "windows end-to-end on a 1920x1080 screen at 144 DPI" || status=1
+  # The real installer, where this machine can run it (a run of its own too).
+  run_e2e installer_program.sh "windows installer runs" || status=1
   summary+=("windows (GoogleTest cases): $(gtest_totals build/windows/test-results)")
 
   # 4. What the Windows run made, checked by the Linux build.

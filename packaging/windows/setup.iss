@@ -50,11 +50,16 @@ UninstallDisplayName={#AppName}
 Compression=lzma2
 SolidCompression=yes
 WizardStyle=modern
+ShowLanguageDialog=auto
+LanguageDetectionMethod=uilanguage
 ChangesAssociations=yes
 CloseApplications=yes
 RestartApplications=no
 
+; Traditional Chinese first: chosen on a Chinese Windows; /LANG=zh or
+; /LANG=en picks one. The Chinese messages are the project's own.
 [Languages]
+Name: "zh"; MessagesFile: "ChineseTraditional.isl"
 Name: "en"; MessagesFile: "compiler:Default.isl"
 
 [Files]
@@ -93,6 +98,7 @@ function InitializeSetup: Boolean;
 var
   Waited: Integer;
 begin
+  Log('Setup language: ' + ActiveLanguage);
   Waited := 0;
   while CheckForMutexes(ProgramMutex) and (Waited < ProgramExitWaitMs) do
   begin
