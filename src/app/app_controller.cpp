@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <thread>
 
 namespace zelmar {
 
@@ -681,6 +682,10 @@ void AppController::finishClose(std::string_view reason)
     // A download still running is cancelled and nothing posts to the window.
     if (updateController_)
         updateController_->shutdown();
+    if (hooks_.slowCloseMs) {
+        logApp("測試 hook：關閉延遲 " + std::to_string(*hooks_.slowCloseMs) + " ms");
+        std::this_thread::sleep_for(std::chrono::milliseconds(*hooks_.slowCloseMs));
+    }
     view_->destroy();
 }
 

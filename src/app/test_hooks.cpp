@@ -75,6 +75,7 @@ TestHooks TestHooks::read(const Environment& environment)
             hooks.recoveryAnswer = RecoveryAnswer::discard;
     }
     hooks.autoCloseMs = unsigned32(find(environment, "ZELMAR_TEST_AUTOCLOSE_MS"));
+    hooks.slowCloseMs = unsigned32(find(environment, "ZELMAR_TEST_SLOW_CLOSE_MS"));
     hooks.autoSavePath = nonEmpty(environment, "ZELMAR_TEST_AUTOSAVE");
     hooks.openPath = nonEmpty(environment, "ZELMAR_TEST_OPEN_PATH");
     hooks.snapshotPath = nonEmpty(environment, "ZELMAR_TEST_SHOT");
@@ -94,7 +95,7 @@ TestHooks TestHooks::read(const Environment& environment)
 bool TestHooks::anyActive() const noexcept
 {
     return dataDirectory || autoRecord || intervalOverride || recoveryAnswer || autoCloseMs || autoSavePath || openPath
-        || snapshotPath || updateMode;
+        || snapshotPath || updateMode || slowCloseMs;
 }
 
 std::string_view recoveryAnswerText(RecoveryAnswer answer) noexcept

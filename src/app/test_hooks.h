@@ -30,6 +30,9 @@ struct TestHooks {
     std::uint32_t snapshotDelayMs = 4000; // ZELMAR_TEST_SHOT_DELAY_MS
     std::optional<std::string> snapshotMenu; // ZELMAR_TEST_SHOT_MENU, lower case
     std::optional<UpdateMode> updateMode; // ZELMAR_TEST_UPDATE
+    // A close that takes this long before the window goes, as a large save
+    // would (what an installer waiting for the program must survive).
+    std::optional<std::uint32_t> slowCloseMs; // ZELMAR_TEST_SLOW_CLOSE_MS
 
     [[nodiscard]] static TestHooks read(const Environment& environment);
     // Whether any hook that changes behaviour is set (the picture's menu

@@ -28,6 +28,7 @@ TEST(TestHooks, EachVariableByItsRule)
         { "ZELMAR_TEST_SHOT_DELAY_MS", "250" },
         { "ZELMAR_TEST_SHOT_MENU", "View" },
         { "ZELMAR_TEST_UPDATE", "Install" },
+        { "ZELMAR_TEST_SLOW_CLOSE_MS", "12000" },
     });
     EXPECT_EQ(all.dataDirectory, "C:\\data");
     EXPECT_TRUE(all.autoRecord);
@@ -37,7 +38,9 @@ TEST(TestHooks, EachVariableByItsRule)
     EXPECT_EQ(all.snapshotDelayMs, 250u);
     EXPECT_EQ(all.snapshotMenu, "view");
     EXPECT_EQ(all.updateMode, UpdateMode::install);
+    EXPECT_EQ(all.slowCloseMs, 12000u);
     EXPECT_TRUE(all.anyActive());
+    EXPECT_TRUE(TestHooks::read({ { "ZELMAR_TEST_SLOW_CLOSE_MS", "1" } }).anyActive());
 
     // Near misses are not set.
     const TestHooks near = TestHooks::read({

@@ -22,7 +22,7 @@ newer="${running_version%.*}.$((${running_version##*.} + 1))"
 app_name="ZELMAR DMM-5174K"
 uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\{6B2F1E0A-5174-4D2A-9E1C-0D3E5174E429}_is1'
 
-echo "==> installer runs (per-user installation, update through the real installer, uninstallation)"
+echo "==> installer runs (per user and machine-wide: installation, update through the real installer, uninstallation)"
 if ! bash "$root/scripts/probe-32bit.sh"; then
   echo "installer runs skipped: this machine's kernel does not run 32-bit x86 programs, and the installer's compiler and setup programs are 32-bit"
   echo "e2e: 0 passed, 0 failed"
@@ -87,10 +87,15 @@ uninstall_string() { # the installation's uninstaller, a Windows path without qu
 if [ -n "$(uninstall_string)" ]; then
   timeout 120 wine "$(uninstall_string)" /SILENT /SUPPRESSMSGBOXES /NORESTART >/dev/null 2>&1
 fi
+machine_uninstaller=$(reg_value "HKLM\\$uninstall_key" UninstallString | tr -d '"')
+if [ -n "$machine_uninstaller" ]; then
+  timeout 120 wine "$machine_uninstaller" /SILENT /SUPPRESSMSGBOXES /NORESTART >/dev/null 2>&1
+fi
+"$WINE64" reg delete "HKLM\\$uninstall_key" /f >/dev/null 2>&1
 "$WINE64" reg delete "HKCU\\$uninstall_key" /f >/dev/null 2>&1
 "$WINE64" reg delete 'HKCU\Software\Classes\.zmd' /f >/dev/null 2>&1
 "$WINE64" reg delete 'HKCU\Software\Classes\ZELMAR.DMM5174K.zmd' /f >/dev/null 2>&1
-rm -rf "$install_dir" "$shortcut"
+rm -rf "$install_dir" "$shortcut" "$WINEPREFIX/drive_c/Program Files/$app_name"
 
 # 1. A per-user installation of the running version: files, the
 #    uninstall key with its location, the .zmd association and the
@@ -141,7 +146,7 @@ JSON
   # The relaunched version inherits the hooks: it finds itself up to date
   # and closes by itself.
   run_program "$work/update.txt" ZELMAR_TEST_DATA_DIR="$(winpath "$data")" ZELMAR_TEST_UPDATE=install \
-    ZELMAR_UPDATE_URL="$base/info.json" ZELMAR_TEST_AUTOCLOSE_MS=20000
+    ZELMAR_UPDATE_URL="$base/info.json" ZELMAR_TEST_AUTOCLOSE_MS=8000
   local code=$?
   [ $code -eq 0 ] || fail "the program exited with $code"
   wait_for 120 grep -qsF "啟動完成（版本 $newer" "$work/update.txt" || fail "the new version did not start"
@@ -174,9 +179,44 @@ uninstall_leaves_data() {
   [ -f "$data/settings.json" ] || fail "the user's data folder went too"
 }
 
+machine_dir="$WINEPREFIX/drive_c/Program Files/$app_name"
+
+# 4. Machine-wide: installed under Program Files with the HKLM key; the
+#    update goes through "runas" without /CURRENTUSER, and the program takes
+#    twelve seconds to close (as a large save would): the installer waits
+#    for it instead of failing to replace a file in use.
+machine_wide_with_a_slow_close() {
+  local start=$SECONDS
+  run_setup "$work/install-machine.log" "$setup_a" /SILENT /SUPPRESSMSGBOXES /NORESTART /LANG=en
+  local code=$?
+  [ $code -eq 0 ] || fail "setup exited with $code"
+  grep -qF "Setup language: en" "$work/install-machine.log" || fail "the installer did not run in English"
+  echo "         machine-wide installation of $running_version in $((SECONDS - start)) s" >>"$work/times.txt"
+  [ -f "$machine_dir/DMM5174K.exe" ] || fail "no program in $machine_dir"
+  [ "$(reg_value "HKLM\\$uninstall_key" DisplayVersion)" = "$running_version" ] || fail "no HKLM key"
+  [ -z "$(reg_value "HKCU\\$uninstall_key" DisplayVersion)" ] || fail "an HKCU key too"
+  rm -rf "$data/updates"
+  program="$machine_dir/DMM5174K.exe"
+  start=$SECONDS
+  run_program "$work/machine-update.txt" ZELMAR_TEST_DATA_DIR="$(winpath "$data")" ZELMAR_TEST_UPDATE=install \
+    ZELMAR_UPDATE_URL="$base/info.json" ZELMAR_TEST_AUTOCLOSE_MS=8000 ZELMAR_TEST_SLOW_CLOSE_MS=12000
+  wait_for 180 grep -qsF "啟動完成（版本 $newer" "$work/machine-update.txt" || fail "the new version did not start"
+  echo "         machine-wide update with a 12 s close until the new version ran: $((SECONDS - start)) s" >>"$work/times.txt"
+  wait_for 60 closed_twice "$work/machine-update.txt" || fail "the new version did not close"
+  expect_log "$work/machine-update.txt" "[DMMApp] 更新：啟動安裝程式（machine、動詞 runas）" "[DMMApp] 測試 hook：關閉延遲 12000 ms"
+  expect_no_log "$work/machine-update.txt" "/CURRENTUSER"
+  [ "$(reg_value "HKLM\\$uninstall_key" DisplayVersion)" = "$newer" ] || fail "DisplayVersion is not $newer"
+  local uninstaller
+  uninstaller=$(reg_value "HKLM\\$uninstall_key" UninstallString | tr -d '"')
+  run_setup "$work/uninstall-machine.log" "$uninstaller" /SILENT /SUPPRESSMSGBOXES /NORESTART
+  wait_for 60 test ! -e "$machine_dir/DMM5174K.exe" || fail "the machine-wide program is still installed"
+  wait_for 30 test -z "$(reg_value "HKLM\\$uninstall_key" InstallLocation)" || fail "the HKLM key is still there"
+}
+
 scenario "per-user installation" per_user_install
 scenario "update through the real installer" update_through_installer
 scenario "uninstallation leaves only the user's data" uninstall_leaves_data
+scenario "machine-wide installation, update with a slow close, uninstallation" machine_wide_with_a_slow_close
 [ -f "$work/times.txt" ] && cat "$work/times.txt"
 printf '         installers: %s\n' "$(stat -c '%n %s bytes' "$setup_a" "$setup_b" | sed "s|$packages/||" | tr '\n' ';')"
 echo "e2e: $passed passed, $failed failed"
