@@ -3,6 +3,9 @@
 # (some machines of this kind do): a 32-bit ELF of twelve instructions'
 # worth that exits with 42. The installer's compiler and the setup programs
 # it makes are 32-bit.
+# ZELMAR_PROBE_32BIT=refused answers as such a machine would (to try the
+# skipped path on one that runs them).
+[ "${ZELMAR_PROBE_32BIT:-}" = refused ] && exit 1
 probe=$(mktemp)
 trap 'rm -f "$probe"' EXIT
 python3 - "$probe" <<'PY'
