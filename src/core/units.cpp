@@ -128,6 +128,9 @@ bool isTinyMagnitude(std::string_view digits) noexcept
             text.remove_prefix(1);
         if (std::from_chars(text.data(), text.data() + text.size(), exponent).ec != std::errc {})
             exponent = 1'000'000'000; // beyond any digit count that matters
+        // Beyond a billion nothing changes the answer; held there, the sum
+        // below cannot overflow.
+        exponent = std::min(exponent, 1'000'000'000LL);
         if (negative)
             exponent = -exponent;
     }

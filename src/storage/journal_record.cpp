@@ -1,4 +1,5 @@
 #include "storage/journal_record.h"
+#include "storage/json_document.h"
 #include "storage/json_scan.h"
 #include "storage/json_write.h"
 #include "storage/timestamp.h"
@@ -125,7 +126,7 @@ bool fastNumber(std::string_view line, std::size_t& i, double& out) noexcept
 
 std::optional<JournalRecord> parseJournalLineGeneral(std::string_view line)
 {
-    const auto json = nlohmann::json::parse(line, nullptr, false);
+    const auto json = parseJsonDocument(line);
     if (json.is_discarded() || !json.is_object())
         return std::nullopt;
     const auto t = json.find("t");

@@ -1,4 +1,5 @@
 #include "storage/settings.h"
+#include "storage/json_document.h"
 #include "storage/file_io.h"
 #include "storage/timestamp.h"
 
@@ -108,7 +109,7 @@ SettingsStore::SettingsStore(PathProvider paths)
 AppSettings SettingsStore::decode(std::string_view text)
 {
     AppSettings settings;
-    const auto json = nlohmann::json::parse(text, nullptr, false);
+    const auto json = parseJsonDocument(text);
     if (json.is_discarded() || !json.is_object())
         return settings;
     take(json, "language", settings.language);

@@ -1,4 +1,5 @@
 #include "storage/signed_envelope.h"
+#include "storage/json_document.h"
 
 #include "core/text_encoding.h"
 #include "storage/base64.h"
@@ -29,7 +30,7 @@ SignedJSONEnvelope::PeekValue classify(std::string_view value)
             result.text = text::utf16ToUtf8(text::utf8ToUtf16(content)); // invalid sequences replaced
             return result;
         }
-        const auto decoded = nlohmann::json::parse(value, nullptr, false);
+        const auto decoded = parseJsonDocument(value);
         if (!decoded.is_discarded() && decoded.is_string()) {
             result.kind = Kind::string;
             result.text = decoded.get<std::string>();
@@ -58,6 +59,15 @@ std::expected<std::string, SignedJSONEnvelope::SealError> SignedJSONEnvelope::se
 {
     if (!document.starts_with(sealedPrefix))
         return std::unexpected(SealError(TooLarge { static_cast<std::int64_t>(document.size()), 0 }));
+    // What a reader takes as the payload has no white space around it; the
+    // signature must cover exactly that.
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    while (document.size() > sealedPrefix.size() && isSpace(document.back()))
+        document.pop_back();
+    std::size_t lead = sealedPrefix.size();
+    while (lead < document.size() && isSpace(document[lead]))
+        ++lead;
+    document.erase(sealedPrefix.size(), lead - sealedPrefix.size());
     const std::string_view payload = std::string_view(document).substr(sealedPrefix.size());
     auto signature = signer.sign(asBytes(payload));
     if (!signature)
@@ -169,7 +179,7 @@ std::optional<SignedJSONEnvelope::SignatureParts> SignedJSONEnvelope::signatureP
 {
     const std::string_view text
         = std::string_view(bytes_).substr(layout_.signature.begin, layout_.signature.end - layout_.signature.begin);
-    const auto json = nlohmann::json::parse(text, nullptr, false);
+    const auto json = parseJsonDocument(text);
     if (json.is_discarded() || !json.is_object())
         return std::nullopt;
     const auto alg = json.find("alg");

@@ -53,6 +53,8 @@ public:
     };
     using SealError = std::variant<CryptoError, TooLarge>;
 
+    // White space around the payload is left out: the signature covers the
+    // payload's value as a reader finds it, never the space around it.
     [[nodiscard]] static std::expected<std::string, SealError> seal(
         std::string_view payload, const ZmdSigner& signer, std::int64_t limit);
     // Every sealed document opens with this. A caller that builds a large

@@ -200,12 +200,53 @@ std::optional<double> parseTimestampFast(std::string_view s) noexcept
     return std::nullopt;
 }
 
+namespace {
+
+// What the general encoder writes for a year outside 0 to 9999 (a record
+// far in the past or future, or near an end of that range in another time
+// zone): "-0001-12-31T23:59:00+00:00", "10000-01-01T00:00:00+00:00". Read
+// back so that nothing written is lost; 5 to 12 digits, or a minus sign and
+// 4 to 12 digits, then the usual fields.
+std::optional<double> parseExpandedYear(std::string_view s) noexcept
+{
+    const bool negative = !s.empty() && s.front() == '-';
+    std::size_t end = negative ? 1 : 0;
+    std::int64_t year = 0;
+    while (end < s.size() && s[end] >= '0' && s[end] <= '9' && end < 13) {
+        year = year * 10 + (s[end] - '0');
+        ++end;
+    }
+    const std::size_t digits = end - (negative ? 1 : 0);
+    if (digits < (negative ? 4u : 5u) || digits > 12 || end >= s.size() || s[end] != '-')
+        return std::nullopt;
+    // Only the encoder's own spelling: no zeros before a fifth digit.
+    if (digits > 4 && s[negative ? 1 : 0] == '0')
+        return std::nullopt;
+    // The same fields after the year, checked as the four-digit form would.
+    char shifted[40] = "2000";
+    const std::string_view rest = s.substr(end);
+    if (rest.size() > sizeof shifted - 5)
+        return std::nullopt;
+    rest.copy(shifted + 4, rest.size());
+    const std::string_view fourDigit(shifted, 4 + rest.size());
+    DateTimeFields f;
+    int offset = 0;
+    if (fourDigit.size() != 25 || !parseDateTime(fourDigit, f) || !parseOffset(fourDigit.substr(19), offset))
+        return std::nullopt;
+    const std::int64_t signedYear = negative ? -year : year;
+    // In floating point: twelve-digit years overflow 64-bit seconds.
+    return static_cast<double>(daysFromCivil(signedYear, f.month, f.day)) * static_cast<double>(kSecondsPerDay)
+        + static_cast<double>(f.hour * 3600 + f.minute * 60 + f.second - offset);
+}
+
+} // namespace
+
 std::optional<double> parseTimestamp(std::string_view s) noexcept
 {
     DateTimeFields f;
     int offset = 0;
     if (!parseDateTime(s, f))
-        return std::nullopt;
+        return parseExpandedYear(s);
     // Fast form: exactly 20 or 25 bytes.
     if ((s.size() == 20 || s.size() == 25) && parseOffset(s.substr(19), offset))
         return instantOf(f, offset);

@@ -1,4 +1,5 @@
 #include "storage/zmd_file.h"
+#include "storage/json_document.h"
 
 #include "storage/file_io.h"
 #include "storage/json_scan.h"
@@ -23,7 +24,7 @@ std::optional<std::string> jsonString(std::string_view raw)
         return std::nullopt;
     if (raw.size() >= 2 && JsonScan::isPlainStringContent(raw.substr(1, raw.size() - 2)))
         return std::string(raw.substr(1, raw.size() - 2));
-    const auto decoded = nlohmann::json::parse(raw, nullptr, false);
+    const auto decoded = parseJsonDocument(raw);
     if (decoded.is_discarded() || !decoded.is_string())
         return std::nullopt;
     return decoded.get<std::string>();
@@ -57,7 +58,9 @@ bool scanRecords(
         if (record) {
             pos = close + 1;
         } else {
-            if (!skipValue(b, pos, end, 2))
+            // A record is an element of the records array, itself a member
+            // of the payload: level 3, as deep as the JSON decoder counts.
+            if (!skipValue(b, pos, end, 3))
                 return false;
             if (decode)
                 record = parseJournalLine(b.substr(start, pos - start));

@@ -1,4 +1,5 @@
 #include "update/update_manifest.h"
+#include "storage/json_document.h"
 
 #include "core/text_encoding.h"
 #include "storage/json_write.h"
@@ -262,7 +263,7 @@ std::expected<UpdateManifest, UpdateManifestValidationError> decodePayload(std::
         payload.remove_prefix(3);
     if (!text::isValidUtf8(payload))
         return std::unexpected(fail("payload 不是有效的 UTF-8 文字"));
-    const auto json = Json::parse(payload, nullptr, false);
+    const auto json = parseJsonDocument(payload);
     if (json.is_discarded())
         return std::unexpected(fail("payload JSON 結構或欄位型別不符（JSON 格式錯誤）"));
     RawPayload raw;

@@ -131,6 +131,12 @@ TEST(DMMValueParser, NonFiniteAndNonDecimalFormsHaveNoValue)
     EXPECT_EQ(DMMValueParser::parse("1e-99999999999999999999"), 0.0);
     EXPECT_EQ(DMMValueParser::parse("-0.001e-400"), -0.0);
     EXPECT_EQ(DMMValueParser::parse("1" + hundreds.substr(0, 300) + "e-1"), 1e299);
+    // Exponents at the edge of a 64-bit integer: no overflow in the sum of
+    // order and exponent (the sanitizer build reported one).
+    EXPECT_EQ(DMMValueParser::parse("1e9223372036854775807"), std::nullopt);
+    EXPECT_EQ(DMMValueParser::parse("0.001e-9223372036854775807"), 0.0);
+    EXPECT_EQ(DMMValueParser::parse("0.001e-9223372036854775808"), 0.0);
+    EXPECT_EQ(DMMValueParser::parse("12e9223372036854775806"), std::nullopt);
 }
 
 TEST(Reading, DerivesTextValueAndUnit)

@@ -92,6 +92,12 @@ TEST(Settings, EachMemberStandsAlone)
     ASSERT_TRUE(t.windowPlacement);
     EXPECT_EQ(*t.windowPlacement, (WindowPlacement { -10, 2, 300, 200, true }));
     EXPECT_FALSE(SettingsStore::decode(R"({"lastUpdateCheck":"yesterday"})").lastUpdateCheck);
+    // The file is one JSON object and nothing else, not even after a NUL.
+    EXPECT_EQ(SettingsStore::decode(std::string(R"({"recordInterval":5})") + std::string("\0{{{", 4)).recordInterval, 10);
+    // A time far from now written by the general encoder reads back.
+    AppSettings far;
+    far.lastUpdateCheck = 253402300800.0 + 86400;
+    EXPECT_EQ(SettingsStore::decode(SettingsStore::encode(far)).lastUpdateCheck, far.lastUpdateCheck);
 }
 
 TEST(Settings, NumbersBeyondTheirTypeNeverWrap)

@@ -222,7 +222,20 @@ TEST(JournalWriter, OutOfRangeTimestampsFallBackToTheGeneralEncoder)
     const std::string bytes = JournalWriter::encode(records, 0).value();
     EXPECT_NE(bytes.find("\"10000-01-01T00:00:00+00:00\""), std::string::npos);
     const auto replayed = JournalReplayer::replayBytes(bytes);
-    EXPECT_EQ(replayed.records.size(), 1u); // the reader accepts four-digit years only
+    // What the writer writes, the reader reads back: nothing is lost.
+    ASSERT_EQ(replayed.records.size(), 2u);
+    EXPECT_EQ(replayed.records[1].t, 253402300800.0);
+    EXPECT_EQ(replayed.droppedLineCount, 0);
+
+    // A signed file may carry year 0 at +00:01, which is year -1 in UTC.
+    const double yearZero = -62167219200.0 - 60; // 0000-01-01T00:00:00+00:01
+    const std::vector<JournalRecord> early { record(1, "a", 1.0), record(yearZero, "b", 2.0), record(2, "c", 3.0) };
+    const std::string earlyBytes = JournalWriter::encode(early, 0).value();
+    EXPECT_NE(earlyBytes.find("\"-0001-12-31T23:59:00+00:00\""), std::string::npos);
+    const auto back = JournalReplayer::replayBytes(earlyBytes);
+    ASSERT_EQ(back.records.size(), 3u);
+    EXPECT_EQ(back.records[1].t, yearZero);
+    EXPECT_EQ(back.records[2].x, "c");
 }
 
 TEST(JournalReplayer, HasContent)
@@ -318,6 +331,12 @@ TEST(ParseLine, TheFastParserNeverAcceptsWhatTheGeneralDecoderReadsOtherwise)
     EXPECT_FALSE(parseJournalLine(head + R"("f":2,"r":1,"x":"","v":--5,"u":""})"));
     EXPECT_FALSE(parseJournalLine(head + "\"f\":2,\"r\":1,\"x\":\"a\x01b\",\"u\":\"\"}"));
     EXPECT_FALSE(parseJournalLine(head + "\"f\":2,\"r\":1,\"x\":\"\xC3\",\"u\":\"\"}"));
+    // A line is one JSON object and nothing else, not even after a NUL.
+    const std::string valid = head + R"("f":2,"r":1,"x":"1.0","v":1,"u":"V"})";
+    ASSERT_TRUE(parseJournalLine(valid));
+    EXPECT_FALSE(parseJournalLine(valid + std::string("\0this is not JSON {{{", 22)));
+    EXPECT_FALSE(parseJournalLineGeneral(valid + std::string("\0", 1)));
+    EXPECT_EQ(JournalReplayer::replayBytes(valid + "\n" + valid + std::string("\0x", 2) + "\n").records.size(), 1u);
 
     // Then random canonical lines, mutated byte by byte.
     std::mt19937_64 random(20261206);

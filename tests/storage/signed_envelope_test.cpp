@@ -226,5 +226,19 @@ TEST(SignedJSONEnvelope, SealingInPlaceGivesTheSameDocument)
     EXPECT_TRUE(std::holds_alternative<SignedJSONEnvelope::TooLarge>(tooLarge.error()));
 }
 
+// A payload with white space around it is sealed without it: the document
+// verifies, and what it carries is the payload's value.
+TEST(SignedEnvelope, SpaceAroundThePayloadIsNotSigned)
+{
+    for (const char* payload : { "{\"a\":1}\n", " \t{\"a\":1}", "\r\n{\"a\":1}\r\n " }) {
+        const auto document = SignedJSONEnvelope::seal(payload, service(), 1 << 20);
+        ASSERT_TRUE(document);
+        const auto envelope = SignedJSONEnvelope::parse(*document);
+        ASSERT_TRUE(envelope);
+        EXPECT_TRUE(envelope->verify(service())) << payload;
+        EXPECT_EQ(envelope->payloadBytes(), "{\"a\":1}");
+    }
+}
+
 } // namespace
 } // namespace zelmar

@@ -53,6 +53,24 @@ TEST(Timestamp, ReadsFastAndFractionalForms)
         EXPECT_FALSE(parseTimestamp(bad)) << bad;
 }
 
+// The general encoder writes years beyond 0 to 9999 with more digits or a
+// sign; the reader takes back every one of them.
+TEST(Timestamp, ExpandedYearsReadBackWhatTheGeneralEncoderWrote)
+{
+    for (const double instant : { -62167219260.0, -62198755200.0, 253402300800.0, 253402300799.0 + 86400 * 400,
+             -1e12, 9e17, 0.0, k20240501 })
+        for (const int offset : { 0, 60, -3600, 8 * 3600 + 45 * 60 }) {
+            const auto text = generalTimestamp(instant, offset);
+            ASSERT_TRUE(text);
+            EXPECT_EQ(parseTimestamp(*text), instant) << *text;
+        }
+    EXPECT_EQ(parseTimestamp("-0001-12-31T23:59:00+00:00"), -62167219260.0);
+    EXPECT_EQ(parseTimestamp("10000-01-01T00:00:00+00:00"), 253402300800.0);
+    for (const char* bad : { "-001-12-31T23:59:00Z", "00001-01-01T00:00:00Z", "-00001-01-01T00:00:00Z", "10000-01-01T00:00:00+00:00x",
+             "10000-13-01T00:00:00Z", "1000000000000-01-01T00:00:00Z", "-10000-01-01T00:00:00.5Z", "--0001-01-01T00:00:00Z" })
+        EXPECT_FALSE(parseTimestamp(bad)) << bad;
+}
+
 TEST(Timestamp, CivilConversionRoundTrips)
 {
     for (std::int64_t s = -2'000'000'000'000; s < 2'000'000'000'000; s += 7'777'777'777) {

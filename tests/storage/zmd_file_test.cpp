@@ -179,6 +179,25 @@ TEST(ZmdFile, WhatOpensSavesAndOpensAgain)
         EXPECT_EQ(decode(withRecord(fields)).error(), ZmdError::notZmd()) << fields;
 }
 
+// 64 levels at most, counted alike in a record and in any other member: a
+// record is an element of the records array, three levels down.
+TEST(ZmdFile, NestingIsCountedAlikeInRecordsAndOtherMembers)
+{
+    const std::string file = encoded(document(1));
+    const auto nested = [](int depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+    for (const int deepest : { 64, 65 }) {
+        SCOPED_TRACE(deepest);
+        const auto inMember = decode(resigned(file, [&](std::string& p) {
+            p.insert(1, "\"comment\":" + nested(deepest - 1) + ",");
+        }));
+        const auto inRecord = decode(resigned(file, [&](std::string& p) {
+            p.insert(p.find("{\"t\"") + 1, "\"z\":" + nested(deepest - 3) + ",");
+        }));
+        EXPECT_EQ(inMember.has_value(), deepest <= 64);
+        EXPECT_EQ(inRecord.has_value(), deepest <= 64);
+    }
+}
+
 TEST(ZmdFile, DuplicateMembersAreRefused)
 {
     const std::string file = encoded(document(1));
@@ -221,9 +240,30 @@ TEST(ZmdFile, SizeAndRecordLimits)
     EXPECT_EQ(ZmdFile::open(big, "DMM-5174K", service()).error(), ZmdError::notZmd());
     EXPECT_EQ(ZmdFile::open(dir / "missing.zmd", "DMM-5174K", service()).error().kind, Kind::io);
 
-    // More elements than the limit: counted, not decoded, refused.
+    // More elements than the limit: counted, not decoded, refused; exactly
+    // as many as the limit open.
     const std::string four = encoded(document(4));
     EXPECT_EQ(ZmdFile::decode(four, "DMM-5174K", service(), ZmdFile::largestFile, 3).error(), ZmdError::notZmd());
+    const auto atLimit = ZmdFile::decode(four, "DMM-5174K", service(), ZmdFile::largestFile, 4);
+    ASSERT_TRUE(atLimit);
+    EXPECT_EQ(atLimit->records.size(), 4u);
+
+    // A negative deleted count is refused on open too, signed or not.
+    EXPECT_EQ(decode(resigned(four, [](std::string& p) {
+        p.replace(p.find("\"deletedCount\":2"), 16, "\"deletedCount\":-1");
+    })).error().kind,
+        Kind::notZmd);
+}
+
+// The record limit itself: 600,000 records save and open.
+TEST(ZmdFile, ExactlyTheRecordLimitSavesAndOpens)
+{
+    TempDir dir;
+    const auto path = dir / "limit.zmd";
+    ASSERT_TRUE(ZmdFile::save(document(600'000), path, service()));
+    const auto opened = ZmdFile::open(path, "DMM-5174K", service());
+    ASSERT_TRUE(opened) << opened.error().description();
+    EXPECT_EQ(opened->records.size(), 600'000u);
 }
 
 TEST(ZmdFile, NoChangeInsideThePayloadEverOpens)
