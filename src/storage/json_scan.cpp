@@ -1,5 +1,7 @@
 #include "storage/json_scan.h"
 
+#include "core/text_encoding.h"
+
 #include <limits>
 
 namespace zelmar::JsonScan {
@@ -15,21 +17,83 @@ void skipSpace(std::string_view b, std::size_t& pos, std::size_t end) noexcept
         ++pos;
 }
 
+namespace {
+
+int hexValue(char c) noexcept
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The four hex digits of a \u escape at pos (just after the 'u').
+int escapedUnit(std::string_view b, std::size_t pos, std::size_t end) noexcept
+{
+    if (end - pos < 4)
+        return -1;
+    int unit = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const int digit = hexValue(b[pos + i]);
+        if (digit < 0)
+            return -1;
+        unit = unit * 16 + digit;
+    }
+    return unit;
+}
+
+} // namespace
+
 bool skipString(std::string_view b, std::size_t& pos, std::size_t end) noexcept
 {
     if (pos >= end || b[pos] != '"')
         return false;
-    ++pos;
+    const std::size_t start = ++pos;
+    bool beyondAscii = false;
     // A plain loop: the strings of records are a few bytes long, where a
     // library search costs more than it saves (measured on a 600,000-record
-    // file).
+    // file). A string is skipped only when it is one the JSON decoder reads:
+    // no raw control characters, known escapes, paired surrogates, UTF-8.
     while (pos < end) {
-        const char c = b[pos];
+        const auto c = static_cast<unsigned char>(b[pos]);
         if (c == '"') {
+            const std::string_view content = b.substr(start, pos - start);
             ++pos;
-            return true;
+            return !beyondAscii || text::isValidUtf8(content);
         }
-        pos += c == '\\' ? 2 : 1;
+        if (c < 0x20)
+            return false;
+        beyondAscii = beyondAscii || c >= 0x80;
+        if (c != '\\') {
+            ++pos;
+            continue;
+        }
+        if (pos + 1 >= end)
+            return false;
+        const char escape = b[pos + 1];
+        if (escape != 'u') {
+            if (escape != '"' && escape != '\\' && escape != '/' && escape != 'b' && escape != 'f' && escape != 'n'
+                && escape != 'r' && escape != 't')
+                return false;
+            pos += 2;
+            continue;
+        }
+        const int unit = escapedUnit(b, pos + 2, end);
+        if (unit < 0 || (unit >= 0xDC00 && unit <= 0xDFFF))
+            return false;
+        pos += 6;
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            // A high surrogate only with its low one.
+            if (end - pos < 6 || b[pos] != '\\' || b[pos + 1] != 'u')
+                return false;
+            const int low = escapedUnit(b, pos + 2, end);
+            if (low < 0xDC00 || low > 0xDFFF)
+                return false;
+            pos += 6;
+        }
     }
     return false;
 }
