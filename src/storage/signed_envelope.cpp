@@ -47,6 +47,15 @@ SignedJSONEnvelope::PeekValue classify(std::string_view value)
 std::expected<std::string, SignedJSONEnvelope::SealError> SignedJSONEnvelope::seal(
     std::string_view payload, const ZmdSigner& signer, std::int64_t limit)
 {
+    // One value, as a reader will find it (the in-place callers build
+    // theirs and know it is one).
+    std::size_t pos = 0;
+    JsonScan::skipSpace(payload, pos, payload.size());
+    if (!skipValue(payload, pos, payload.size(), 1))
+        return std::unexpected(SealError(NotOneValue {}));
+    JsonScan::skipSpace(payload, pos, payload.size());
+    if (pos != payload.size())
+        return std::unexpected(SealError(NotOneValue {}));
     std::string document;
     document.reserve(sealedPrefix.size() + payload.size() + 256);
     document += sealedPrefix;

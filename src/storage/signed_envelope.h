@@ -51,10 +51,14 @@ public:
         std::int64_t total;
         std::int64_t limit;
     };
-    using SealError = std::variant<CryptoError, TooLarge>;
+    // The payload is not one JSON value (with at most white space around
+    // it): sealed, it would not verify.
+    struct NotOneValue {};
+    using SealError = std::variant<CryptoError, TooLarge, NotOneValue>;
 
     // White space around the payload is left out: the signature covers the
-    // payload's value as a reader finds it, never the space around it.
+    // payload's value as a reader finds it, never the space around it. A
+    // payload that is not one JSON value is refused.
     [[nodiscard]] static std::expected<std::string, SealError> seal(
         std::string_view payload, const ZmdSigner& signer, std::int64_t limit);
     // Every sealed document opens with this. A caller that builds a large

@@ -232,7 +232,9 @@ std::expected<std::string, ZmdSaveError> encode(
         if (const auto* tooLarge = std::get_if<SignedJSONEnvelope::TooLarge>(&sealed.error()))
             return std::unexpected(ZmdError::io("檔案大小 " + std::to_string(tooLarge->total) + " 位元組超過 .zmd 上限 "
                 + std::to_string(tooLarge->limit)));
-        return std::unexpected(std::get<CryptoError>(sealed.error()));
+        if (const auto* crypto = std::get_if<CryptoError>(&sealed.error()))
+            return std::unexpected(*crypto);
+        return std::unexpected(ZmdError::io("payload 不是單一 JSON 值"));
     }
     return std::move(*sealed);
 }

@@ -374,7 +374,9 @@ std::expected<std::string, std::string> encode(const UpdateManifest& manifest, c
         if (const auto* tooLarge = std::get_if<SignedJSONEnvelope::TooLarge>(&sealed.error()))
             return std::unexpected(
                 "清單大小 " + std::to_string(tooLarge->total) + " 位元組超過上限 " + std::to_string(tooLarge->limit));
-        return std::unexpected(std::get<CryptoError>(sealed.error()).text());
+        if (const auto* crypto = std::get_if<CryptoError>(&sealed.error()))
+            return std::unexpected(crypto->text());
+        return std::unexpected(std::string("清單 payload 不是單一 JSON 值"));
     }
     return std::move(*sealed);
 }

@@ -238,6 +238,12 @@ TEST(SignedEnvelope, SpaceAroundThePayloadIsNotSigned)
         EXPECT_TRUE(envelope->verify(service())) << payload;
         EXPECT_EQ(envelope->payloadBytes(), "{\"a\":1}");
     }
+    // Not one JSON value: it would not verify once sealed, so it is refused.
+    for (const char* payload : { "", "  ", "{\"a\":1},\"b\":2", "{\"a\":1}}", "{\"a\":\"\x01\"}", "[1] [2]" }) {
+        const auto refused = SignedJSONEnvelope::seal(payload, service(), 1 << 20);
+        ASSERT_FALSE(refused) << payload;
+        EXPECT_TRUE(std::holds_alternative<SignedJSONEnvelope::NotOneValue>(refused.error()));
+    }
 }
 
 } // namespace
