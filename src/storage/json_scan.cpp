@@ -108,9 +108,42 @@ bool skipLiteral(std::string_view b, std::size_t& pos, std::size_t end, std::str
     return true;
 }
 
-bool isNumberByte(char c) noexcept
+bool isDigit(char c) noexcept
 {
-    return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E';
+    return c >= '0' && c <= '9';
+}
+
+// A JSON number: -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?
+bool skipNumber(std::string_view b, std::size_t& pos, std::size_t end) noexcept
+{
+    if (pos < end && b[pos] == '-')
+        ++pos;
+    if (pos >= end || !isDigit(b[pos]))
+        return false;
+    if (b[pos] == '0')
+        ++pos;
+    else
+        while (pos < end && isDigit(b[pos]))
+            ++pos;
+    if (pos < end && b[pos] == '.') {
+        ++pos;
+        if (pos >= end || !isDigit(b[pos]))
+            return false;
+        while (pos < end && isDigit(b[pos]))
+            ++pos;
+    }
+    if (pos < end && (b[pos] == 'e' || b[pos] == 'E')) {
+        ++pos;
+        if (pos < end && (b[pos] == '+' || b[pos] == '-'))
+            ++pos;
+        if (pos >= end || !isDigit(b[pos]))
+            return false;
+        while (pos < end && isDigit(b[pos]))
+            ++pos;
+    }
+    // What follows a number is the caller's: a digit or a second point
+    // here would be part of no valid document.
+    return pos >= end || !(isDigit(b[pos]) || b[pos] == '.' || b[pos] == 'e' || b[pos] == 'E' || b[pos] == '+' || b[pos] == '-');
 }
 
 } // namespace
@@ -154,11 +187,8 @@ bool skipValue(std::string_view b, std::size_t& pos, std::size_t end, int level)
         return skipLiteral(b, pos, end, "false");
     if (c == 'n')
         return skipLiteral(b, pos, end, "null");
-    if (c == '-' || (c >= '0' && c <= '9')) {
-        while (pos < end && isNumberByte(b[pos]))
-            ++pos;
-        return true;
-    }
+    if (c == '-' || isDigit(c))
+        return skipNumber(b, pos, end);
     return false;
 }
 
