@@ -44,13 +44,18 @@ std::expected<ZmdDocument, ZmdError> decode(std::string bytes)
     return ZmdFile::decode(std::move(bytes), "DMM-5174K", service());
 }
 
-// A document signed with the real key after its payload was edited.
+// A document signed with the real key after its payload was edited, even
+// into something that is not JSON (sealed in place, as the save does, which
+// takes the payload as it is): what an attacker with the key could make.
 std::string resigned(const std::string& file, const std::function<void(std::string&)>& edit)
 {
     auto envelope = SignedJSONEnvelope::parse(file);
     std::string payload = envelope->payloadBytes();
     edit(payload);
-    return *SignedJSONEnvelope::seal(payload, service(), ZmdFile::largestFile);
+    auto sealed = SignedJSONEnvelope::sealInPlace(
+        std::string(SignedJSONEnvelope::sealedPrefix) + payload, service(), ZmdFile::largestFile);
+    EXPECT_TRUE(sealed.has_value());
+    return sealed.value_or("");
 }
 
 TEST(ZmdFile, PayloadLayoutByteForByte)

@@ -35,7 +35,9 @@ std::string payload(const std::string& releases,
 
 std::string sealed(const std::string& p)
 {
-    return *SignedJSONEnvelope::seal(p, devSigner(), 1 << 22);
+    auto document = SignedJSONEnvelope::seal(p, devSigner(), 1 << 22);
+    EXPECT_TRUE(document.has_value()) << p;
+    return document.value_or("");
 }
 
 std::expected<UpdateManifest, UpdateManifestError> decode(const std::string& document)
