@@ -132,10 +132,11 @@ enum class L10nKey {
     dialogHelpTitle,
     helpBodyText,
     chartOtherUnitsHidden,
+    helpCheckForUpdates,
     overload,
 };
 
-inline constexpr int l10nKeyCount = 112;
+inline constexpr int l10nKeyCount = 113;
 
 namespace L10n {
 

@@ -41,7 +41,7 @@ constexpr std::array<Texts, l10nKeyCount> kTable { {
     { "新檔案(&N)\tCtrl+N", "&New\tCtrl+N" },
     { "開啟(&O)...\tCtrl+O", "&Open...\tCtrl+O" },
     { "存檔(&S)\tCtrl+S", "&Save\tCtrl+S" },
-    { "另存新檔(&A)...", "Save &As..." },
+    { "另存新檔(&A)...\tCtrl+Shift+S", "Save &As...\tCtrl+Shift+S" },
     { "匯出 CSV(&E)...", "&Export CSV..." },
     { "離開(&X)\tAlt+F4", "E&xit\tAlt+F4" },
     { "複製選取列(&C)\tCtrl+C", "&Copy Selected Rows\tCtrl+C" },
@@ -53,7 +53,7 @@ constexpr std::array<Texts, l10nKeyCount> kTable { {
     { "語言(Language)", "語言(Language)" },
     { "正體中文", "正體中文" },
     { "English", "English" },
-    { "使用說明(&U)", "&User Guide" },
+    { "使用說明(&U)\tF1", "&User Guide\tF1" },
     { "關於 DMM-5174K(&A)", "&About DMM-5174K" },
     { "授權條款(&L)", "&License Agreement" },
     { "記錄間隔", "Record Interval" },
@@ -159,6 +159,7 @@ constexpr std::array<Texts, l10nKeyCount> kTable { {
     { "使用說明", "User Guide" },
     { kHelpZh, kHelpEn },
     { "（其他單位未顯示）", "(other units hidden)" },
+    { "檢查更新(&C)...", "&Check for Updates..." },
     { "OL", "OL" },
 } };
 

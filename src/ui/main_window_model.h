@@ -35,6 +35,7 @@ enum class CommandId : int {
     usageHelp = 1030,
     about = 1031,
     license = 1034,
+    checkForUpdates = 1035,
     intervalField = 1100,
     newFileCard = 1101,
     startCard = 1102,

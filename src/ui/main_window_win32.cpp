@@ -341,6 +341,7 @@ void MainWindow::buildMenus()
 
     HMENU help = CreatePopupMenu();
     item(help, L10nKey::helpUsage, CommandId::usageHelp);
+    item(help, L10nKey::helpCheckForUpdates, CommandId::checkForUpdates);
     AppendMenuW(help, MF_SEPARATOR, 0, nullptr);
     item(help, L10nKey::helpLicense, CommandId::license);
     item(help, L10nKey::helpAbout, CommandId::about);
@@ -378,6 +379,11 @@ void MainWindow::buildAccelerators()
         { FCONTROL | FVIRTKEY, 'C', static_cast<WORD>(commandNumber(CommandId::copyRows)) },
         { FCONTROL | FVIRTKEY, 'A', static_cast<WORD>(commandNumber(CommandId::selectAll)) },
         { FVIRTKEY, VK_DELETE, static_cast<WORD>(commandNumber(CommandId::deleteRows)) },
+        { FCONTROL | FSHIFT | FVIRTKEY, 'S', static_cast<WORD>(commandNumber(CommandId::saveAs)) },
+        { FVIRTKEY, VK_F1, static_cast<WORD>(commandNumber(CommandId::usageHelp)) },
+        // Start and Stop, as the cards would (the cards' own rules apply).
+        { FVIRTKEY, VK_F5, static_cast<WORD>(commandNumber(CommandId::startCard)) },
+        { FSHIFT | FVIRTKEY, VK_F5, static_cast<WORD>(commandNumber(CommandId::stopCard)) },
     };
     accelerators_ = CreateAcceleratorTableW(table, static_cast<int>(std::size(table)));
 }
@@ -930,6 +936,10 @@ void MainWindow::onCardClicked(CommandId id)
         commitIntervalField();
     if (isRecording_ && isBlockedWhileRecording(id))
         return;
+    // F5 and Shift+F5 reach here too: Start only when stopped, Stop only
+    // while recording, as the cards are enabled.
+    if ((id == CommandId::startCard && isRecording_) || (id == CommandId::stopCard && !isRecording_))
+        return;
     const std::function<void()>* callback = nullptr;
     switch (id) {
     case CommandId::newFileCard:
@@ -1017,6 +1027,11 @@ void MainWindow::runCommand(CommandId id)
         tooltips_->dismiss();
         if (!HelpLauncher::open(hwnd_, language_))
             showInformation(text(L10nKey::helpBodyText), text(L10nKey::dialogHelpTitle));
+        return;
+    case CommandId::checkForUpdates:
+        // The same manual check the About window's link starts.
+        if (onCheckForUpdates)
+            onCheckForUpdates();
         return;
     case CommandId::about:
         if (onAbout)

@@ -39,7 +39,7 @@ const FixedText kKeyTexts[] = {
     { L10nKey::fileNew, "新檔案(&N)\tCtrl+N", nullptr },
     { L10nKey::fileOpen, "開啟(&O)...\tCtrl+O", "&Open...\tCtrl+O" },
     { L10nKey::fileSave, "存檔(&S)\tCtrl+S", nullptr },
-    { L10nKey::fileSaveAs, "另存新檔(&A)...", "Save &As..." },
+    { L10nKey::fileSaveAs, "另存新檔(&A)...\tCtrl+Shift+S", "Save &As...\tCtrl+Shift+S" },
     { L10nKey::fileExportCsv, "匯出 CSV(&E)...", "&Export CSV..." },
     { L10nKey::fileExit, "離開(&X)\tAlt+F4", nullptr },
     { L10nKey::editCopySelectedRows, "複製選取列(&C)\tCtrl+C", "&Copy Selected Rows\tCtrl+C" },
@@ -51,7 +51,7 @@ const FixedText kKeyTexts[] = {
     { L10nKey::viewLanguage, "語言(Language)", "語言(Language)" },
     { L10nKey::viewLanguageZhTW, nullptr, "正體中文" },
     { L10nKey::viewLanguageEnUS, "English", "English" },
-    { L10nKey::helpUsage, "使用說明(&U)", nullptr },
+    { L10nKey::helpUsage, "使用說明(&U)\tF1", "&User Guide\tF1" },
     { L10nKey::helpAbout, "關於 DMM-5174K(&A)", "&About DMM-5174K" },
     { L10nKey::helpLicense, "授權條款(&L)", "&License Agreement" },
     { L10nKey::labelRecordInterval, nullptr, "Record Interval" },
@@ -166,6 +166,7 @@ const FixedText kKeyTexts[] = {
     { L10nKey::dialogHelpTitle, nullptr, "User Guide" },
     { L10nKey::helpBodyText, nullptr, nullptr },
     { L10nKey::chartOtherUnitsHidden, "（其他單位未顯示）", "(other units hidden)" },
+    { L10nKey::helpCheckForUpdates, "檢查更新(&C)...", "&Check for Updates..." },
     { L10nKey::overload, "OL", "OL" },
 };
 

@@ -396,6 +396,55 @@ TEST(MainWindow, TheIntervalFrameIsRoundedWithItsBorder)
     EXPECT_EQ(image->at(frame.left + scaleAtLeastOne(1, uiDpi()), middle), main_window_colors::frameFillRecording);
 }
 
+// The shortcuts the menus show reach their commands through real key
+// messages: F5 starts and Shift+F5 stops (each only when its card could),
+// Ctrl+Shift+S saves as, F1 opens the user guide; Help has the update check.
+TEST(MainWindow, KeyboardShortcutsReachTheirCommands)
+{
+    Fixture f(AppLanguage::enUS);
+    auto& w = *f.window;
+    int starts = 0, stops = 0, saveAs = 0, helps = 0, checks = 0;
+    w.onStart = [&] { ++starts; };
+    w.onStop = [&] { ++stops; };
+    w.onSaveAs = [&] { ++saveAs; };
+    w.onHelp = [&] { ++helps; };
+    w.onCheckForUpdates = [&] { ++checks; };
+    const auto press = [&](WPARAM key, bool control, bool shift) {
+        BYTE keys[256] {};
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = control ? 0x80 : 0;
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        MSG msg { w.hwnd(), WM_KEYDOWN, key, 0, 0, {} };
+        const bool taken = w.preTranslate(msg);
+        keys[VK_CONTROL] = keys[VK_SHIFT] = 0;
+        SetKeyboardState(keys);
+        f.pump();
+        return taken;
+    };
+    EXPECT_TRUE(press(VK_F5, false, false));
+    EXPECT_TRUE(press(VK_F5, false, true)); // not recording: Stop does nothing
+    EXPECT_TRUE(press('S', true, true));
+    EXPECT_TRUE(press(VK_F1, false, false));
+    EXPECT_EQ(starts, 1);
+    EXPECT_EQ(stops, 0);
+    EXPECT_EQ(saveAs, 1);
+    EXPECT_EQ(helps, 1);
+    w.setRecording(true);
+    press(VK_F5, false, false); // recording: Start does nothing
+    press(VK_F5, false, true);
+    press('S', true, true); // Save As waits while recording
+    EXPECT_EQ(starts, 1);
+    EXPECT_EQ(stops, 1);
+    EXPECT_EQ(saveAs, 1);
+    w.runCommand(CommandId::checkForUpdates);
+    EXPECT_EQ(checks, 1);
+    const HMENU help = GetSubMenu(w.menuBar(), 3);
+    EXPECT_EQ(menuText(help, 0), "&User Guide\tF1");
+    EXPECT_EQ(menuText(help, 1), "&Check for Updates...");
+    EXPECT_EQ(menuText(GetSubMenu(w.menuBar(), 0), 3), "Save &As...\tCtrl+Shift+S");
+}
+
 // Right after start-up the window itself has the focus: Shift+Tab reaches
 // the last stop of the order and Tab the first, as real key messages do.
 TEST(MainWindow, TabAndShiftTabFromTheWindowItself)
