@@ -8,6 +8,7 @@
 #include "ui/theme_win32.h"
 #include "ui/window_binding_win32.h"
 
+#include <algorithm>
 #include <shellapi.h>
 
 namespace zelmar::ui::win32 {
@@ -136,12 +137,15 @@ constexpr Rgb aboutBackground = Rgb::fromHex(0xFFFFFF);
 constexpr Rgb logoColor = Rgb::fromHex(0x1C1E22);
 constexpr Rgb logoAccent = Rgb::fromHex(0x1565C0);
 
-RECT textBox(HDC dc, HFONT font, const std::wstring& text, int left, int top, int width, UINT flags)
+// The box of a text set at (left, top) within width: the full width for
+// paragraphs, the text's own for a link, which is all a click may hit.
+RECT textBox(HDC dc, HFONT font, const std::wstring& text, int left, int top, int width, UINT flags, bool fullWidth = true)
 {
     const SelectGuard selected(dc, font);
     RECT r { left, top, left + width, top };
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, flags | DT_CALCRECT);
-    r.right = left + width;
+    if (fullWidth || r.right > left + width)
+        r.right = left + width;
     return r;
 }
 
@@ -253,11 +257,11 @@ void AboutWindow::computeLayout(HDC dc, int width)
     layout_.updateLinkRect = {};
     if (onCheckForUpdates_) {
         const auto link = text::utf8ToWide(L10n::text(L10nKey::aboutCheckForUpdates, language_));
-        layout_.updateLinkRect = textBox(dc, linkFont_, link, pad, y, inner, DT_SINGLELINE | DT_NOPREFIX);
+        layout_.updateLinkRect = textBox(dc, linkFont_, link, pad, y, inner, DT_SINGLELINE | DT_NOPREFIX, false);
         y = layout_.updateLinkRect.bottom + scale(4, dpi);
     }
     const auto web = text::utf8ToWide(makerWebAddress);
-    layout_.linkRect = textBox(dc, linkFont_, web, pad, y, inner, DT_SINGLELINE | DT_NOPREFIX);
+    layout_.linkRect = textBox(dc, linkFont_, web, pad, y, inner, DT_SINGLELINE | DT_NOPREFIX, false);
     y = layout_.linkRect.bottom + gap;
     const auto hint = text::utf8ToWide(L10n::text(L10nKey::aboutCloseHint, language_));
     layout_.hintRect = textBox(dc, themeFont(ThemeFont::interface), hint, pad, y, inner, wrap);
@@ -290,23 +294,56 @@ void AboutWindow::paint(HDC dc, const Rect& client)
             DT_SINGLELINE | DT_NOPREFIX);
     draw(linkFont_, main_window_colors::link, text::utf8ToWide(makerWebAddress), layout_.linkRect,
         DT_SINGLELINE | DT_NOPREFIX);
+    // The focused link, reached by Tab, is always marked.
+    if (focusedLink_) {
+        RECT focus = *focusedLink_ == Link::update ? layout_.updateLinkRect : layout_.linkRect;
+        InflateRect(&focus, 2, 1);
+        SetTextColor(dc, main_window_colors::text.colorRef());
+        DrawFocusRect(dc, &focus);
+    }
     draw(themeFont(ThemeFont::interface), main_window_colors::mutedText,
         text::utf8ToWide(L10n::text(L10nKey::aboutCloseHint, language_)), layout_.hintRect, wrap);
 }
 
-void AboutWindow::onClick(POINT p)
+std::vector<AboutWindow::Link> AboutWindow::links() const
 {
-    if (onCheckForUpdates_ && inside(layout_.updateLinkRect, p)) {
+    if (onCheckForUpdates_)
+        return { Link::update, Link::web };
+    return { Link::web };
+}
+
+void AboutWindow::activate(Link link)
+{
+    if (link == Link::update && onCheckForUpdates_) {
         auto check = onCheckForUpdates_; // this object goes with the window
         close();
         check();
         return;
     }
-    if (inside(layout_.linkRect, p)) {
-        if (shellOpen_(hwnd_, text::utf8ToWide(makerWebAddress)) <= 32)
-            logUi("ShellExecuteW 開啟網站失敗：" + std::string(makerWebAddress));
-        return;
+    if (link == Link::web && shellOpen_(hwnd_, text::utf8ToWide(makerWebAddress)) <= 32)
+        logUi("ShellExecuteW 開啟網站失敗：" + std::string(makerWebAddress));
+}
+
+void AboutWindow::moveFocus(bool backwards)
+{
+    const std::vector<Link> order = links();
+    std::size_t at = 0;
+    if (focusedLink_) {
+        const auto current = std::find(order.begin(), order.end(), *focusedLink_) - order.begin();
+        at = (static_cast<std::size_t>(current) + (backwards ? order.size() - 1 : 1)) % order.size();
+    } else if (backwards) {
+        at = order.size() - 1;
     }
+    focusedLink_ = order[at];
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void AboutWindow::onClick(POINT p)
+{
+    if (onCheckForUpdates_ && inside(layout_.updateLinkRect, p))
+        return activate(Link::update);
+    if (inside(layout_.linkRect, p))
+        return activate(Link::web);
     close();
 }
 
@@ -340,6 +377,14 @@ LRESULT AboutWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_KEYDOWN:
         if (wParam == VK_ESCAPE) {
             close();
+            return 0;
+        }
+        if (wParam == VK_TAB) {
+            moveFocus((GetKeyState(VK_SHIFT) & 0x8000) != 0);
+            return 0;
+        }
+        if ((wParam == VK_RETURN || wParam == VK_SPACE) && focusedLink_) {
+            activate(*focusedLink_);
             return 0;
         }
         break;

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zelmar::ui::win32 {
 
@@ -69,6 +70,12 @@ private:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void computeLayout(HDC dc, int width);
     void onClick(POINT p);
+    // The links in the order Tab visits them: the update check (when there
+    // is one), then the web address.
+    enum class Link { update, web };
+    [[nodiscard]] std::vector<Link> links() const;
+    void activate(Link link);
+    void moveFocus(bool backwards);
     void close();
     [[nodiscard]] std::wstring bodyText() const;
 
@@ -82,6 +89,7 @@ private:
     HFONT linkFont_ = nullptr;
     HFONT fallbackLogoFont_ = nullptr;
     bool isClosing_ = false;
+    std::optional<Link> focusedLink_; // none until Tab reaches one
     ShellOpen shellOpen_;
 };
 

@@ -813,6 +813,28 @@ TEST(HelpAndAbout, DocumentsOpenFromBesideTheProgramAndAboutIsOneWindow)
     EXPECT_EQ(checks, 1);
     EXPECT_EQ(AboutWindow::openWindow(), nullptr);
     EXPECT_FALSE(IsWindow(about));
+
+    // Only a link's text is its target: beside it, a click only closes.
+    f.window->runCommand(CommandId::about);
+    about = AboutWindow::openWindow();
+    ASSERT_NE(about, nullptr);
+    const auto* again = AboutWindow::openLayout();
+    RECT client {};
+    GetClientRect(about, &client);
+    EXPECT_LT(again->updateLinkRect.right, client.right - scale(40, uiDpi()));
+    SendMessageW(about, WM_LBUTTONUP, 0,
+        MAKELPARAM(again->updateLinkRect.right + scale(10, uiDpi()), again->updateLinkRect.top + 2));
+    EXPECT_EQ(checks, 1);
+    EXPECT_FALSE(IsWindow(about));
+
+    // By keyboard: Tab reaches the update link, Enter starts the check.
+    f.window->runCommand(CommandId::about);
+    about = AboutWindow::openWindow();
+    ASSERT_NE(about, nullptr);
+    SendMessageW(about, WM_KEYDOWN, VK_TAB, 0);
+    SendMessageW(about, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(checks, 2);
+    EXPECT_FALSE(IsWindow(about));
 }
 
 TEST(MainWindow, ADisabledCardStillShowsItsTipWithTheReason)
