@@ -142,8 +142,10 @@ protected:
 
     zelmar::log::LogCapture logs;
     zelmar::testing::TempDir directory;
-    zelmar::testing::HttpTestServer server;
+    // Before the server: its handler threads, joined when it goes, may
+    // still be sending the installer's bytes.
     std::string installer;
+    zelmar::testing::HttpTestServer server;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<DeferredUI> deferred;
     std::shared_ptr<Application> app = std::make_shared<Application>();

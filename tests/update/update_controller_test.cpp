@@ -242,8 +242,10 @@ protected:
 
     log::LogCapture logs;
     testing::TempDir directory;
-    testing::HttpTestServer server;
+    // Before the server: its handler threads, joined when it goes, may
+    // still be sending the installer's bytes.
     std::string installer;
+    testing::HttpTestServer server;
     UIQueue queue;
     std::shared_ptr<Application> app = std::make_shared<Application>();
     Screen* screen = nullptr;
