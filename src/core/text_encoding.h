@@ -19,6 +19,18 @@ namespace zelmar::text {
 // Whether the bytes are well-formed UTF-8 (no overlongs, no surrogates).
 [[nodiscard]] bool isValidUtf8(std::string_view bytes) noexcept;
 
+// The value of a hexadecimal digit of either case; -1 for anything else.
+[[nodiscard]] constexpr int hexDigitValue(char c) noexcept
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 // Whether a code point is horizontal whitespace: the tab or a Unicode space
 // separator (general category Zs). Line breaks are not.
 [[nodiscard]] bool isHorizontalSpace(char32_t c) noexcept;

@@ -1,5 +1,7 @@
 #include "security/signature_service.h"
 
+#include "core/text_encoding.h"
+
 namespace zelmar {
 
 ZmdSignatureService::ZmdSignatureService(std::string currentKeyId, std::optional<SealedBytes> privateKey,
@@ -73,15 +75,7 @@ std::optional<ByteVector> decodeHex(std::string_view text)
 {
     if (text.size() % 2 != 0)
         return std::nullopt;
-    const auto nibble = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
+    const auto nibble = [](char c) { return text::hexDigitValue(c); };
     ByteVector bytes;
     bytes.reserve(text.size() / 2);
     for (std::size_t i = 0; i < text.size(); i += 2) {

@@ -19,17 +19,6 @@ void skipSpace(std::string_view b, std::size_t& pos, std::size_t end) noexcept
 
 namespace {
 
-int hexValue(char c) noexcept
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The four hex digits of a \u escape at pos (just after the 'u').
 int escapedUnit(std::string_view b, std::size_t pos, std::size_t end) noexcept
 {
@@ -37,7 +26,7 @@ int escapedUnit(std::string_view b, std::size_t pos, std::size_t end) noexcept
         return -1;
     int unit = 0;
     for (std::size_t i = 0; i < 4; ++i) {
-        const int digit = hexValue(b[pos + i]);
+        const int digit = text::hexDigitValue(b[pos + i]);
         if (digit < 0)
             return -1;
         unit = unit * 16 + digit;
