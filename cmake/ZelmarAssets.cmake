@@ -33,8 +33,8 @@ endfunction()
 # zelmar_window_program(target description): everything a Windows program
 # that opens the main window carries: the version resource, the icon (drawn
 # by scripts/make_icon.py) and the manifest as resources; beside it the
-# fonts, the help topics and LICENSE.txt (the program's licence followed by
-# the fonts' licences).
+# fonts, the help topics, the compiled help and the logo, and LICENSE.txt
+# (the program's licence followed by the fonts' licences).
 function(zelmar_window_program target description)
   if(NOT WIN32)
     return()
@@ -63,6 +63,20 @@ function(zelmar_window_program target description)
     endforeach()
     string(REPLACE "\n" "\r\n" license "${license}")
     file(WRITE ${generated}/LICENSE.txt "${license}")
+
+    # The compiled help (chmcmd from fp-utils) and the About window's logo.
+    find_program(ZELMAR_CHMCMD chmcmd REQUIRED)
+    file(GLOB_RECURSE topics CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/assets/help/topics/*)
+    add_custom_command(OUTPUT ${generated}/help/DMM5174K.chm
+      COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/scripts/make_help.py
+        ${PROJECT_SOURCE_DIR}/assets/help/topics ${generated}/help
+      DEPENDS ${topics} ${PROJECT_SOURCE_DIR}/scripts/make_help.py
+      COMMENT "Compiling the help topics into DMM5174K.chm" VERBATIM)
+    add_custom_command(OUTPUT ${generated}/ZELMAR_LOGO.png
+      COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/scripts/make_logo.py ${generated}/ZELMAR_LOGO.png 160
+      DEPENDS ${PROJECT_SOURCE_DIR}/scripts/make_logo.py
+      COMMENT "Drawing the logo" VERBATIM)
+    add_custom_target(zelmar_help_and_logo DEPENDS ${generated}/help/DMM5174K.chm ${generated}/ZELMAR_LOGO.png)
   endif()
 
   set(ZELMAR_ICON_FILE ${icon})
@@ -71,11 +85,14 @@ function(zelmar_window_program target description)
   configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/app.rc.in ${rc} @ONLY)
   target_sources(${target} PRIVATE ${rc})
   set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${icon};${manifest}")
-  add_dependencies(${target} zelmar_app_icon)
+  add_dependencies(${target} zelmar_app_icon zelmar_help_and_logo)
 
   set(dir $<TARGET_FILE_DIR:${target}>)
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/assets/help ${dir}/help
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${generated}/LICENSE.txt ${dir}/LICENSE.txt
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}/assets/help ${dir}/assets/images
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${generated}/help/DMM5174K.chm ${dir}/assets/help/DMM5174K.chm
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${generated}/ZELMAR_LOGO.png ${dir}/assets/images/ZELMAR_LOGO.png
     VERBATIM)
 endfunction()

@@ -47,7 +47,7 @@ if [ "${1:-}" != "--linux" ]; then
     mingw-w64 g++-mingw-w64-x86-64-posix
     wine xvfb xauth python3
     fonts-dseg fonts-materialdesignicons-webfont fonts-wqy-microhei fonts-dejavu-core
-    dpkg-dev fakeroot
+    dpkg-dev fakeroot fp-utils-3.2.2
   )
 fi
 

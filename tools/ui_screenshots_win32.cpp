@@ -12,6 +12,7 @@
 #include "ui/theme_win32.h"
 #include "ui/window_capture_win32.h"
 
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -288,6 +289,24 @@ void mainWindowPictures(AppLanguage language)
     window.setUpdateNotice(UpdateNotice { L10n::updateAvailable(language, "1.1.0"), true });
     captureWhole(window.hwnd(), "main-recording" + suffix);
 
+    // The same under a dark high-contrast scheme, the chart with the focus.
+    {
+        constexpr std::array<int, 8> indices { COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNFACE, COLOR_BTNTEXT,
+            COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT, COLOR_HOTLIGHT };
+        constexpr std::array<COLORREF, 8> dark { RGB(0, 0, 0), RGB(255, 255, 255), RGB(0, 0, 0), RGB(255, 255, 255),
+            RGB(26, 235, 255), RGB(0, 0, 0), RGB(63, 242, 63), RGB(255, 255, 0) };
+        std::array<COLORREF, 8> saved {};
+        for (std::size_t i = 0; i < indices.size(); ++i)
+            saved[i] = GetSysColor(indices[i]);
+        SetEnvironmentVariableW(L"ZELMAR_TEST_HIGH_CONTRAST", L"1"); // Wine cannot switch the setting itself
+        SetSysColors(static_cast<int>(indices.size()), indices.data(), dark.data());
+        SetFocus(window.chartView().hwnd());
+        SendMessageW(window.hwnd(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+        captureWhole(window.hwnd(), "main-high-contrast" + suffix);
+        SetEnvironmentVariableW(L"ZELMAR_TEST_HIGH_CONTRAST", nullptr);
+        SetSysColors(static_cast<int>(indices.size()), indices.data(), saved.data());
+    }
+
     window.setRecording(false);
     window.setUpdateNotice(std::nullopt);
     window.setChartVisible(false);
@@ -295,10 +314,13 @@ void mainWindowPictures(AppLanguage language)
     window.setChartVisible(true);
 
     AboutWindow::show(window.hwnd(), language, "1.0.0", [] {});
-    if (HWND about = AboutWindow::openWindow())
+    if (HWND about = AboutWindow::openWindow()) {
         captureWhole(about, "about" + suffix);
-    if (HWND about = AboutWindow::openWindow())
+        // Tab reaches the first link, which shows its focus.
+        SendMessageW(about, WM_KEYDOWN, VK_TAB, 0);
+        captureWhole(about, "about-focused-link" + suffix);
         DestroyWindow(about);
+    }
     window.destroy();
 }
 

@@ -227,6 +227,18 @@ std::string installerLaunchFailed(Lang l, std::int64_t code)
         "The installer could not be started (error code " + number(code) + "). The update was not installed.");
 }
 
+std::string chartDescription(Lang l, std::int64_t samples, std::string_view unit, std::string_view from,
+    std::string_view to, std::string_view minimum, std::string_view maximum)
+{
+    const std::string n = std::to_string(samples);
+    const std::string u = unit.empty() ? std::string() : " " + str(unit);
+    return pick(l,
+        n + " 筆取樣，" + str(from) + " 至 " + str(to) + "，最小 " + str(minimum) + u + "，最大 " + str(maximum) + u
+            + "。",
+        n + (samples == 1 ? " sample" : " samples") + " from " + str(from) + " to " + str(to) + ", minimum "
+            + str(minimum) + u + ", maximum " + str(maximum) + u + ".");
+}
+
 std::string byteSize(std::uint64_t bytes)
 {
     if (bytes < 1'048'576)

@@ -133,10 +133,17 @@ enum class L10nKey {
     helpBodyText,
     chartOtherUnitsHidden,
     helpCheckForUpdates,
+    accessibleMeterDisplay,
+    accessibleTrendChart,
+    accessibleNoSamples,
+    accessibleLowBattery,
+    accessibleDiode,
+    accessibleContinuity,
+    accessiblePress,
     overload,
 };
 
-inline constexpr int l10nKeyCount = 113;
+inline constexpr int l10nKeyCount = 120;
 
 namespace L10n {
 
@@ -168,6 +175,9 @@ namespace L10n {
 [[nodiscard]] std::string installerLaunchFailed(AppLanguage language, std::int64_t code);
 // Another writer (the logger, or the window program) holds the data directory.
 [[nodiscard]] std::string dataDirectoryInUse(AppLanguage language, std::string_view detail);
+// What a screen reader is told the chart shows.
+[[nodiscard]] std::string chartDescription(AppLanguage language, std::int64_t samples, std::string_view unit,
+    std::string_view from, std::string_view to, std::string_view minimum, std::string_view maximum);
 // "1024 KB", "1.5 MB": the same in both languages.
 [[nodiscard]] std::string byteSize(std::uint64_t bytes);
 

@@ -160,6 +160,13 @@ constexpr std::array<Texts, l10nKeyCount> kTable { {
     { kHelpZh, kHelpEn },
     { "（其他單位未顯示）", "(other units hidden)" },
     { "檢查更新(&C)...", "&Check for Updates..." },
+    { "電錶顯示", "Meter display" },
+    { "趨勢圖", "Trend chart" },
+    { "尚無記錄的取樣。", "No samples recorded yet." },
+    { "電池電量低", "low battery" },
+    { "二極體", "diode" },
+    { "導通", "continuity" },
+    { "按下", "Press" },
     { "OL", "OL" },
 } };
 

@@ -268,4 +268,34 @@ std::vector<std::vector<Point>> tracePolylines(std::span<const ChartColumn> colu
     return lines;
 }
 
+std::string chartDescription(
+    const ChartSeries& series, AppLanguage language, const std::function<std::string(double)>& format)
+{
+    const int unit = series.currentUnitIndex();
+    std::int64_t count = 0;
+    double first = 0;
+    double last = 0;
+    double lo = 0;
+    double hi = 0;
+    for (const ChartSample& s : series.samples()) {
+        if (s.unit != unit || !s.valid)
+            continue;
+        if (count++ == 0) {
+            first = s.t;
+            lo = hi = s.v;
+        }
+        last = s.t;
+        lo = std::min(lo, s.v);
+        hi = std::max(hi, s.v);
+    }
+    std::string described = series.hidesOtherUnits()
+        ? std::string(L10n::text(L10nKey::chartOtherUnitsHidden, language)) + " "
+        : std::string();
+    if (count == 0)
+        return described + std::string(L10n::text(L10nKey::accessibleNoSamples, language));
+    return described
+        + L10n::chartDescription(language, count, series.currentUnit(), format(first), format(last),
+            valueLabel(lo), valueLabel(hi));
+}
+
 } // namespace zelmar::ui

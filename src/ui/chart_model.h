@@ -7,6 +7,7 @@
 // chart (chart_view_win32.cpp) only draws what this computes.
 
 #include "core/reading.h"
+#include "localization/localization.h"
 #include "ui/geometry.h"
 
 #include <cstdint>
@@ -101,6 +102,11 @@ struct TimeLabel {
 // The time axis labels; `format` turns seconds since 1970 into "HH:MM:SS".
 [[nodiscard]] std::vector<TimeLabel> timeLabels(
     std::span<const ChartSample> samples, const Rect& plot, const std::function<std::string(double)>& format);
+
+// What a screen reader is told the chart shows: how many samples of the
+// unit drawn, from when to when, and their extremes; `format` as above.
+[[nodiscard]] std::string chartDescription(
+    const ChartSeries& series, AppLanguage language, const std::function<std::string(double)>& format);
 
 struct ChartColumn {
     std::int32_t minY = 0;

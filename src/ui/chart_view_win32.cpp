@@ -8,6 +8,8 @@
 #include "ui/theme_win32.h"
 #include "ui/window_binding_win32.h"
 
+#include <oleacc.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <span>
@@ -31,16 +33,21 @@ std::expected<std::unique_ptr<ChartView>, std::string> ChartView::create(HWND pa
 {
     std::unique_ptr<ChartView> chart(new ChartView());
     const ChildWindowClass windowClass { className, CS_HREDRAW | CS_VREDRAW,
-        static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), "chart" };
+        nullptr, "chart" };
     if (auto created = createChildWindow(
-            *chart, windowClass, GetModuleHandleW(nullptr), parent, controlId, WS_CHILD | WS_VISIBLE, L"", 100, 100);
+            *chart, windowClass, GetModuleHandleW(nullptr), parent, controlId, WS_CHILD | WS_VISIBLE | WS_TABSTOP, L"", 100,
+            100);
         !created)
         return std::unexpected(created.error());
+    chart->accessible_ = std::make_unique<AccessibleWindow>(chart->hwnd_, [self = chart.get()] {
+        return self->accessibleFacts();
+    });
     return chart;
 }
 
 ChartView::~ChartView()
 {
+    accessible_.reset();
     if (hwnd_ != nullptr)
         DestroyWindow(hwnd_);
 }
@@ -49,7 +56,34 @@ LRESULT ChartView::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (LRESULT result = 0; answerPaintMessage(*this, hwnd_, message, wParam, result))
         return result;
+    switch (message) {
+    case WM_GETOBJECT:
+        if (LRESULT result = 0; accessible_ && accessible_->answer(wParam, lParam, result))
+            return result;
+        break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE:
+        invalidate();
+        break;
+    case WM_LBUTTONDOWN:
+        SetFocus(hwnd_);
+        return 0;
+    default:
+        break;
+    }
     return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+AccessibleFacts ChartView::accessibleFacts() const
+{
+    AccessibleFacts facts;
+    facts.name = text::utf8ToWide(L10n::text(L10nKey::accessibleTrendChart, language_));
+    facts.role = ROLE_SYSTEM_CHART;
+    facts.description = text::utf8ToWide(
+        chartDescription(series_, language_, [](double t) { return SessionTimeFormat::time(t); }));
+    facts.state = STATE_SYSTEM_READONLY;
+    return facts;
 }
 
 void ChartView::invalidate()
@@ -84,8 +118,16 @@ void ChartView::clear()
 void ChartView::paint(HDC dc, const Rect& client)
 {
     const int dpi = uiDpi();
-    fillRect(dc, client, chart_colors::background);
-    frameRect(dc, client, 1, chart_colors::border);
+    palette_ = activePalette();
+    paintChart(dc, client, dpi);
+    if (showsKeyboardFocus(hwnd_))
+        drawFocusFrame(dc, client, palette_.chart.focus, dpi);
+}
+
+void ChartView::paintChart(HDC dc, const Rect& client, int dpi)
+{
+    fillRect(dc, client, palette_.chart.background);
+    frameRect(dc, client, 1, palette_.chart.border);
     SetBkMode(dc, TRANSPARENT);
     SelectGuard font(dc, themeFont(ThemeFont::chart));
     // One value axis: the current unit's samples only.
@@ -108,7 +150,7 @@ void ChartView::paint(HDC dc, const Rect& client)
         std::string caption = series_.currentUnit();
         if (series_.hidesOtherUnits())
             caption += (caption.empty() ? "" : "  ") + std::string(L10n::text(L10nKey::chartOtherUnitsHidden, language_));
-        SetTextColor(dc, colorRef(chart_colors::caption));
+        SetTextColor(dc, colorRef(palette_.chart.caption));
         drawText(dc, caption, { plot.left + scale(4, dpi), client.top + scale(2, dpi), plot.right, plot.top },
             DT_LEFT | DT_VCENTER);
     }
@@ -123,25 +165,25 @@ void ChartView::paintAxes(
     TEXTMETRICW metrics {};
     GetTextMetricsW(dc, &metrics);
     const int textHeight = metrics.tmHeight;
-    SetTextColor(dc, colorRef(chart_colors::label));
+    SetTextColor(dc, colorRef(palette_.chart.label));
     const std::vector<GridLine> grid = gridLines(plot, range);
     for (std::size_t i = 0; i < grid.size(); ++i) {
         fillRect(dc, { plot.left, grid[i].y, plot.right, grid[i].y + line },
-            grid[i].isAxis ? chart_colors::axis : chart_colors::grid);
+            grid[i].isAxis ? palette_.chart.axis : palette_.chart.grid);
         if (i < labels.size())
             drawText(dc, labels[i],
                 { client.left, grid[i].y - textHeight / 2, plot.left - scale(4, dpi),
                     grid[i].y - textHeight / 2 + textHeight },
                 DT_RIGHT);
     }
-    fillRect(dc, { plot.left, plot.top, plot.left + line, plot.bottom }, chart_colors::axis);
+    fillRect(dc, { plot.left, plot.top, plot.left + line, plot.bottom }, palette_.chart.axis);
 
     const auto format = [](double t) { return SessionTimeFormat::time(t); };
     const int tickLength = scale(3, dpi);
     const int textTop = plot.bottom + scale(3, dpi);
     for (const TimeLabel& label : timeLabels(series_.samples(), plot, format)) {
         const int x = std::min(label.x, plot.right - line);
-        fillRect(dc, { x, plot.bottom, x + line, plot.bottom + tickLength }, chart_colors::axis);
+        fillRect(dc, { x, plot.bottom, x + line, plot.bottom + tickLength }, palette_.chart.axis);
         const int room = 1000 * dpi / 96; // any width beyond the label's own
         switch (label.align) {
         case LabelAlign::left:
@@ -184,7 +226,7 @@ void ChartView::paintTrace(HDC dc, const Rect& plot, ValueRange range, int unit,
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         if (columns_[i].overload) {
             const int x = plot.left + static_cast<int>(i);
-            fillRect(dc, { x, plot.top, x + markWidth, plot.top + markHeight }, chart_colors::overload);
+            fillRect(dc, { x, plot.top, x + markWidth, plot.top + markHeight }, palette_.chart.overload);
         }
     }
     const std::vector<std::vector<Point>> lines = tracePolylines(columns_, plot.left);
@@ -195,15 +237,15 @@ void ChartView::paintTrace(HDC dc, const Rect& plot, ValueRange range, int unit,
     for (const std::vector<Point>& line : lines) {
         if (line.size() == 2 && line[0].x == line[1].x && line[1].y - line[0].y == 1)
             fillRect(dc, { line[0].x - dot / 2, line[0].y - dot / 2, line[0].x - dot / 2 + dot, line[0].y - dot / 2 + dot },
-                chart_colors::trace);
+                palette_.chart.trace);
     }
     if (auto canvas = GdiPlusCanvas::create(dc)) {
-        canvas->setPen(chart_colors::trace, 1.5f * static_cast<float>(dpi) / 96.0f);
+        canvas->setPen(palette_.chart.trace, 1.5f * static_cast<float>(dpi) / 96.0f);
         for (const std::vector<Point>& line : lines)
             drawInPieces(line, [&](std::span<const Point> piece) { canvas->drawPolyline(piece); });
         return;
     }
-    const UniquePen pen(CreatePen(PS_SOLID, 2, colorRef(chart_colors::trace)));
+    const UniquePen pen(CreatePen(PS_SOLID, 2, colorRef(palette_.chart.trace)));
     SelectGuard selected(dc, pen.get());
     static_assert(sizeof(POINT) == sizeof(Point) && offsetof(POINT, y) == offsetof(Point, y));
     for (const std::vector<Point>& line : lines) {

@@ -3,10 +3,13 @@
 // The trend chart child window (Windows build only): keeps a ChartSeries of
 // the recorded readings and paints it with axes, one column per pixel, the
 // trace antialiased through GDI+ or with a plain GDI pen when GDI+ is absent.
+// It takes the keyboard focus by Tab and tells screen readers what it shows.
 
 #include "core/reading.h"
 #include "localization/localization.h"
+#include "ui/accessible_win32.h"
 #include "ui/chart_model.h"
+#include "ui/palette.h"
 
 #include <windows.h>
 
@@ -50,11 +53,16 @@ private:
     template <typename Window> friend LRESULT CALLBACK boundWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void invalidate();
+    void paintChart(HDC dc, const Rect& client, int dpi);
     void paintAxes(
         HDC dc, const Rect& client, const Rect& plot, ValueRange range, std::span<const std::string> labels, int dpi);
     void paintTrace(HDC dc, const Rect& plot, ValueRange range, int unit, int dpi);
 
+    AccessibleFacts accessibleFacts() const;
+
     HWND hwnd_ = nullptr;
+    std::unique_ptr<AccessibleWindow> accessible_;
+    Palette palette_; // of the paint in progress
     ChartSeries series_;
     AppLanguage language_ = AppLanguage::zhTW;
     std::vector<ChartColumn> columns_; // reused by every paint

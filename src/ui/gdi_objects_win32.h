@@ -108,6 +108,9 @@ private:
 void fillRect(HDC dc, const Rect& r, Rgb color);
 // A frame `thickness` wide along the inside of the rectangle.
 void frameRect(HDC dc, const Rect& r, int thickness, Rgb color);
+// The keyboard focus of a custom window: a dotted rectangle just inside its
+// client edge, in a colour the palette pairs with the window's background.
+void drawFocusFrame(HDC dc, const Rect& client, Rgb color, int dpi);
 
 // Paints the window's client through an off-screen bitmap copied in one
 // BitBlt; paints straight into the window's DC when the client is empty or

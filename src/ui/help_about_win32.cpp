@@ -58,6 +58,7 @@ HtmlHelpFn htmlHelpEntry()
 }
 
 constexpr UINT htmlHelpDisplayTopic = 0;
+constexpr UINT htmlHelpCloseAll = 0x12;
 
 } // namespace
 
@@ -100,6 +101,12 @@ bool HelpLauncher::open(HWND owner, AppLanguage language, const ShellOpen& shell
         return false;
     }
     return true;
+}
+
+void HelpLauncher::closeViewers()
+{
+    if (const auto entry = htmlHelpEntry())
+        entry(nullptr, nullptr, htmlHelpCloseAll, 0);
 }
 
 std::optional<std::wstring> LicenseLauncher::licensePath(AppLanguage language)

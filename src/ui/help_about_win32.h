@@ -28,8 +28,12 @@ inline constexpr std::wstring_view compiledHelpAsset = L"assets\\help\\DMM5174K.
 [[nodiscard]] std::wstring_view installerLicenseAsset(AppLanguage language) noexcept;
 
 namespace HelpLauncher {
+// The compiled help beside the program in the help viewer, at the guide's
+// first page in the language; the HTML topics through the shell without it.
 [[nodiscard]] bool open(HWND owner, AppLanguage language, const ShellOpen& shellOpen = defaultShellOpen());
-}
+// Closes every help viewer this process opened.
+void closeViewers();
+} // namespace HelpLauncher
 
 namespace LicenseLauncher {
 // LICENSE.txt in the program's folder, else the installer's EULA for the

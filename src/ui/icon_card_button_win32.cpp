@@ -8,6 +8,8 @@
 #include "ui/theme_win32.h"
 #include "ui/window_binding_win32.h"
 
+#include <oleacc.h>
+
 #include <windowsx.h>
 
 #include <vector>
@@ -36,19 +38,19 @@ void drawCardShape(HDC dc, const Rect& card, CardColors colors, int dpi)
     RoundRect(dc, card.left, card.top, card.right, card.bottom, 2 * radius, 2 * radius);
 }
 
-void drawFocusRing(HDC dc, const Rect& card, int dpi)
+void drawFocusRing(HDC dc, const Rect& card, Rgb color, int dpi)
 {
     const auto ring = focusRing(card, dpi);
     if (!ring)
         return;
     const Rect& r = ring->rect;
     if (auto canvas = GdiPlusCanvas::create(dc)) {
-        canvas->setDottedPen(focusRingColor, 1.0f);
+        canvas->setDottedPen(color, 1.0f);
         if (ring->radius > 0 && canvas->hasPen()
             && canvas->roundedRect(r.left, r.top, r.right - 1, r.bottom - 1, ring->radius, std::nullopt, true))
             return;
     }
-    const UniquePen pen(CreatePen(PS_DOT, 1, colorRef(focusRingColor)));
+    const UniquePen pen(CreatePen(PS_DOT, 1, colorRef(color)));
     SelectGuard selectedPen(dc, pen.get());
     SelectGuard selectedBrush(dc, GetStockObject(NULL_BRUSH));
     const int d = static_cast<int>(2 * ring->radius);
@@ -69,11 +71,16 @@ std::expected<std::unique_ptr<IconCardButton>, std::string> IconCardButton::crea
             WS_CHILD | WS_VISIBLE | WS_TABSTOP, text::utf8ToWide(label).c_str(), 40, 40);
         !created)
         return std::unexpected(created.error());
+    card->accessibleName_ = text::utf8ToWide(label);
+    IconCardButton* self = card.get();
+    card->accessible_ = std::make_unique<AccessibleWindow>(
+        card->hwnd_, [self] { return self->accessibleFacts(); }, [self] { self->sendClick(); });
     return card;
 }
 
 IconCardButton::~IconCardButton()
 {
+    accessible_.reset();
     if (hwnd_ != nullptr)
         DestroyWindow(hwnd_);
 }
@@ -81,6 +88,26 @@ IconCardButton::~IconCardButton()
 void IconCardButton::setLabel(std::string_view label)
 {
     SetWindowTextW(hwnd_, text::utf8ToWide(label).c_str());
+}
+
+void IconCardButton::setAccessibleTexts(std::string_view name, std::string_view pressWord)
+{
+    std::wstring wideName = text::utf8ToWide(name);
+    const bool changed = wideName != accessibleName_;
+    accessibleName_ = std::move(wideName);
+    pressWord_ = text::utf8ToWide(pressWord);
+    if (changed)
+        accessible_->notify(EVENT_OBJECT_NAMECHANGE);
+}
+
+AccessibleFacts IconCardButton::accessibleFacts() const
+{
+    AccessibleFacts facts;
+    facts.name = accessibleName_;
+    facts.role = ROLE_SYSTEM_PUSHBUTTON;
+    facts.defaultAction = pressWord_;
+    facts.state = enabled() ? STATE_SYSTEM_FOCUSABLE : STATE_SYSTEM_UNAVAILABLE;
+    return facts;
 }
 
 CardLook IconCardButton::look() const noexcept
@@ -130,6 +157,10 @@ LRESULT IconCardButton::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS | DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+    case WM_GETOBJECT:
+        if (LRESULT result = 0; accessible_ && accessible_->answer(wParam, lParam, result))
+            return result;
+        break;
     case WM_KILLFOCUS:
         interaction_.focusLost();
         repaint();
@@ -244,12 +275,13 @@ void IconCardButton::paint(HDC dc, const Rect& client)
     if (client.width() < 3 || client.height() < 3)
         return;
     const int dpi = uiDpi();
-    fillRect(dc, client, Rgb { 255, 255, 255 });
+    const Palette palette = activePalette();
+    fillRect(dc, client, palette.cards.surround);
     const CardLook cardLook = look();
-    drawCardShape(dc, client, cardColors(cardLook), dpi);
+    drawCardShape(dc, client, palette.card(cardLook), dpi);
 
     const Rect icon = cardIconRect(client, dpi, interaction_.pressed() && cardLook != CardLook::disabled);
-    const Rgb color = cardLook == CardLook::disabled ? disabledIconColor : iconColor_;
+    const Rgb color = palette.cardIcon(cardLook, iconColor_);
     if (const HBITMAP bitmap = ButtonIcons::instance().draw(icon_, icon.width(), color)) {
         UniqueMemoryDc memory(CreateCompatibleDC(dc));
         if (memory) {
@@ -260,7 +292,7 @@ void IconCardButton::paint(HDC dc, const Rect& client)
         }
     }
     if (showsFocus())
-        drawFocusRing(dc, client, dpi);
+        drawFocusRing(dc, client, palette.cards.focusRing, dpi);
 }
 
 } // namespace zelmar::ui::win32

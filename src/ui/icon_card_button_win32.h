@@ -4,6 +4,7 @@
 // shows an icon, reacts to hover, press and keyboard focus, and tells its
 // parent of a click with WM_COMMAND / BN_CLICKED like a push button.
 
+#include "ui/accessible_win32.h"
 #include "ui/card_model.h"
 
 #include <windows.h>
@@ -28,6 +29,9 @@ public:
     [[nodiscard]] HWND hwnd() const noexcept { return hwnd_; }
     [[nodiscard]] int controlId() const noexcept { return controlId_; }
     void setLabel(std::string_view label);
+    // What a screen reader hears: the card's tooltip, and the word for
+    // pressing it. Readers see a push button.
+    void setAccessibleTexts(std::string_view name, std::string_view pressWord);
     [[nodiscard]] CardLook look() const noexcept;
 
     void paint(HDC dc, const Rect& client);
@@ -45,7 +49,12 @@ private:
     [[nodiscard]] bool showsFocus() const noexcept;
     void repaint() { InvalidateRect(hwnd_, nullptr, FALSE); }
 
+    AccessibleFacts accessibleFacts() const;
+
     HWND hwnd_ = nullptr;
+    std::unique_ptr<AccessibleWindow> accessible_;
+    std::wstring accessibleName_;
+    std::wstring pressWord_;
     int controlId_ = 0;
     ButtonIconKind icon_ = ButtonIconKind::newFile;
     Rgb iconColor_;

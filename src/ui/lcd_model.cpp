@@ -38,6 +38,38 @@ LcdState lcdStateFrom(const Reading& reading)
     return state;
 }
 
+std::string lcdSpokenText(const LcdState& state, AppLanguage language)
+{
+    if (!state.connected)
+        return std::string(L10n::text(L10nKey::statusDisconnected, language));
+    std::string spoken = state.text;
+    const auto add = [&spoken](std::string_view word) {
+        if (!word.empty())
+            spoken.append(spoken.empty() ? "" : " ").append(word);
+    };
+    add(state.unit);
+    add(state.isAC ? "AC" : "");
+    add(state.isDC ? "DC" : "");
+    add(state.isDiode ? L10n::text(L10nKey::accessibleDiode, language) : "");
+    add(state.isContinuity ? L10n::text(L10nKey::accessibleContinuity, language) : "");
+    add(state.isLPF ? "LPF" : "");
+    add(state.autoRange ? "AUTO" : "");
+    add(state.hold ? "HOLD" : "");
+    add(state.maxHold ? "MAX" : "");
+    add(state.minHold ? "MIN" : "");
+    add(state.rel ? "REL" : "");
+    add(state.lowBattery ? L10n::text(L10nKey::accessibleLowBattery, language) : "");
+    return spoken;
+}
+
+bool ReadingAnnouncer::shouldAnnounce(std::string_view text, std::int64_t nowMs)
+{
+    if (last_ && (last_->text == text || nowMs - last_->atMs < minimumGapMs))
+        return false;
+    last_ = Announced { std::string(text), nowMs };
+    return true;
+}
+
 std::string_view unitLabel(UnitFlag flag) noexcept
 {
     switch (flag) {

@@ -6,6 +6,7 @@
 // symbols. The Win32 panel (lcd_panel_win32.cpp) only draws these.
 
 #include "core/reading.h"
+#include "localization/localization.h"
 #include "ui/geometry.h"
 
 #include <array>
@@ -43,6 +44,29 @@ struct LcdState {
 // The placeholder look: nothing lit, "----".
 [[nodiscard]] LcdState placeholderLcdState();
 [[nodiscard]] LcdState lcdStateFrom(const Reading& reading);
+
+// What a screen reader says for the panel: the reading as shown, its unit
+// and the lit modes in the panel's own words, "12.34 V DC AUTO"; without a
+// meter, the status bar's words for that.
+[[nodiscard]] std::string lcdSpokenText(const LcdState& state, AppLanguage language);
+
+// A reader hears a changed reading at most once a second: the meter sends
+// two a second, and every one spoken would drown the user's own keys.
+class ReadingAnnouncer {
+public:
+    static constexpr std::int64_t minimumGapMs = 1000;
+    // Whether the text, shown at `nowMs` on a monotonic clock, is announced.
+    [[nodiscard]] bool shouldAnnounce(std::string_view text, std::int64_t nowMs);
+    // The next changed text is announced at once (the panel took the focus).
+    void reset() noexcept { last_.reset(); }
+
+private:
+    struct Announced {
+        std::string text;
+        std::int64_t atMs = 0;
+    };
+    std::optional<Announced> last_;
+};
 
 enum class UnitFlag {
     vfc,

@@ -6,6 +6,8 @@
 #include "ui/theme_win32.h"
 #include "ui/window_binding_win32.h"
 
+#include <oleacc.h>
+
 #include <algorithm>
 #include <array>
 
@@ -17,9 +19,9 @@ constexpr wchar_t className[] = L"DMM5174KLcdPanelClass";
 constexpr UINT_PTR lampTimer = 1;
 constexpr UINT lampPulseMs = 130;
 
-Rgb litOr(bool lit, Rgb unlit)
+Rgb litOr(const Palette::Lcd& colors, bool lit, Rgb unlit)
 {
-    return lit ? lcd_colors::lit : unlit;
+    return lit ? colors.lit : unlit;
 }
 
 SIZE textSize(HDC dc, std::wstring_view text)
@@ -64,18 +66,21 @@ std::wstring glyphText(char32_t c)
 
 std::expected<std::unique_ptr<LcdPanel>, std::string> LcdPanel::create(HWND parent, int controlId)
 {
-    static const UniqueBrush background(CreateSolidBrush(colorRef(lcd_colors::background)));
     std::unique_ptr<LcdPanel> panel(new LcdPanel());
-    const ChildWindowClass windowClass { className, CS_HREDRAW | CS_VREDRAW, background.get(), "LCD panel" };
+    const ChildWindowClass windowClass { className, CS_HREDRAW | CS_VREDRAW, nullptr, "LCD panel" };
     if (auto created = createChildWindow(*panel, windowClass, GetModuleHandleW(nullptr), parent, controlId,
-            WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, L"", 100, 100);
+            WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_TABSTOP, L"", 100, 100);
         !created)
         return std::unexpected(created.error());
+    panel->accessible_ = std::make_unique<AccessibleWindow>(panel->hwnd_, [self = panel.get()] {
+        return self->accessibleFacts();
+    });
     return panel;
 }
 
 LcdPanel::~LcdPanel()
 {
+    accessible_.reset();
     if (hwnd_ != nullptr)
         DestroyWindow(hwnd_);
 }
@@ -91,6 +96,21 @@ LRESULT LcdPanel::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
+    case WM_GETOBJECT:
+        if (LRESULT result = 0; accessible_ && accessible_->answer(wParam, lParam, result))
+            return result;
+        break;
+    case WM_SETFOCUS:
+        announcer_.reset();
+        InvalidateRect(hwnd_, nullptr, FALSE);
+        break;
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE:
+        InvalidateRect(hwnd_, nullptr, FALSE);
+        break;
+    case WM_LBUTTONDOWN:
+        SetFocus(hwnd_);
+        return 0;
     default:
         break;
     }
@@ -129,8 +149,21 @@ void LcdPanel::setState(LcdState state)
     if (state == state_)
         return;
     state_ = std::move(state);
-    if (hwnd_ != nullptr)
-        InvalidateRect(hwnd_, nullptr, FALSE);
+    if (hwnd_ == nullptr)
+        return;
+    InvalidateRect(hwnd_, nullptr, FALSE);
+    if (GetFocus() == hwnd_ && announcer_.shouldAnnounce(spokenText(), static_cast<std::int64_t>(GetTickCount64())))
+        accessible_->notify(EVENT_OBJECT_VALUECHANGE);
+}
+
+AccessibleFacts LcdPanel::accessibleFacts() const
+{
+    AccessibleFacts facts;
+    facts.name = text::utf8ToWide(L10n::text(L10nKey::accessibleMeterDisplay, language_));
+    facts.role = ROLE_SYSTEM_TEXT;
+    facts.value = text::utf8ToWide(spokenText());
+    facts.state = STATE_SYSTEM_READONLY;
+    return facts;
 }
 
 void LcdPanel::invalidateLamp()
@@ -147,8 +180,9 @@ void LcdPanel::paint(HDC dc, const Rect& client)
 {
     const int dpi = uiDpi();
     const LcdGeometry g = lcdGeometry(client, dpi);
-    fillRect(dc, client, lcd_colors::background);
-    frameRect(dc, client, scale(2, dpi), lcd_colors::frame);
+    palette_ = activePalette();
+    fillRect(dc, client, palette_.lcd.background);
+    frameRect(dc, client, scale(2, dpi), palette_.lcd.frame);
     if (g.inner.empty())
         return;
     SetBkMode(dc, TRANSPARENT);
@@ -158,6 +192,8 @@ void LcdPanel::paint(HDC dc, const Rect& client)
     paintBar(dc, g, dpi);
     paintUnits(dc, g, dpi);
     paintDigits(dc, g);
+    if (showsKeyboardFocus(hwnd_))
+        drawFocusFrame(dc, client, palette_.lcd.focus, dpi);
 }
 
 void LcdPanel::paintHeader(HDC dc, const LcdGeometry& g, int dpi)
@@ -173,7 +209,7 @@ void LcdPanel::paintHeader(HDC dc, const LcdGeometry& g, int dpi)
     const std::array<bool, 4> on = { state_.autoRange, state_.hold, state_.maxHold, state_.minHold };
     const std::vector<int> xs = headerLabelPositions(g.header, widths, dpi);
     for (std::size_t i = 0; i < xs.size(); ++i) {
-        SetTextColor(dc, colorRef(litOr(on[i] && state_.connected, lcd_colors::unlitText)));
+        SetTextColor(dc, colorRef(litOr(palette_.lcd, on[i] && state_.connected, palette_.lcd.unlitText)));
         const std::wstring& label = headerLabel(i);
         TextOutW(dc, xs[i], g.header.top + (g.header.height() - heights[i]) / 2, label.data(),
             static_cast<int>(label.size()));
@@ -182,7 +218,7 @@ void LcdPanel::paintHeader(HDC dc, const LcdGeometry& g, int dpi)
 
 void LcdPanel::paintLamp(HDC dc, const LcdGeometry& g, int dpi)
 {
-    const Rgb color = activityLit_ ? lcd_colors::lampLit : lcd_colors::ghost;
+    const Rgb color = activityLit_ ? palette_.lcd.lampLit : palette_.lcd.ghost;
     fillEllipse(dc, g.lamp, color, std::max(1, scale(1, dpi)));
 }
 
@@ -193,7 +229,7 @@ void LcdPanel::paintLeftColumn(HDC dc, const LcdGeometry& g, int dpi)
     const std::array<bool, 5> on
         = { state_.isDC, state_.isAC, state_.barNegative, state_.isDiode, state_.isContinuity };
     for (int i = 0; i < 5; ++i) {
-        const Rgb color = litOr(on[i] && state_.connected, lcd_colors::unlitText);
+        const Rgb color = litOr(palette_.lcd, on[i] && state_.connected, palette_.lcd.unlitText);
         SetTextColor(dc, colorRef(color));
         const Rect& row = rows[i];
         if (i < 2) {
@@ -224,9 +260,9 @@ void LcdPanel::paintBar(HDC dc, const LcdGeometry& g, int dpi)
     const BarGraphGeometry bar = barGraphGeometry(g.barStrip, dpi);
     const int lit = state_.connected ? state_.bar : 0;
     for (std::size_t i = 0; i < bar.segments.size(); ++i)
-        fillRect(dc, bar.segments[i], static_cast<int>(i) < lit ? lcd_colors::lit : lcd_colors::ghost);
+        fillRect(dc, bar.segments[i], static_cast<int>(i) < lit ? palette_.lcd.lit : palette_.lcd.ghost);
     for (const Rect& tick : bar.ticks)
-        fillRect(dc, tick, lcd_colors::tick);
+        fillRect(dc, tick, palette_.lcd.tick);
 }
 
 void LcdPanel::paintUnits(HDC dc, const LcdGeometry& g, int dpi)
@@ -237,7 +273,7 @@ void LcdPanel::paintUnits(HDC dc, const LcdGeometry& g, int dpi)
                              std::span<const SIZE> sizes) {
         for (std::size_t i = 0; i < xs.size(); ++i) {
             const std::wstring& label = unitText(flags[i]);
-            SetTextColor(dc, colorRef(litOr(has(lit, flags[i]), lcd_colors::unlitText)));
+            SetTextColor(dc, colorRef(litOr(palette_.lcd, has(lit, flags[i]), palette_.lcd.unlitText)));
             TextOutW(
                 dc, xs[i], row.top + (row.height() - sizes[i].cy) / 2, label.data(), static_cast<int>(label.size()));
         }
@@ -259,9 +295,9 @@ void LcdPanel::paintUnits(HDC dc, const LcdGeometry& g, int dpi)
 
     const StatusIconBoxes boxes = statusIconBoxes(g.inner, g.unitRow1, dpi);
     const bool batteryLit = state_.connected && state_.lowBattery;
-    drawBatterySymbol(dc, batterySymbol(boxes.battery, batteryLit, dpi), litOr(batteryLit, lcd_colors::unlitText));
+    drawBatterySymbol(dc, batterySymbol(boxes.battery, batteryLit, dpi), litOr(palette_.lcd, batteryLit, palette_.lcd.unlitText));
     if (const auto apo = apoSymbol(boxes.apo, dpi))
-        drawApoSymbol(dc, *apo, litOr(state_.connected && state_.apo, lcd_colors::unlitText));
+        drawApoSymbol(dc, *apo, litOr(palette_.lcd, state_.connected && state_.apo, palette_.lcd.unlitText));
 }
 
 const LcdPanel::DigitLayout& LcdPanel::digitLayout(HDC dc, const Rect& area)
@@ -320,26 +356,26 @@ void LcdPanel::paintDigits(HDC dc, const LcdGeometry& g)
             selected.emplace(dc, smaller->get());
             size = textSize(dc, text);
         }
-        out(overflowTextLeft(area, size.cx), area.top + (area.height() - size.cy) / 2, text, lcd_colors::lit);
+        out(overflowTextLeft(area, size.cx), area.top + (area.height() - size.cy) / 2, text, palette_.lcd.lit);
     } else {
         const DigitAreaGeometry d = digitAreaGeometry(area, layout.metrics);
         if (lcdFaceIsSevenSegment()) {
             for (const DigitPosition& p : d.positions) {
-                out(p.glyphX, d.glyphTop, L"8", lcd_colors::ghost);
-                out(p.dotX, d.glyphTop, L".", lcd_colors::ghost);
+                out(p.glyphX, d.glyphTop, L"8", palette_.lcd.ghost);
+                out(p.dotX, d.glyphTop, L".", palette_.lcd.ghost);
             }
-            fillRect(dc, d.minusBar, lcd_colors::ghost);
+            fillRect(dc, d.minusBar, palette_.lcd.ghost);
         }
         const std::size_t first = 4 - cells.cells.size();
         for (std::size_t i = 0; i < cells.cells.size(); ++i) {
             const DigitPosition& p = d.positions[first + i];
             const std::wstring glyph = glyphText(cells.cells[i].glyph);
-            out(p.glyphX, d.glyphTop, glyph, lcd_colors::lit);
+            out(p.glyphX, d.glyphTop, glyph, palette_.lcd.lit);
             if (cells.cells[i].dot)
-                out(p.dotX, d.glyphTop, L".", lcd_colors::lit);
+                out(p.dotX, d.glyphTop, L".", palette_.lcd.lit);
         }
         if (cells.negative)
-            fillRect(dc, d.minusBar, lcd_colors::lit);
+            fillRect(dc, d.minusBar, palette_.lcd.lit);
     }
 }
 

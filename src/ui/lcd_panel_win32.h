@@ -3,10 +3,14 @@
 // The LCD panel child window (Windows build only): paints an LcdState as the
 // meter's display and blinks the activity lamp once per reading. It knows
 // nothing of the meter; the controller hands it readings on the UI thread.
+// Screen readers read it as read-only text whose value is the reading; with
+// the focus on it they hear a changed reading at most once a second.
 
 #include "core/reading.h"
+#include "ui/accessible_win32.h"
 #include "ui/gdi_objects_win32.h"
 #include "ui/lcd_model.h"
+#include "ui/palette.h"
 
 #include <windows.h>
 
@@ -32,6 +36,9 @@ public:
     [[nodiscard]] bool isShowingPlaceholder() const noexcept { return !state_.connected; }
     [[nodiscard]] const LcdState& state() const noexcept { return state_; }
     [[nodiscard]] bool activityLit() const noexcept { return activityLit_; }
+    void setLanguage(AppLanguage language) noexcept { language_ = language; }
+    // What a screen reader reads as the panel's value.
+    [[nodiscard]] std::string spokenText() const { return lcdSpokenText(state_, language_); }
 
     // Paints the whole panel into a DC over the client rectangle; the same
     // drawing serves WM_PAINT's back buffer and WM_PRINTCLIENT.
@@ -44,6 +51,7 @@ private:
     void setState(LcdState state);
     void invalidateLamp();
     void endPulse();
+    AccessibleFacts accessibleFacts() const;
 
     struct DigitLayout {
         UniqueFont font;
@@ -60,6 +68,10 @@ private:
     void paintDigits(HDC dc, const LcdGeometry& g);
 
     HWND hwnd_ = nullptr;
+    std::unique_ptr<AccessibleWindow> accessible_;
+    ReadingAnnouncer announcer_;
+    AppLanguage language_ = AppLanguage::zhTW;
+    Palette palette_; // of the paint in progress
     LcdState state_;
     std::optional<DigitLayout> digitLayout_;
     std::pair<int, int> digitLayoutKey_ { -1, -1 };

@@ -16,6 +16,7 @@
 #include "ui/window_binding_win32.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 #include <climits>
 #include <cstring>
@@ -125,6 +126,16 @@ int fontHeight(HFONT font)
     return tm.tmHeight;
 }
 
+// The status bar draws the notice's focus: it repaints when the focus
+// comes or goes (the common control itself does not).
+LRESULT CALLBACK statusBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SETFOCUS || message == WM_KILLFOCUS)
+        InvalidateRect(hwnd, nullptr, FALSE);
+    const auto base = reinterpret_cast<WNDPROC>(GetClassLongPtrW(hwnd, GCLP_WNDPROC));
+    return CallWindowProcW(base, hwnd, message, wParam, lParam);
+}
+
 } // namespace
 
 MainWindow::MainWindow()
@@ -146,7 +157,7 @@ std::expected<std::unique_ptr<MainWindow>, std::string> MainWindow::create(
         wc.lpfnWndProc = &boundWindowProc<MainWindow>;
         wc.hInstance = instance;
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = CreateSolidBrush(main_window_colors::background.colorRef());
+        wc.hbrBackground = nullptr; // WM_ERASEBKGND paints in the palette's colours
         wc.lpszClassName = mainWindowClass;
         return RegisterClassExW(&wc) != 0;
     }();
@@ -156,8 +167,7 @@ std::expected<std::unique_ptr<MainWindow>, std::string> MainWindow::create(
     std::unique_ptr<MainWindow> self(new MainWindow);
     self->hInstance_ = instance;
     self->language_ = language;
-    self->bandBrush_ = CreateSolidBrush(main_window_colors::band.colorRef());
-    self->disabledFieldBrush_ = CreateSolidBrush(main_window_colors::frameFillRecording.colorRef());
+    self->rebuildBrushes();
 
     const int dpi = uiDpi();
     SIZE size = windowSizeForClient(scale(1200, dpi), scale(820, dpi));
@@ -255,6 +265,7 @@ std::expected<void, std::string> MainWindow::createChildren()
     if (!lcd)
         return std::unexpected(lcd.error());
     lcdPanel_ = std::move(*lcd);
+    lcdPanel_->setLanguage(language_);
     auto chart = ChartView::create(hwnd_, commandNumber(CommandId::chartView));
     if (!chart)
         return std::unexpected(chart.error());
@@ -270,6 +281,7 @@ std::expected<void, std::string> MainWindow::createChildren()
     if (statusBar_ == nullptr)
         return std::unexpected("status bar: " + zelmar::win32::lastErrorText());
     SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SetWindowLongPtrW(statusBar_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&statusBarProc));
     rebuildNoticeFont();
 
     tooltips_ = ToolbarTooltips::create(hwnd_);
@@ -278,24 +290,31 @@ std::expected<void, std::string> MainWindow::createChildren()
         HWND window = cardWindow(card);
         tooltips_->add(GetDlgCtrlID(window), window, cardTooltip(card, isRecording_, language_));
     }
+    onSystemColorsChanged(); // high contrast may be on from the start
     return {};
+}
+
+IconCardButton* MainWindow::cardButton(ToolbarCard card) const noexcept
+{
+    switch (card) {
+    case ToolbarCard::newFile:
+        return newFileCard_.get();
+    case ToolbarCard::open:
+        return openCard_.get();
+    case ToolbarCard::save:
+        return saveCard_.get();
+    case ToolbarCard::start:
+        return startCard_.get();
+    case ToolbarCard::stop:
+        return stopCard_.get();
+    }
+    return nullptr;
 }
 
 HWND MainWindow::cardWindow(ToolbarCard card) const noexcept
 {
-    switch (card) {
-    case ToolbarCard::newFile:
-        return newFileCard_ ? newFileCard_->hwnd() : nullptr;
-    case ToolbarCard::open:
-        return openCard_ ? openCard_->hwnd() : nullptr;
-    case ToolbarCard::save:
-        return saveCard_ ? saveCard_->hwnd() : nullptr;
-    case ToolbarCard::start:
-        return startCard_ ? startCard_->hwnd() : nullptr;
-    case ToolbarCard::stop:
-        return stopCard_ ? stopCard_->hwnd() : nullptr;
-    }
-    return nullptr;
+    const IconCardButton* button = cardButton(card);
+    return button != nullptr ? button->hwnd() : nullptr;
 }
 
 HWND MainWindow::tooltipWindow() const noexcept
@@ -397,7 +416,11 @@ void MainWindow::updateTooltips()
 {
     for (auto card :
         { ToolbarCard::newFile, ToolbarCard::open, ToolbarCard::save, ToolbarCard::start, ToolbarCard::stop })
+    {
         tooltips_->setText(GetDlgCtrlID(cardWindow(card)), tooltipText(card));
+        if (IconCardButton* button = cardButton(card))
+            button->setAccessibleTexts(tooltipText(card), text(L10nKey::accessiblePress));
+    }
 }
 
 void MainWindow::applyEnablingRules()
@@ -529,21 +552,57 @@ void MainWindow::drawStatusPart(const DRAWITEMSTRUCT& item)
     SetBkMode(dc, TRANSPARENT);
     RECT r = item.rcItem;
     const int dpi = uiDpi();
+    const Palette::Window colors = activePalette().window;
     if (part == statusRecordingPart) {
-        SetTextColor(dc,
-            (recordCount_ >= nearLimitRecords ? main_window_colors::nearLimit : main_window_colors::text).colorRef());
+        SetTextColor(dc, (recordCount_ >= nearLimitRecords ? colors.statusNearLimit : colors.statusText).colorRef());
         const SelectGuard font(dc, themeFont(ThemeFont::interface));
         r.left += scale(4, dpi);
         DrawTextW(dc, content.c_str(), static_cast<int>(content.size()), &r,
             DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     } else if (part == statusNoticePart && updateNotice_) {
         const bool clickable = updateNotice_->clickable;
-        SetTextColor(dc, (clickable ? main_window_colors::link : main_window_colors::mutedText).colorRef());
+        SetTextColor(dc, (clickable ? colors.statusLink : colors.statusMuted).colorRef());
         const SelectGuard font(dc, clickable ? noticeFont_ : themeFont(ThemeFont::interface));
+        const Rect part = fromRECT(r);
         r.left += scale(6, dpi);
         DrawTextW(dc, content.c_str(), static_cast<int>(content.size()), &r,
             DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+        if (clickable && showsKeyboardFocus(statusBar_))
+            drawFocusFrame(dc, { part.left - scale(2, dpi), part.top - scale(2, dpi), part.right, part.bottom + scale(2, dpi) },
+                colors.statusText, dpi);
     }
+}
+
+void MainWindow::rebuildBrushes()
+{
+    const Palette palette = activePalette();
+    for (HBRUSH* brush : { &bandBrush_, &disabledFieldBrush_ }) {
+        if (*brush != nullptr)
+            DeleteObject(*brush);
+    }
+    bandBrush_ = CreateSolidBrush(palette.window.band.colorRef());
+    disabledFieldBrush_ = CreateSolidBrush(palette.window.frameFillRecording.colorRef());
+}
+
+void MainWindow::onSystemColorsChanged()
+{
+    rebuildBrushes();
+    // The status bar draws its own parts through the visual style, whose
+    // colours are not the system's: under high contrast it draws classic,
+    // in the system's pair, as Windows does for every control then (a
+    // style name of one space matches no style; an empty one means the
+    // default under Wine).
+    const bool highContrast = highContrastIsOn();
+    if (highContrast != statusBarClassic_) {
+        statusBarClassic_ = highContrast;
+        SetWindowTheme(statusBar_, highContrast ? L" " : nullptr, highContrast ? L" " : nullptr);
+    }
+    // The common controls keep their own copies of the system colours.
+    for (HWND control : { recordTable_->hwnd(), statusBar_, tooltips_ ? tooltips_->hwnd() : nullptr }) {
+        if (control != nullptr)
+            SendMessageW(control, WM_SYSCOLORCHANGE, 0, 0);
+    }
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
 }
 
 void MainWindow::rebuildNoticeFont()
@@ -576,22 +635,23 @@ void MainWindow::paintBackground(HDC dc)
     const int dpi = uiDpi();
     const int line = scaleAtLeastOne(1, dpi);
     const int band = toolbar_.bandHeight > 0 ? toolbar_.bandHeight : scale(44, dpi);
-    fillRect(dc, { 0, band, client.right, client.bottom }, main_window_colors::background);
-    fillRect(dc, { 0, 0, client.right, band - line }, main_window_colors::band);
-    fillRect(dc, { 0, band - line, client.right, band }, main_window_colors::bandLine);
+    const Palette::Window colors = activePalette().window;
+    fillRect(dc, { 0, band, client.right, client.bottom }, colors.background);
+    fillRect(dc, { 0, 0, client.right, band - line }, colors.band);
+    fillRect(dc, { 0, band - line, client.right, band }, colors.bandLine);
     for (int x : toolbar_.separators)
-        fillRect(dc, { x, toolbar_.separatorTop, x + line, toolbar_.separatorBottom }, main_window_colors::separator);
+        fillRect(dc, { x, toolbar_.separatorTop, x + line, toolbar_.separatorBottom }, colors.separator);
 
     const Rect& frame = toolbar_.intervalFrame;
     if (frame.empty())
         return;
-    Rgb fill = main_window_colors::band;
-    Rgb border = main_window_colors::frameBorder;
+    Rgb fill = colors.band;
+    Rgb border = colors.frameBorder;
     if (isRecording_) {
-        fill = main_window_colors::frameFillRecording;
-        border = main_window_colors::frameBorderRecording;
+        fill = colors.frameFillRecording;
+        border = colors.frameBorderRecording;
     } else if (intervalHasFocus()) {
-        border = main_window_colors::link;
+        border = colors.link;
     }
     // Antialiased like the cards, which needs a 32-bit bitmap to draw into
     // (under Wine GDI+ smooths nothing on the screen or a device bitmap).
@@ -607,7 +667,7 @@ void MainWindow::paintBackground(HDC dc)
         return;
     }
     SelectGuard selected(memory.get(), bitmap.get());
-    fillRect(memory.get(), { 0, 0, width, height }, main_window_colors::band);
+    fillRect(memory.get(), { 0, 0, width, height }, colors.band);
     drawIntervalFrame(memory.get(), { 0, 0, width, height }, fill, border, dpi);
     BitBlt(dc, frame.left, frame.top, width, height, memory.get(), 0, 0, SRCCOPY);
 }
@@ -732,6 +792,12 @@ void MainWindow::setAlwaysOnTop(bool topmost)
 void MainWindow::setUpdateNotice(std::optional<UpdateNotice> notice)
 {
     updateNotice_ = std::move(notice);
+    // A notice that can be clicked is a Tab stop, answered by Enter or Space.
+    const bool stop = updateNotice_ && updateNotice_->clickable;
+    const LONG_PTR style = GetWindowLongPtrW(statusBar_, GWL_STYLE);
+    SetWindowLongPtrW(statusBar_, GWL_STYLE, stop ? (style | WS_TABSTOP) : (style & ~LONG_PTR { WS_TABSTOP }));
+    if (!stop && GetFocus() == statusBar_)
+        SetFocus(recordTable_->hwnd());
     updateStatusParts();
 }
 
@@ -757,6 +823,7 @@ void MainWindow::relabel()
     SetWindowTextW(hwnd_, wide(L10n::windowTitle(fileName_, unsaved_)).c_str());
     recordTable_->relabel(language_);
     chartView_->setLanguage(language_);
+    lcdPanel_->setLanguage(language_);
     InvalidateRect(chartView_->hwnd(), nullptr, FALSE);
     refreshStatus();
     layout();
@@ -1110,6 +1177,11 @@ bool MainWindow::preTranslate(MSG& msg)
                 return true;
             }
         }
+        if (msg.hwnd == statusBar_ && (msg.wParam == VK_RETURN || msg.wParam == VK_SPACE)) {
+            if (updateNotice_ && updateNotice_->clickable && onUpdateNoticeClicked)
+                onUpdateNoticeClicked();
+            return true;
+        }
         if (msg.hwnd == intervalEdit_ && msg.wParam == VK_RETURN) {
             commitIntervalField();
             SendMessageW(intervalEdit_, EM_SETSEL, 0, -1);
@@ -1168,6 +1240,10 @@ LRESULT MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SIZE:
         layout();
         return 0;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+        onSystemColorsChanged();
+        break;
     case WM_ERASEBKGND:
         paintBackground(reinterpret_cast<HDC>(wParam));
         return 1;
@@ -1198,15 +1274,16 @@ LRESULT MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CTLCOLOREDIT: {
         HDC dc = reinterpret_cast<HDC>(wParam);
         const auto control = reinterpret_cast<HWND>(lParam);
+        const Palette::Window colors = activePalette().window;
         if (control == intervalEdit_) {
             const bool disabled = !IsWindowEnabled(intervalEdit_);
-            SetTextColor(dc, (disabled ? main_window_colors::mutedText : main_window_colors::text).colorRef());
-            SetBkColor(dc, (disabled ? main_window_colors::frameFillRecording : main_window_colors::band).colorRef());
+            SetTextColor(dc, (disabled ? colors.mutedText : colors.text).colorRef());
+            SetBkColor(dc, (disabled ? colors.frameFillRecording : colors.band).colorRef());
             return reinterpret_cast<LRESULT>(disabled ? disabledFieldBrush_ : bandBrush_);
         }
         if (control == intervalLabel_ || control == secondsLabel_) {
-            SetTextColor(dc, (isRecording_ ? main_window_colors::mutedText : main_window_colors::text).colorRef());
-            SetBkColor(dc, main_window_colors::band.colorRef());
+            SetTextColor(dc, (isRecording_ ? colors.mutedText : colors.text).colorRef());
+            SetBkColor(dc, colors.band.colorRef());
             return reinterpret_cast<LRESULT>(bandBrush_);
         }
         break;

@@ -84,6 +84,7 @@ public:
     [[nodiscard]] HWND intervalEdit() const noexcept { return intervalEdit_; }
     [[nodiscard]] HWND statusBar() const noexcept { return statusBar_; }
     [[nodiscard]] HWND cardWindow(ToolbarCard card) const noexcept;
+    [[nodiscard]] IconCardButton* cardButton(ToolbarCard card) const noexcept;
     [[nodiscard]] HMENU menuBar() const noexcept { return menuBar_; }
     [[nodiscard]] HWND tooltipWindow() const noexcept;
     [[nodiscard]] AppLanguage language() const noexcept { return language_; }
@@ -163,6 +164,9 @@ private:
     void updateStatusParts();
     void refreshStatus();
     void paintBackground(HDC dc);
+    void rebuildBrushes();
+    // The user switched high contrast or changed a system colour.
+    void onSystemColorsChanged();
     void drawStatusPart(const DRAWITEMSTRUCT& item);
     bool onNotify(const NMHDR& header, LRESULT& result);
     bool cursorOverNotice() const;
@@ -207,6 +211,7 @@ private:
     std::optional<UpdateNotice> updateNotice_;
     RowProvider rowProvider_;
     HFONT noticeFont_ = nullptr;
+    bool statusBarClassic_ = false; // drawn without the visual style (high contrast)
     HBRUSH bandBrush_ = nullptr;
     HBRUSH disabledFieldBrush_ = nullptr;
 };

@@ -13,10 +13,6 @@ namespace zelmar::ui::win32 {
 
 namespace {
 
-constexpr Rgb headerFill = Rgb::fromHex(0x464A50);
-constexpr Rgb headerLine = Rgb::fromHex(0x6A6F76);
-constexpr Rgb headerText = Rgb::fromHex(0xFFFFFF);
-
 int listAlignment(int column)
 {
     switch (columnAlign(column)) {
@@ -213,25 +209,26 @@ void RecordTableView::updateFollowing()
 
 LRESULT RecordTableView::drawHeader(NMCUSTOMDRAW& draw)
 {
+    const Palette::Table colors = activePalette().table;
     switch (draw.dwDrawStage) {
     case CDDS_PREPAINT: {
         // The band right of the last column in the header colour too.
         RECT client {};
         GetClientRect(headerHwnd_, &client);
-        fillRect(draw.hdc, fromRECT(client), headerFill);
+        fillRect(draw.hdc, fromRECT(client), colors.headerFill);
         return CDRF_NOTIFYITEMDRAW;
     }
     case CDDS_ITEMPREPAINT: {
         const int column = static_cast<int>(draw.dwItemSpec);
         const Rect item = fromRECT(draw.rc);
-        fillRect(draw.hdc, item, headerFill);
+        fillRect(draw.hdc, item, colors.headerFill);
         const int line = scaleAtLeastOne(1, uiDpi());
-        fillRect(draw.hdc, { item.right - line, item.top, item.right, item.bottom }, headerLine);
+        fillRect(draw.hdc, { item.right - line, item.top, item.right, item.bottom }, colors.headerLine);
         if (column > 0 && column < recordTableColumns) {
             const int padding = scale(6, uiDpi());
             RECT textRect { item.left + padding, item.top, item.right - padding, item.bottom };
             SetBkMode(draw.hdc, TRANSPARENT);
-            SetTextColor(draw.hdc, headerText.colorRef());
+            SetTextColor(draw.hdc, colors.headerText.colorRef());
             const SelectGuard font(draw.hdc, themeFont(ThemeFont::interfaceBold));
             const auto& title = headerTitles_[static_cast<std::size_t>(column)];
             DrawTextW(draw.hdc, title.c_str(), static_cast<int>(title.size()), &textRect,

@@ -57,6 +57,26 @@ HFONT themeFont(ThemeFont font) noexcept
     return fonts[static_cast<std::size_t>(font)].get();
 }
 
+bool highContrastIsOn() noexcept
+{
+    HIGHCONTRASTW setting { sizeof setting, 0, nullptr };
+    if (SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof setting, &setting, 0) != FALSE
+        && (setting.dwFlags & HCF_HIGHCONTRASTON) != 0)
+        return true;
+    wchar_t standIn[4] {};
+    return GetEnvironmentVariableW(L"ZELMAR_TEST_HIGH_CONTRAST", standIn, 4) == 1 && standIn[0] == L'1';
+}
+
+Palette activePalette() noexcept
+{
+    if (!highContrastIsOn())
+        return standardPalette();
+    const auto system = [](int index) { return Rgb::fromColorRef(GetSysColor(index)); };
+    return highContrastPalette({ system(COLOR_WINDOW), system(COLOR_WINDOWTEXT), system(COLOR_BTNFACE),
+        system(COLOR_BTNTEXT), system(COLOR_HIGHLIGHT), system(COLOR_HIGHLIGHTTEXT), system(COLOR_GRAYTEXT),
+        system(COLOR_HOTLIGHT) });
+}
+
 std::optional<std::wstring> programFolder()
 {
     wchar_t module[1024];

@@ -4,6 +4,8 @@
 // DPI every size is scaled by, the shared fonts made once at first use, the
 // asset folders beside the program, and the fonts it loads privately.
 
+#include "ui/palette.h"
+
 #include <windows.h>
 
 #include <optional>
@@ -30,6 +32,13 @@ enum class ThemeFont {
 // A font of the given face and character height in pixels with the theme's
 // other parameters (default charset, TrueType precision, ClearType quality).
 [[nodiscard]] HFONT createThemeFont(std::wstring_view face, int pixelHeight, int weight) noexcept;
+
+// Whether the user asked for high contrast. Read anew on every call, so a
+// change of the setting shows at the next paint. Wine cannot switch the
+// setting: there the variable ZELMAR_TEST_HIGH_CONTRAST=1 stands for it.
+[[nodiscard]] bool highContrastIsOn() noexcept;
+// The colours to paint with now: the system's pairs under high contrast.
+[[nodiscard]] Palette activePalette() noexcept;
 
 // The folder of the program's executable, without a trailing separator.
 [[nodiscard]] std::optional<std::wstring> programFolder();

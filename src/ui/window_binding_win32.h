@@ -80,6 +80,15 @@ std::expected<void, std::string> createChildWindow(Window& self, const ChildWind
     return {};
 }
 
+// Whether a window that has the focus draws it: always, once the user
+// has used the keyboard in the window (the system hides focus cues until then).
+inline bool showsKeyboardFocus(HWND hwnd) noexcept
+{
+    if (GetFocus() != hwnd)
+        return false;
+    return (SendMessageW(hwnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
+}
+
 // Answers WM_PAINT, WM_PRINTCLIENT and WM_ERASEBKGND for a window that
 // paints itself with paint(dc, client); true when the message was one of them.
 template <typename Window>

@@ -167,6 +167,13 @@ const FixedText kKeyTexts[] = {
     { L10nKey::helpBodyText, nullptr, nullptr },
     { L10nKey::chartOtherUnitsHidden, "（其他單位未顯示）", "(other units hidden)" },
     { L10nKey::helpCheckForUpdates, "檢查更新(&C)...", "&Check for Updates..." },
+    { L10nKey::accessibleMeterDisplay, "電錶顯示", "Meter display" },
+    { L10nKey::accessibleTrendChart, "趨勢圖", "Trend chart" },
+    { L10nKey::accessibleNoSamples, "尚無記錄的取樣。", "No samples recorded yet." },
+    { L10nKey::accessibleLowBattery, "電池電量低", "low battery" },
+    { L10nKey::accessibleDiode, "二極體", "diode" },
+    { L10nKey::accessibleContinuity, "導通", "continuity" },
+    { L10nKey::accessiblePress, "按下", "Press" },
     { L10nKey::overload, "OL", "OL" },
 };
 

@@ -257,3 +257,23 @@ TEST(ChartModel, TimeLabelsChangeCountAtTheWidthEdges)
     EXPECT_EQ(timeLabels(samples, { 0, 0, 1024, 100 }, clockText).size(), 4u);
     EXPECT_EQ(timeLabels(samples, { 0, 0, 1919, 100 }, clockText).size(), 4u);
 }
+
+// A screen reader is told what the chart draws: the current unit's valid
+// samples (overloads and other units left out), their span and extremes.
+TEST(ChartModel, TheDescriptionSaysWhatIsDrawn)
+{
+    ChartSeries series;
+    EXPECT_EQ(chartDescription(series, AppLanguage::enUS, clockText), "No samples recorded yet.");
+    series.append(reading(3600, "5.000")); // V, hidden once the unit changes
+    series.append(reading(3601, "240.0", ohm, 1));
+    series.append(reading(3602, "OL", ohm, 1));
+    series.append(reading(3603, "120.5", ohm, 1));
+    EXPECT_EQ(chartDescription(series, AppLanguage::enUS, clockText),
+        "(other units hidden) 2 samples from 01:00:01 to 01:00:03, minimum 120.5 k\u03A9, maximum 240.0 k\u03A9.");
+    EXPECT_EQ(chartDescription(series, AppLanguage::zhTW, clockText),
+        "（其他單位未顯示） 2 筆取樣，01:00:01 至 01:00:03，最小 120.5 k\u03A9，最大 240.0 k\u03A9。");
+    ChartSeries one;
+    one.append(reading(0, "1.234"));
+    EXPECT_EQ(chartDescription(one, AppLanguage::enUS, clockText),
+        "1 sample from 00:00:00 to 00:00:00, minimum 1.234 V, maximum 1.234 V.");
+}

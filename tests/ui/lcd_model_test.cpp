@@ -285,3 +285,36 @@ TEST(LcdSymbols, BatteryAndPowerIcons)
     EXPECT_EQ(apo->arcEnd, (Point { 13, 0 }));
     EXPECT_EQ(apo->strokeBottom, (Point { 9, 6 }));
 }
+
+// What a screen reader reads as the panel's value: the reading with its
+// unit and the modes the panel lights, in the panel's order.
+TEST(LcdSpeech, TheReadingWithItsUnitAndModes)
+{
+    EXPECT_EQ(lcdSpokenText(lcdStateFrom(reading(dcv, 0, "12.34")), AppLanguage::enUS), "12.34 V DC AUTO");
+    DmmFlags held;
+    held.hold = true;
+    held.manualRange = true;
+    held.rel = true;
+    held.lowBattery = true;
+    EXPECT_EQ(lcdSpokenText(lcdStateFrom(reading(dcv, 0, "-0.012", held)), AppLanguage::enUS),
+        "-0.012 V DC HOLD REL low battery");
+    EXPECT_EQ(lcdSpokenText(lcdStateFrom(reading(diode, 0, "0.512")), AppLanguage::zhTW), "0.512 V 二極體 AUTO");
+    EXPECT_EQ(lcdSpokenText(lcdStateFrom(reading(continuity, 0, "OL")), AppLanguage::enUS),
+        "OL \u03A9 continuity AUTO");
+    EXPECT_EQ(lcdSpokenText(placeholderLcdState(), AppLanguage::zhTW), "未連線");
+}
+
+// Two readings a second would drown everything else a reader says: a
+// changed text is announced at most once a second, an unchanged one never.
+TEST(LcdSpeech, AnnouncementsAtMostOnceASecond)
+{
+    ReadingAnnouncer announcer;
+    EXPECT_TRUE(announcer.shouldAnnounce("1.000 V", 10'000));
+    EXPECT_FALSE(announcer.shouldAnnounce("1.000 V", 12'000)); // unchanged
+    EXPECT_TRUE(announcer.shouldAnnounce("1.001 V", 12'000));
+    EXPECT_FALSE(announcer.shouldAnnounce("1.002 V", 12'500)); // too soon
+    EXPECT_FALSE(announcer.shouldAnnounce("1.003 V", 12'999));
+    EXPECT_TRUE(announcer.shouldAnnounce("1.003 V", 13'000));
+    announcer.reset(); // the panel took the focus again
+    EXPECT_TRUE(announcer.shouldAnnounce("1.003 V", 13'100));
+}

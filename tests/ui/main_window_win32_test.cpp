@@ -13,6 +13,7 @@
 #include "ui/main_window_win32.h"
 #include "ui/record_table_view_win32.h"
 #include "ui/theme_win32.h"
+#include "main_window_fixture_win32.h"
 #include "window_test_support_win32.h"
 
 #include <gtest/gtest.h>
@@ -32,11 +33,6 @@ using namespace zelmar::ui::win32;
 using namespace zelmar::ui::win32::testing;
 
 namespace {
-
-Reading volts(double t, std::string_view text = "1.234")
-{
-    return Reading(t, 2, 0, text, {}, 0);
-}
 
 Rect childRect(HWND parent, HWND child)
 {
@@ -64,47 +60,6 @@ std::string menuText(HMENU menu, UINT position)
     GetMenuStringW(menu, position, buffer, 128, MF_BYPOSITION);
     return text::wideToUtf8(buffer);
 }
-
-// A main window with a row source of `rows` generated readings.
-struct Fixture {
-    explicit Fixture(AppLanguage language = AppLanguage::zhTW, std::size_t rows = 0)
-        : window(require(MainWindow::create(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE, language)))
-    {
-        for (std::size_t i = 0; i < rows; ++i)
-            readings.push_back(volts(1.7e9 + static_cast<double>(i), i % 7 == 3 ? "OL" : "1.234"));
-        window->setRowProvider([this](std::size_t row) -> std::optional<Reading> {
-            if (row >= readings.size())
-                return std::nullopt;
-            return readings[row];
-        });
-        if (rows != 0)
-            window->reloadRecords(static_cast<std::int64_t>(rows));
-        resizeClient(1200, 820);
-    }
-
-    void resizeClient(int width, int height)
-    {
-        RECT r { 0, 0, scale(width, uiDpi()), scale(height, uiDpi()) };
-        AdjustWindowRectEx(&r, GetWindowLongW(window->hwnd(), GWL_STYLE), TRUE, 0);
-        SetWindowPos(window->hwnd(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
-            SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-        pump();
-    }
-
-    void pump()
-    {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (window->preTranslate(msg))
-                continue;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-
-    std::vector<Reading> readings;
-    std::unique_ptr<MainWindow> window;
-};
 
 } // namespace
 
@@ -764,8 +719,24 @@ TEST(HelpAndAbout, DocumentsOpenFromBesideTheProgramAndAboutIsOneWindow)
         return INT_PTR { 42 };
     };
     log::LogCapture capture;
+    // The compiled help beside the program opens in the help viewer.
     ASSERT_TRUE(HelpLauncher::open(f.window->hwnd(), AppLanguage::enUS, record));
-    ASSERT_TRUE(HelpLauncher::open(f.window->hwnd(), AppLanguage::zhTW, record));
+    EXPECT_TRUE(opened.empty());
+    EXPECT_TRUE(pumpUntil([] { return FindWindowW(L"HH Parent", nullptr) != nullptr; }));
+    EXPECT_FALSE(capture.contains("HtmlHelpW")) << "no fallback";
+    EXPECT_FALSE(capture.contains("說明 HTML"));
+    HelpLauncher::closeViewers();
+    {
+        // Without it, the topics open as HTML pages.
+        const auto chm = assetPath(compiledHelpAsset);
+        ASSERT_TRUE(chm);
+        const std::wstring aside = *chm + L".aside";
+        ASSERT_TRUE(MoveFileW(chm->c_str(), aside.c_str()));
+        const bool english = HelpLauncher::open(f.window->hwnd(), AppLanguage::enUS, record);
+        const bool chinese = HelpLauncher::open(f.window->hwnd(), AppLanguage::zhTW, record);
+        MoveFileW(aside.c_str(), chm->c_str());
+        ASSERT_TRUE(english && chinese);
+    }
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_TRUE(opened[0].ends_with(L"\\help\\topics\\en\\index.htm"));
     EXPECT_TRUE(opened[1].ends_with(L"\\help\\topics\\index.htm"));

@@ -11,6 +11,7 @@
 #include "core/text_encoding.h"
 #include "core/win32_error.h"
 #include "core/win32_handle.h"
+#include "ui/accessible_win32.h"
 
 #include <windows.h>
 
@@ -199,6 +200,8 @@ int runWindowProgram(int showCommand)
         logApp("取得 HINSTANCE 失敗");
         return 1;
     }
+    // Screen readers reach the windows' accessible objects through COM.
+    const ui::win32::ComApartment apartment;
     auto program = createWindowProgram(std::move(startup), instance, showCommand);
     if (!program) {
         logApp("主視窗建立失敗：" + program.error());
