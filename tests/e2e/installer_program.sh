@@ -111,7 +111,8 @@ per_user_install() {
   echo "         per-user installation of $running_version in $((SECONDS - start)) s" >>"$work/times.txt"
   [ -f "$install_dir/DMM5174K.exe" ] || fail "no program in $install_dir"
   [ -f "$install_dir/LICENSE.txt" ] && [ -d "$install_dir/assets/fonts" ] && [ -d "$install_dir/help" ] \
-    || fail "the licence, fonts or help are missing"
+    && [ -f "$install_dir/assets/help/DMM5174K.chm" ] && [ -f "$install_dir/assets/images/ZELMAR_LOGO.png" ] \
+    || fail "the licence, fonts, help, compiled help or logo are missing"
   local location
   location=$(reg_value "HKCU\\$uninstall_key" InstallLocation)
   local expected="programs\\$app_name"

@@ -765,6 +765,21 @@ TEST(HelpAndAbout, DocumentsOpenFromBesideTheProgramAndAboutIsOneWindow)
     ASSERT_NE(about, nullptr);
     const auto* layout = AboutWindow::openLayout();
     ASSERT_NE(layout, nullptr);
+    // The logo beside the program, drawn antialiased: the tile's own blue
+    // and shades between it and the background at its rounded edges.
+    {
+        const ClientImage shot = picture(about);
+        const Rect logo = fromRECT(layout->logoRect);
+        EXPECT_GT(count(shot, logo, Rgb::fromHex(0x1565C0)), logo.height() * logo.height() / 3);
+        int blended = 0;
+        for (int y = logo.top; y < logo.bottom; ++y) {
+            for (int x = logo.left; x < logo.right; ++x) {
+                const Rgb c = shot.at(x, y);
+                blended += c.b > 0xC0 && c.b < 0xFF && c.r > 0x15 && c.r < 0xF0 && c.r < c.b;
+            }
+        }
+        EXPECT_GT(blended, 8);
+    }
     EXPECT_LT(layout->bodyRect.bottom, layout->versionRect.top + 1);
     EXPECT_LT(layout->versionRect.bottom, layout->updateLinkRect.top + 1);
     EXPECT_LT(layout->updateLinkRect.bottom, layout->linkRect.top + 1);
