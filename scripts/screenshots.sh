@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Writes PNG pictures of the user interface (the drawing components, the
-# whole main window in both languages and the about window) to
-# build/screenshots/, at 96 and 144 DPI, for a person to look at. Builds the
-# Windows tree when needed and runs the pictures program under Wine on a
-# private Xvfb display.
+# whole main window in both languages, in high contrast, the about window
+# with its logo and a focused link, the simulator's scenarios and pages of
+# the user guide) to build/screenshots/, at 96 and 144 DPI, for a person to
+# look at. Builds the Windows tree when needed and runs the pictures program
+# under Wine on a private Xvfb display.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -57,6 +58,19 @@ program_shot program-en-US-range en-US :range 24000
 program_shot program-zh-TW-unplug zh-TW :unplug 22000
 program_shot program-en-US-overload en-US :overload 9000
 program_shot program-en-US-wide en-US :wide 4000
+
+# Pages of the user guide in each language, as an HTML engine draws them
+# (Wine's help viewer has none of its own).
+bash scripts/setup.sh --screenshots
+for page in index record access; do
+  for language in zh en; do
+    source_page="assets/help/topics/$page.htm"
+    [ "$language" = en ] && source_page="assets/help/topics/en/$page.htm"
+    QT_QPA_PLATFORM=offscreen wkhtmltoimage -q --enable-local-file-access --width 960 \
+      "$source_page" "$out/help-$page-$language.png" >/dev/null 2>&1 \
+      || echo "screenshots: the help page $source_page could not be drawn" >&2
+  done
+done
 
 # The window on a 1920 x 1080 screen at 144 DPI: that run has a display and a
 # Wine server of its own.

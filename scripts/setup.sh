@@ -7,6 +7,9 @@
 #                     what compiling the Windows installer needs besides the
 #                     Windows build: Wine's 32-bit half (the installer
 #                     compiler and the setup programs it makes are 32-bit)
+#   setup.sh --screenshots
+#                     what the screenshots need besides: an HTML renderer for
+#                     pictures of the help pages (Wine's help viewer has none)
 set -euo pipefail
 
 sudo_cmd=()
@@ -18,6 +21,16 @@ fi
 can_run_32bit() {
   bash "$(dirname "$0")/probe-32bit.sh"
 }
+
+if [ "${1:-}" = "--screenshots" ]; then
+  if ! command -v wkhtmltoimage >/dev/null; then
+    echo "setup: installing wkhtmltopdf"
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo_cmd[@]}" apt-get update -qq
+    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends wkhtmltopdf >/dev/null
+  fi
+  exit 0
+fi
 
 if [ "${1:-}" = "--installer" ]; then
   if ! can_run_32bit; then
