@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
 #include <cstdlib>
 
 namespace zelmar {
@@ -66,6 +67,38 @@ std::optional<WindowPlacement> placementFrom(const nlohmann::json& object)
     return WindowPlacement { *x, *y, *width, *height, maximized->get<bool>() };
 }
 
+// One bad entry loses only that entry.
+std::vector<LimitsFor> limitsFrom(const nlohmann::json& json)
+{
+    std::vector<LimitsFor> list;
+    const auto member = json.find("limits");
+    if (member == json.end() || !member->is_array())
+        return list;
+    const auto finite = [](const nlohmann::json& entry, const char* name) -> std::optional<double> {
+        const auto it = entry.find(name);
+        if (it == entry.end() || !it->is_number() || !std::isfinite(it->get<double>()))
+            return std::nullopt;
+        return it->get<double>();
+    };
+    for (const nlohmann::json& entry : *member) {
+        if (!entry.is_object())
+            continue;
+        const auto function = entry.find("function");
+        const auto unit = entry.find("unit");
+        if (function == entry.end() || !function->is_number_unsigned() || function->get<std::uint64_t>() > 255
+            || unit == entry.end() || !unit->is_string())
+            continue;
+        LimitsFor limits { static_cast<std::uint8_t>(function->get<std::uint64_t>()), unit->get<std::string>(),
+            { finite(entry, "low"), finite(entry, "high"), false } };
+        if (const auto beep = entry.find("beep"); beep != entry.end() && beep->is_boolean())
+            limits.limits.beep = beep->get<bool>();
+        if (!limits.limits.any() || (limits.limits.low && limits.limits.high && *limits.limits.low > *limits.limits.high))
+            continue;
+        list.push_back(std::move(limits));
+    }
+    return list;
+}
+
 } // namespace
 
 PathProvider::PathProvider(std::optional<std::filesystem::path> overrideDirectory)
@@ -121,6 +154,7 @@ AppSettings SettingsStore::decode(std::string_view text)
     take(json, "skippedUpdateVersion", settings.skippedUpdateVersion);
     take(json, "updateManifestURL", settings.updateManifestURL);
     settings.windowPlacement = placementFrom(json);
+    settings.limits = limitsFrom(json);
     if (const auto it = json.find("lastUpdateCheck"); it != json.end() && it->is_string())
         settings.lastUpdateCheck = parseTimestamp(it->get_ref<const std::string&>());
     return settings;
@@ -149,6 +183,18 @@ std::string SettingsStore::encode(const AppSettings& s)
         json["skippedUpdateVersion"] = *s.skippedUpdateVersion;
     if (s.updateManifestURL)
         json["updateManifestURL"] = *s.updateManifestURL;
+    if (!s.limits.empty()) {
+        nlohmann::json list = nlohmann::json::array();
+        for (const LimitsFor& l : s.limits) {
+            nlohmann::json entry { { "function", l.function }, { "unit", l.unit }, { "beep", l.limits.beep } };
+            if (l.limits.low)
+                entry["low"] = *l.limits.low;
+            if (l.limits.high)
+                entry["high"] = *l.limits.high;
+            list.push_back(std::move(entry));
+        }
+        json["limits"] = std::move(list);
+    }
     return json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 

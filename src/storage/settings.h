@@ -5,12 +5,14 @@
 // bad member loses only that member. Saving replaces settings.json
 // atomically.
 
+#include "core/limits.h"
 #include "storage/storage_error.h"
 
 #include <expected>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zelmar {
 
@@ -35,6 +37,9 @@ struct AppSettings {
     std::optional<double> lastUpdateCheck; // seconds since 1970
     std::optional<std::string> skippedUpdateVersion;
     std::optional<std::string> updateManifestURL;
+    // Limits set for readings of a function and unit; written only when
+    // some are set, and ignored by versions that do not know them.
+    std::vector<LimitsFor> limits;
 
     friend bool operator==(const AppSettings&, const AppSettings&) = default;
 };

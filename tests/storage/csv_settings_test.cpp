@@ -166,5 +166,34 @@ TEST(PathProvider, OverrideLocalAppDataAndPlatformFolder)
     EXPECT_FALSE(platformUserDataDirectory().empty());
 }
 
+
+// Limits are an optional list: written only when some are set, read back
+// whole, and an entry that makes no sense is dropped alone.
+TEST(Settings, LimitsRoundTripAndBadEntriesAreDroppedAlone)
+{
+    AppSettings settings;
+    settings.limits = { { 2, "V", { 1.5, 12.25, true } }, { 6, "k\u03A9", { std::nullopt, 100.0, false } } };
+    const std::string text = SettingsStore::encode(settings);
+    EXPECT_NE(text.find("\"limits\": ["), std::string::npos);
+    EXPECT_EQ(SettingsStore::decode(text), settings);
+    EXPECT_EQ(SettingsStore::encode(AppSettings {}).find("limits"), std::string::npos);
+
+    const AppSettings read = SettingsStore::decode(R"({"recordInterval": 5, "limits": [
+        {"function": 2, "unit": "V", "low": 1, "high": 2},
+        {"function": 2, "unit": "V", "low": 3, "high": 2},
+        {"function": 300, "unit": "V", "high": 2},
+        {"function": 3, "unit": "mV"},
+        {"function": 4, "high": 2},
+        {"function": 5, "unit": "A", "high": "2"},
+        "V",
+        {"function": 6, "unit": "\u03A9", "low": -1, "beep": true}
+    ]})");
+    EXPECT_EQ(read.recordInterval, 5);
+    ASSERT_EQ(read.limits.size(), 2u);
+    EXPECT_EQ(read.limits[0], (LimitsFor { 2, "V", { 1.0, 2.0, false } }));
+    EXPECT_EQ(read.limits[1], (LimitsFor { 6, "\u03A9", { -1.0, std::nullopt, true } }));
+    EXPECT_TRUE(SettingsStore::decode(R"({"limits": {"function": 2}})").limits.empty());
+}
+
 } // namespace
 } // namespace zelmar

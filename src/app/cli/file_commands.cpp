@@ -7,6 +7,7 @@
 #include "app/console.h"
 #include "app/instance_lock.h"
 #include "app/version_resource.h"
+#include "core/statistics.h"
 #include "core/units.h"
 
 #include "meter/protocol.h"
@@ -99,37 +100,10 @@ std::expected<ZmdDocument, ZmdError> openFile(const std::string& path)
     return ZmdFile::open(std::filesystem::u8path(path), kModel, ZmdSignatureService::shared());
 }
 
-struct Statistics {
+struct Statistics : RunningStatistics {
     int code = -1;
     std::string function;
     std::string unit;
-    std::int64_t count = 0;
-    std::int64_t overloads = 0;
-    double minimum = 0, maximum = 0, mean = 0, m2 = 0;
-
-    void add(std::optional<double> value)
-    {
-        ++count;
-        if (!value) {
-            ++overloads;
-            return;
-        }
-        const auto n = static_cast<double>(count - overloads);
-        if (n == 1) {
-            minimum = maximum = *value;
-        } else {
-            minimum = std::min(minimum, *value);
-            maximum = std::max(maximum, *value);
-        }
-        const double delta = *value - mean; // Welford: stable for long series
-        mean += delta / n;
-        m2 += delta * (*value - mean);
-    }
-    [[nodiscard]] std::int64_t values() const { return count - overloads; }
-    [[nodiscard]] double deviation() const
-    {
-        return values() > 1 ? std::sqrt(m2 / static_cast<double>(values() - 1)) : 0;
-    }
 };
 
 std::string number(double v)
@@ -199,11 +173,11 @@ int runInfo(const std::vector<std::string>& args, Context& context)
         json["functions"] = nlohmann::ordered_json::array();
         for (const auto& [key, s] : groups) {
             nlohmann::ordered_json g { { "code", key.first }, { "function", s.function }, { "unit", s.unit },
-                { "count", s.count }, { "overloads", s.overloads } };
+                { "count", s.count() }, { "overloads", s.overloads() } };
             if (s.values() > 0) {
-                g["min"] = s.minimum;
-                g["max"] = s.maximum;
-                g["mean"] = s.mean;
+                g["min"] = s.minimum();
+                g["max"] = s.maximum();
+                g["mean"] = s.mean();
                 g["stddev"] = s.deviation();
             }
             json["functions"].push_back(std::move(g));
@@ -223,13 +197,13 @@ int runInfo(const std::vector<std::string>& args, Context& context)
             context.out, "%s %s ~ %s\n", pick(l, "時間範圍：", "From/to: ").c_str(), first.c_str(), last.c_str());
     for (const auto& [key, s] : groups) {
         std::fprintf(
-            context.out, "  %s [%s]: %lld", s.function.c_str(), s.unit.c_str(), static_cast<long long>(s.count));
-        if (s.overloads > 0)
+            context.out, "  %s [%s]: %lld", s.function.c_str(), s.unit.c_str(), static_cast<long long>(s.count()));
+        if (s.overloads() > 0)
             std::fprintf(
-                context.out, pick(l, "（OL %lld）", " (OL %lld)").c_str(), static_cast<long long>(s.overloads));
+                context.out, pick(l, "（OL %lld）", " (OL %lld)").c_str(), static_cast<long long>(s.overloads()));
         if (s.values() > 0)
-            std::fprintf(context.out, "  min %s  max %s  mean %s  sd %s", number(s.minimum).c_str(),
-                number(s.maximum).c_str(), number(s.mean).c_str(), number(s.deviation()).c_str());
+            std::fprintf(context.out, "  min %s  max %s  mean %s  sd %s", number(s.minimum()).c_str(),
+                number(s.maximum()).c_str(), number(s.mean()).c_str(), number(s.deviation()).c_str());
         std::fputc('\n', context.out);
     }
     return exitOk;
