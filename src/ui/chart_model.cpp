@@ -25,7 +25,34 @@ bool ofUnit(const ChartSample& s, int unit) noexcept
     return unit == allUnits || s.unit == unit;
 }
 
+std::size_t firstAfter(std::span<const ChartSample> samples, double t) noexcept
+{
+    return static_cast<std::size_t>(
+        std::upper_bound(samples.begin(), samples.end(), t, [](double v, const ChartSample& s) { return v < s.t; })
+        - samples.begin());
+}
+
 } // namespace
+
+std::size_t firstSampleAtOrAfter(std::span<const ChartSample> samples, double t) noexcept
+{
+    return static_cast<std::size_t>(
+        std::lower_bound(samples.begin(), samples.end(), t, [](const ChartSample& s, double v) { return s.t < v; })
+        - samples.begin());
+}
+
+TimeWindow wholeWindow(std::span<const ChartSample> samples) noexcept
+{
+    if (samples.empty())
+        return {};
+    return { samples.front().t, samples.back().t };
+}
+
+std::pair<std::size_t, std::size_t> samplesInside(std::span<const ChartSample> samples, const TimeWindow& window) noexcept
+{
+    const std::size_t first = firstSampleAtOrAfter(samples, window.start);
+    return { first, std::max(first, firstAfter(samples, window.end)) };
+}
 
 bool ChartSeries::isGap(double step, double smallestStep) noexcept
 {
@@ -67,8 +94,37 @@ void ChartSeries::append(const Reading& reading)
         unit = units_.end() - 1;
     }
     const std::optional<double> value = reading.value();
+    const auto unitIndex = static_cast<std::uint8_t>(unit - units_.begin());
+    const bool sameKey = !samples_.empty() && samples_.back().function == code && samples_.back().unit == unitIndex;
     samples_.push_back({ t, value.value_or(0.0), currentSegment_, value.has_value(),
-        !value && showsOverload(reading.text()), static_cast<std::uint8_t>(unit - units_.begin()) });
+        !value && showsOverload(reading.text()), unitIndex, code });
+    if (!sameKey)
+        statisticsStale_ = true;
+    else if (!statisticsStale_)
+        statistics_.add(value);
+}
+
+const RunningStatistics& ChartSeries::statistics() const
+{
+    if (statisticsStale_) {
+        statistics_.clear();
+        if (!samples_.empty())
+            statistics_ = statisticsOf(samples_, samples_.back().function, samples_.back().unit, wholeWindow(samples_));
+        statisticsStale_ = false;
+    }
+    return statistics_;
+}
+
+RunningStatistics statisticsOf(
+    std::span<const ChartSample> samples, std::uint8_t function, int unit, const TimeWindow& window)
+{
+    RunningStatistics figures;
+    const auto [first, last] = samplesInside(samples, window);
+    for (const ChartSample& s : samples.subspan(first, last - first)) {
+        if (s.function == function && s.unit == unit)
+            figures.add(s.valid ? std::optional<double>(s.v) : std::nullopt);
+    }
+    return figures;
 }
 
 bool ChartSeries::hidesOtherUnits() const noexcept
@@ -85,6 +141,8 @@ void ChartSeries::clear()
     currentUnit_.clear();
     smallestStep_ = 0;
     breakPending_ = false;
+    statistics_.clear();
+    statisticsStale_ = false;
 }
 
 ValueRange valueRange(std::span<const ChartSample> samples, int unit) noexcept
@@ -178,11 +236,17 @@ std::vector<double> gridValues(ValueRange range)
 std::vector<TimeLabel> timeLabels(
     std::span<const ChartSample> samples, const Rect& plot, const std::function<std::string(double)>& format)
 {
-    std::vector<TimeLabel> labels;
     if (samples.empty())
-        return labels;
-    const double tFirst = samples.front().t;
-    const double tLast = samples.back().t;
+        return {};
+    return timeLabels(wholeWindow(samples), plot, format);
+}
+
+std::vector<TimeLabel> timeLabels(
+    const TimeWindow& window, const Rect& plot, const std::function<std::string(double)>& format)
+{
+    std::vector<TimeLabel> labels;
+    const double tFirst = window.start;
+    const double tLast = window.end;
     std::string first = format(tFirst);
     if (!(tLast > tFirst) || format(tLast) == first) {
         labels.push_back({ plot.left, std::move(first), LabelAlign::left });
@@ -199,14 +263,19 @@ std::vector<TimeLabel> timeLabels(
 }
 
 void reduceToColumns(std::span<const ChartSample> samples, ValueRange range, const Rect& plot,
-    std::vector<ChartColumn>& columns, int unit)
+    std::vector<ChartColumn>& columns, int unit, std::optional<TimeWindow> window)
 {
     const int width = std::max(plot.width(), 0);
     columns.assign(static_cast<std::size_t>(width), ChartColumn {});
     if (samples.empty() || width == 0)
         return;
-    const double tFirst = samples.front().t;
-    const double span = samples.back().t - tFirst;
+    if (window) {
+        const auto [first, last] = samplesInside(samples, *window);
+        samples = samples.subspan(first, last - first);
+    }
+    const TimeWindow shown = window.value_or(wholeWindow(samples));
+    const double tFirst = shown.start;
+    const double span = shown.span();
     const double spanScale = span > 0 ? (width - 1) / span : 0.0;
     const double extent = range.hi - range.lo;
     const double height = plot.height();

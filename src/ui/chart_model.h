@@ -7,6 +7,7 @@
 // chart (chart_view_win32.cpp) only draws what this computes.
 
 #include "core/reading.h"
+#include "core/statistics.h"
 #include "localization/localization.h"
 #include "ui/geometry.h"
 
@@ -27,6 +28,7 @@ struct ChartSample {
     bool valid = false;
     bool overload = false; // no value because the display read "OL"
     std::uint8_t unit = 0; // index into the series' units
+    std::uint8_t function = 0; // the meter's function code
 };
 
 // Samples of every unit are kept; only those of the current unit (the last
@@ -49,6 +51,10 @@ public:
     [[nodiscard]] int currentUnitIndex() const noexcept { return samples_.empty() ? allUnits : samples_.back().unit; }
     // Whether samples of another unit are kept but not drawn.
     [[nodiscard]] bool hidesOtherUnits() const noexcept;
+    // The figures of the whole recording's readings of the last reading's
+    // function and unit: kept up by each append while those stay, counted
+    // again in one pass when they change.
+    [[nodiscard]] const RunningStatistics& statistics() const;
     void reserve(std::size_t count) { samples_.reserve(count); }
 
     // Two samples further apart than this, for the smallest step seen so far,
@@ -63,7 +69,27 @@ private:
     std::string currentUnit_;
     double smallestStep_ = 0;
     bool breakPending_ = false;
+    mutable RunningStatistics statistics_;
+    mutable bool statisticsStale_ = false;
 };
+
+// A stretch of time the chart shows, in seconds since 1970.
+struct TimeWindow {
+    double start = 0;
+    double end = 0;
+    [[nodiscard]] double span() const noexcept { return end - start; }
+    friend bool operator==(const TimeWindow&, const TimeWindow&) = default;
+};
+// The samples' own first to last time; {0, 0} when there are none.
+[[nodiscard]] TimeWindow wholeWindow(std::span<const ChartSample> samples) noexcept;
+// The figures of the samples of one function and unit inside a window.
+[[nodiscard]] RunningStatistics statisticsOf(
+    std::span<const ChartSample> samples, std::uint8_t function, int unit, const TimeWindow& window);
+// The index of the first sample at or after t (samples are in time order).
+[[nodiscard]] std::size_t firstSampleAtOrAfter(std::span<const ChartSample> samples, double t) noexcept;
+// The index range [first, last) of the samples inside the window.
+[[nodiscard]] std::pair<std::size_t, std::size_t> samplesInside(
+    std::span<const ChartSample> samples, const TimeWindow& window) noexcept;
 
 struct ValueRange {
     double lo = 0;
@@ -102,6 +128,9 @@ struct TimeLabel {
 // The time axis labels; `format` turns seconds since 1970 into "HH:MM:SS".
 [[nodiscard]] std::vector<TimeLabel> timeLabels(
     std::span<const ChartSample> samples, const Rect& plot, const std::function<std::string(double)>& format);
+// The same for a window of time.
+[[nodiscard]] std::vector<TimeLabel> timeLabels(
+    const TimeWindow& window, const Rect& plot, const std::function<std::string(double)>& format);
 
 // What a screen reader is told the chart shows: how many samples of the
 // unit drawn, from when to when, and their extremes; `format` as above.
@@ -118,9 +147,10 @@ struct ChartColumn {
     bool overload = false; // an overload of the unit drawn falls here
 };
 // One column per pixel of the plot's width, from the samples of one unit
-// (or of all); `columns` is reused between calls.
+// (or of all) inside the window (by default all of them), in one pass over
+// those samples; `columns` is reused between calls.
 void reduceToColumns(std::span<const ChartSample> samples, ValueRange range, const Rect& plot,
-    std::vector<ChartColumn>& columns, int unit = allUnits);
+    std::vector<ChartColumn>& columns, int unit = allUnits, std::optional<TimeWindow> window = std::nullopt);
 
 // The trace as connected polylines: columns of one segment that follow each
 // other with data between them are joined; segments never are. Each column

@@ -127,7 +127,7 @@ TEST(ChartModel, PlotGridAndTimeAxis)
     EXPECT_EQ(labels[2].align, LabelAlign::right);
     EXPECT_EQ(timeLabels(samples, { 0, 0, 1500, 100 }, clockText).size(), 4u);
     EXPECT_EQ(timeLabels(samples, { 0, 0, 1920, 100 }, clockText).size(), 5u);
-    EXPECT_TRUE(timeLabels({}, plot, clockText).empty());
+    EXPECT_TRUE(timeLabels(std::span<const ChartSample> {}, plot, clockText).empty());
 }
 
 TEST(ChartModel, ColumnsReduceManySamplesAndBreakAtSegments)
