@@ -239,6 +239,49 @@ std::string chartDescription(Lang l, std::int64_t samples, std::string_view unit
             + str(minimum) + u + ", maximum " + str(maximum) + u + ".");
 }
 
+std::string figure(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", value);
+    return text;
+}
+
+std::string statisticsStrip(
+    Lang l, bool visibleRange, std::string_view function, std::string_view unit, const RunningStatistics& s)
+{
+    std::string text = pick(l, visibleRange ? "統計（目前顯示範圍）" : "統計（全部記錄）",
+                           visibleRange ? "Statistics (visible range)" : "Statistics (whole recording)")
+        + "  " + str(function) + (unit.empty() ? "" : " [" + str(unit) + "]") + pick(l, "：", ":");
+    text += pick(l, "  筆數 ", "  count ") + std::to_string(s.count());
+    if (s.values() > 0) {
+        text += pick(l, "  最小 ", "  min ") + figure(s.minimum()) + pick(l, "  最大 ", "  max ") + figure(s.maximum())
+            + pick(l, "  平均 ", "  mean ") + figure(s.mean()) + pick(l, "  標準差 ", "  sd ") + figure(s.deviation());
+    }
+    if (s.overloads() > 0)
+        text += "  OL " + std::to_string(s.overloads());
+    return text;
+}
+
+std::string statisticsNone(Lang l)
+{
+    return pick(l, "統計：尚無記錄的取樣。", "Statistics: no samples recorded yet.");
+}
+
+std::string alarmStatus(Lang l, std::string_view value, std::string_view unit, bool above, std::string_view limit)
+{
+    const std::string u = unit.empty() ? std::string() : " " + str(unit);
+    return above ? pick(l, "警報：" + str(value) + u + " 高於上限 " + str(limit) + u,
+               "Alarm: " + str(value) + u + " above the high limit " + str(limit) + u)
+                 : pick(l, "警報：" + str(value) + u + " 低於下限 " + str(limit) + u,
+                     "Alarm: " + str(value) + u + " below the low limit " + str(limit) + u);
+}
+
+std::string limitsFor(Lang l, std::string_view function, std::string_view unit)
+{
+    const std::string u = unit.empty() ? std::string() : " [" + str(unit) + "]";
+    return pick(l, "設定對象：" + str(function) + u, "For " + str(function) + u);
+}
+
 std::string byteSize(std::uint64_t bytes)
 {
     if (bytes < 1'048'576)

@@ -6,6 +6,7 @@
 // Log lines are not localized and do not come from here.
 
 #include "core/dmm_function.h"
+#include "core/statistics.h"
 
 #include <cstdint>
 #include <optional>
@@ -140,10 +141,22 @@ enum class L10nKey {
     accessibleDiode,
     accessibleContinuity,
     accessiblePress,
+    chartLive,
+    menuExportChartImage,
+    menuLimits,
+    dialogLimitsTitle,
+    limitsLow,
+    limitsHigh,
+    limitsBeep,
+    limitsHint,
+    limitsNotANumber,
+    limitsOrder,
+    limitsNeedReading,
+    exportChartImageFailed,
     overload,
 };
 
-inline constexpr int l10nKeyCount = 120;
+inline constexpr int l10nKeyCount = 132;
 
 namespace L10n {
 
@@ -178,6 +191,18 @@ namespace L10n {
 // What a screen reader is told the chart shows.
 [[nodiscard]] std::string chartDescription(AppLanguage language, std::int64_t samples, std::string_view unit,
     std::string_view from, std::string_view to, std::string_view minimum, std::string_view maximum);
+// The statistics strip: the figures of the readings of one function and
+// unit, of the whole recording or of the time the zoomed chart shows.
+[[nodiscard]] std::string statisticsStrip(AppLanguage language, bool visibleRange, std::string_view function,
+    std::string_view unit, const RunningStatistics& figures);
+[[nodiscard]] std::string statisticsNone(AppLanguage language);
+// The status bar's alarm part: the reading and the limit it crossed.
+[[nodiscard]] std::string alarmStatus(AppLanguage language, std::string_view value, std::string_view unit,
+    bool above, std::string_view limit);
+// What the limits dialog says it sets them for.
+[[nodiscard]] std::string limitsFor(AppLanguage language, std::string_view function, std::string_view unit);
+// Numbers as `dmm5174k info` prints them: six significant digits.
+[[nodiscard]] std::string figure(double value);
 // "1024 KB", "1.5 MB": the same in both languages.
 [[nodiscard]] std::string byteSize(std::uint64_t bytes);
 

@@ -28,6 +28,7 @@ enum class CardLook { normal, hot, pressed, disabled };
 struct CardColors {
     Rgb fill;
     Rgb border;
+    friend bool operator==(const CardColors&, const CardColors&) = default;
 };
 [[nodiscard]] CardColors cardColors(CardLook look) noexcept;
 inline constexpr Rgb disabledIconColor = Rgb::fromHex(0xB8BCC2);

@@ -168,6 +168,8 @@ inline constexpr Rgb label = Rgb::fromHex(0x50565E);
 inline constexpr Rgb caption = Rgb::fromHex(0x1C1E22);
 inline constexpr Rgb trace = Rgb::fromHex(0x1565C0);
 inline constexpr Rgb overload = Rgb::fromHex(0xC62828);
+inline constexpr Rgb limit = Rgb::fromHex(0xE65100);
+inline constexpr Rgb cursor = Rgb::fromHex(0x455A64);
 } // namespace chart_colors
 
 } // namespace zelmar::ui

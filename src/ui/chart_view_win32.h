@@ -4,11 +4,21 @@
 // the recorded readings and paints it with axes, one column per pixel, the
 // trace antialiased through GDI+ or with a plain GDI pen when GDI+ is absent.
 // It takes the keyboard focus by Tab and tells screen readers what it shows.
+//
+// The wheel zooms the time axis about the pointer, dragging pans, a double
+// click or Home shows the whole recording again, + and - zoom, the arrow
+// keys pan, End or the live control follows the newest sample; a cursor
+// under the pointer names the nearest sample. The chart without the cursor
+// is kept in a bitmap, so moving the pointer redraws only the cursor.
 
+#include "core/limits.h"
 #include "core/reading.h"
 #include "localization/localization.h"
 #include "ui/accessible_win32.h"
 #include "ui/chart_model.h"
+#include "ui/chart_scene.h"
+#include "ui/chart_viewport.h"
+#include "ui/gdi_objects_win32.h"
 #include "ui/palette.h"
 
 #include <windows.h>
@@ -35,16 +45,28 @@ public:
 
     [[nodiscard]] HWND hwnd() const noexcept { return hwnd_; }
     void append(const Reading& reading);
-    // Replaces the samples with rows 0 to count - 1 of the provider.
+    // Replaces the samples with rows 0 to count - 1 of the provider; the
+    // view shows the whole recording again.
     void rebuild(const RowProvider& rowAt, std::size_t count);
     void clear();
     // The next reading starts a new trace (recording started again, the
     // meter was lost).
     void breakTrace() noexcept { series_.breakTrace(); }
-    void setLanguage(AppLanguage language) noexcept { language_ = language; }
+    void setLanguage(AppLanguage language);
+    // The limits of a function and unit: drawn as dashed lines while the
+    // chart shows readings of that function and unit.
+    void setLimits(std::optional<LimitsFor> limits);
     [[nodiscard]] const ChartSeries& series() const noexcept { return series_; }
+    [[nodiscard]] const ChartViewport& viewport() const noexcept { return viewport_; }
+    [[nodiscard]] TimeWindow window() const noexcept { return viewport_.window(series_.samples()); }
     // The plot of the last paint (it moves right for wide value labels).
     [[nodiscard]] const Rect& lastPlot() const noexcept { return lastPlot_; }
+    // The live control while the view is held; empty otherwise.
+    [[nodiscard]] const Rect& liveControl() const noexcept { return liveRect_; }
+    // The statistics of what the chart shows, for the strip under it.
+    [[nodiscard]] std::string statisticsText(AppLanguage language) const;
+    // Called after the view or its samples changed (the strip follows).
+    std::function<void()> onViewChanged;
 
     void paint(HDC dc, const Rect& client);
 
@@ -52,21 +74,39 @@ private:
     ChartView() = default;
     template <typename Window> friend LRESULT CALLBACK boundWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    bool onKey(WPARAM key);
+    void onMouseMove(Point at);
+    void zoomAt(double factor, std::optional<int> x);
+    void viewChanged();
     void invalidate();
-    void paintChart(HDC dc, const Rect& client, int dpi);
-    void paintAxes(
-        HDC dc, const Rect& client, const Rect& plot, ValueRange range, std::span<const std::string> labels, int dpi);
-    void paintTrace(HDC dc, const Rect& plot, ValueRange range, int unit, int dpi);
-
+    void renderChart(HDC dc, const Rect& client, int dpi);
+    void paintAxes(HDC dc, const ChartScene& scene, int dpi);
+    void paintTrace(HDC dc, const ChartScene& scene, int dpi);
+    void paintLimits(HDC dc, const ChartScene& scene, int dpi);
+    void paintLiveControl(HDC dc, const ChartScene& scene, int dpi);
+    void paintCursor(HDC dc, int dpi);
+    [[nodiscard]] std::optional<Limits> shownLimits() const;
     AccessibleFacts accessibleFacts() const;
 
     HWND hwnd_ = nullptr;
     std::unique_ptr<AccessibleWindow> accessible_;
     Palette palette_; // of the paint in progress
     ChartSeries series_;
+    ChartViewport viewport_;
+    std::optional<LimitsFor> limits_;
     AppLanguage language_ = AppLanguage::zhTW;
     std::vector<ChartColumn> columns_; // reused by every paint
     Rect lastPlot_;
+    TimeWindow lastWindow_;
+    Rect liveRect_;
+    // The pointer over the chart, and the last x of a drag in progress.
+    std::optional<Point> pointer_;
+    std::optional<int> dragX_;
+    bool trackingLeave_ = false;
+    // The chart without the cursor, valid until something it shows changes.
+    UniqueBitmap cache_;
+    Rect cacheClient_;
+    bool cacheValid_ = false;
 };
 
 } // namespace zelmar::ui::win32

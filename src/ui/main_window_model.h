@@ -137,6 +137,7 @@ inline constexpr Rgb frameBorder = Rgb::fromHex(0xC8CCD2);
 inline constexpr Rgb frameFillRecording = Rgb::fromHex(0xF3F4F6);
 inline constexpr Rgb frameBorderRecording = Rgb::fromHex(0xE1E4E8);
 inline constexpr Rgb separator = Rgb::fromHex(0xD6DAE0);
+inline constexpr Rgb alarm = Rgb::fromHex(0xD32F2F);
 } // namespace main_window_colors
 
 } // namespace zelmar::ui

@@ -39,10 +39,11 @@ const Palette& standardPalette() noexcept
         .highContrast = false,
         .window = { w::band, w::bandLine, w::background, w::text, w::mutedText, w::link, w::nearLimit,
             w::frameBorder, w::frameFillRecording, w::frameBorderRecording, w::separator, w::text, w::mutedText,
-            w::link, w::nearLimit, focusRingColor },
+            w::link, w::nearLimit, focusRingColor, w::alarm, Rgb::fromHex(0xFFFFFF) },
         .chart = { c::background, c::border, c::grid, c::axis, c::label, c::caption, c::trace, c::overload,
-            focusRingColor },
-        .lcd = { l::background, l::frame, l::lit, l::unlitText, l::ghost, l::tick, l::lampLit, focusRingColor },
+            focusRingColor, c::limit, c::cursor },
+        .lcd = { l::background, l::frame, l::lit, l::unlitText, l::ghost, l::tick, l::lampLit, focusRingColor,
+            w::alarm },
         .cards = { Rgb::fromHex(0xFFFFFF), cardColors(CardLook::normal), cardColors(CardLook::hot),
             cardColors(CardLook::pressed), cardColors(CardLook::disabled), disabledIconColor, focusRingColor, false,
             {}, {} },
@@ -57,12 +58,13 @@ Palette highContrastPalette(const SystemColors& s) noexcept
     p.highContrast = true;
     p.window = { s.window, s.windowText, s.buttonFace, s.windowText, s.grayText, s.hotLight, s.highlight,
         s.windowText, s.window, s.grayText, s.windowText, s.buttonText, s.buttonText, s.hotLight, s.buttonText,
-        s.windowText };
+        s.windowText, s.highlight, s.highlightText };
     p.chart = { s.window, s.windowText, s.grayText, s.windowText, s.windowText, s.windowText, s.highlight,
-        s.hotLight, s.windowText };
+        s.hotLight, s.windowText, s.hotLight, s.windowText };
     // Unlit segments and annunciators take the background: only what the
     // meter shows is drawn, in the window's text colour.
-    p.lcd = { s.window, s.windowText, s.windowText, s.window, s.window, s.windowText, s.highlight, s.windowText };
+    p.lcd = { s.window, s.windowText, s.windowText, s.window, s.window, s.windowText, s.highlight, s.windowText,
+        s.highlight };
     p.cards = { s.window, { s.buttonFace, s.buttonText }, { s.highlight, s.highlightText },
         { s.highlight, s.highlightText }, { s.buttonFace, s.grayText }, s.grayText, s.buttonText, true, s.buttonText,
         s.highlightText };

@@ -41,6 +41,9 @@ struct Palette {
         Rgb statusLink;
         Rgb statusNearLimit;
         Rgb focus;
+        Rgb alarm; // the status bar's alarm part and a table cell outside the limits
+        Rgb alarmText; // on the alarm colour
+        friend bool operator==(const Window&, const Window&) = default;
     } window;
     struct Chart {
         Rgb background;
@@ -52,6 +55,9 @@ struct Palette {
         Rgb trace;
         Rgb overload;
         Rgb focus;
+        Rgb limit; // the dashed limit lines
+        Rgb cursor;
+        friend bool operator==(const Chart&, const Chart&) = default;
     } chart;
     struct Lcd {
         Rgb background;
@@ -62,6 +68,8 @@ struct Palette {
         Rgb tick;
         Rgb lampLit;
         Rgb focus;
+        Rgb alarmFrame; // the frame while a reading is outside the limits
+        friend bool operator==(const Lcd&, const Lcd&) = default;
     } lcd;
     struct Cards {
         Rgb surround; // behind the rounded card
@@ -74,12 +82,15 @@ struct Palette {
         bool systemIconColors = false; // every icon in one colour instead of its own
         Rgb icon; // that colour, when systemIconColors
         Rgb iconHot; // on the hot and pressed fill
+        friend bool operator==(const Cards&, const Cards&) = default;
     } cards;
     struct Table {
         Rgb headerFill;
         Rgb headerLine;
         Rgb headerText;
+        friend bool operator==(const Table&, const Table&) = default;
     } table;
+    friend bool operator==(const Palette&, const Palette&) = default;
 
     [[nodiscard]] CardColors card(CardLook look) const noexcept;
     // The colour of a card's icon: its own colour in the standard look.

@@ -174,6 +174,18 @@ const FixedText kKeyTexts[] = {
     { L10nKey::accessibleDiode, "二極體", "diode" },
     { L10nKey::accessibleContinuity, "導通", "continuity" },
     { L10nKey::accessiblePress, "按下", "Press" },
+    { L10nKey::chartLive, "即時", "Live" },
+    { L10nKey::menuExportChartImage, "匯出圖表影像(&I)...", "Export Chart &Image..." },
+    { L10nKey::menuLimits, "上下限與警報(&L)...", "&Limits and Alarm..." },
+    { L10nKey::dialogLimitsTitle, "上下限與警報", "Limits and Alarm" },
+    { L10nKey::limitsLow, "下限(&L)：", "&Low limit:" },
+    { L10nKey::limitsHigh, "上限(&H)：", "&High limit:" },
+    { L10nKey::limitsBeep, "讀值超出上下限時發出聲響(&B)", "&Beep when a reading is outside the limits" },
+    { L10nKey::limitsHint, nullptr, nullptr },
+    { L10nKey::limitsNotANumber, "請輸入數字，或留空。", "Enter a number, or leave the field empty." },
+    { L10nKey::limitsOrder, "下限不可大於上限。", "The low limit must not be above the high limit." },
+    { L10nKey::limitsNeedReading, nullptr, nullptr },
+    { L10nKey::exportChartImageFailed, "無法匯出圖表影像", "Cannot Export the Chart Image" },
     { L10nKey::overload, "OL", "OL" },
 };
 

@@ -18,6 +18,7 @@
 #include <commctrl.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -530,6 +531,152 @@ TEST(ChartViewWindow, APlotOfTwentyPixelsDrawsOnlyTheFrame)
     EXPECT_EQ(image.at(0, 0), chart_colors::border);
     EXPECT_EQ(count(image, c.client.inset(1), chart_colors::background),
         c.client.inset(1).width() * c.client.inset(1).height());
+}
+
+namespace {
+
+// A pointer message at a client point of the chart, as the system sends it.
+void mouse(const PlacedChart& c, UINT message, Point at, WPARAM keys = 0)
+{
+    SendMessageW(c.chart->hwnd(), message, keys, MAKELPARAM(at.x, at.y));
+}
+
+void wheel(const PlacedChart& c, Point at, int notches)
+{
+    POINT screen { at.x, at.y };
+    ClientToScreen(c.chart->hwnd(), &screen);
+    SendMessageW(c.chart->hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, notches * WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
+}
+
+// Trace pixels in a band of columns.
+int traceIn(const ClientImage& image, const Rect& plot, double from, double to)
+{
+    const Rect band { plot.left + static_cast<int>(from * plot.width()), plot.top,
+        plot.left + static_cast<int>(to * plot.width()), plot.bottom };
+    int n = 0;
+    for (int y = band.top; y < band.bottom; ++y) {
+        for (int x = band.left; x < band.right; ++x)
+            n += distance(image.at(x, y), chart_colors::trace) < 90;
+    }
+    return n;
+}
+
+} // namespace
+
+// Real wheel, drag, double-click and key messages change what is drawn: 600
+// samples at 1 then at 3, zoomed into the first half, dragged, and back.
+TEST(ChartViewWindow, WheelDragDoubleClickAndKeysChangeWhatIsDrawn)
+{
+    PlacedChart c;
+    for (int i = 0; i < 600; ++i)
+        c.chart->append(reading(i < 300 ? "1.000" : (i % 2 ? "3.000" : "2.000"), dcv, {}, 0, 1.7e9 + i));
+    int changes = 0;
+    c.chart->onViewChanged = [&] { ++changes; };
+    ClientImage image = c.capture();
+    const Rect plot = c.chart->lastPlot();
+    // The whole: a flat line on the left half, a zigzag on the right.
+    const int flatRight = traceIn(image, plot, 0.05, 0.45);
+    const int zigzagRight = traceIn(image, plot, 0.55, 0.95);
+    EXPECT_GT(zigzagRight, 3 * flatRight);
+
+    // Five notches closer about a quarter of the way in: only the flat part.
+    wheel(c, { plot.left + plot.width() / 4, (plot.top + plot.bottom) / 2 }, 5);
+    EXPECT_TRUE(c.chart->viewport().isZoomed());
+    EXPECT_EQ(changes, 1);
+    const TimeWindow zoomed = c.chart->window();
+    EXPECT_NEAR(zoomed.span(), 599 * std::pow(0.8, 5), 1e-6);
+    EXPECT_LT(zoomed.end, 1.7e9 + 300);
+    image = c.capture();
+    EXPECT_LT(traceIn(image, plot, 0.55, 0.95), zigzagRight / 4); // the zigzag is gone
+    EXPECT_GT(traceIn(image, plot, 0.55, 0.95), 0); // the flat line goes across
+    ASSERT_FALSE(c.chart->liveControl().empty()); // held: the live control shows
+    EXPECT_GT(count(image, c.chart->liveControl(), chart_colors::trace), 20);
+
+    // Dragging right shows what came earlier, by the pixels dragged.
+    const Point from { plot.left + plot.width() / 2, plot.top + 10 };
+    mouse(c, WM_LBUTTONDOWN, from, MK_LBUTTON);
+    mouse(c, WM_MOUSEMOVE, { from.x + 100, from.y }, MK_LBUTTON);
+    mouse(c, WM_LBUTTONUP, { from.x + 100, from.y });
+    const TimeWindow dragged = c.chart->window();
+    EXPECT_NEAR(dragged.start - zoomed.start, -100 * zoomed.span() / (plot.width() - 1), 1e-6);
+    // Dragging far left stops at the newest sample.
+    mouse(c, WM_LBUTTONDOWN, from, MK_LBUTTON);
+    mouse(c, WM_MOUSEMOVE, { from.x - 5000, from.y }, MK_LBUTTON);
+    mouse(c, WM_LBUTTONUP, { from.x - 5000, from.y });
+    EXPECT_DOUBLE_EQ(c.chart->window().end, 1.7e9 + 599);
+    EXPECT_GT(traceIn(c.capture(), plot, 0.55, 0.95), zigzagRight / 2); // the zigzag is back
+
+    // A double click: the whole recording.
+    mouse(c, WM_LBUTTONDBLCLK, from);
+    EXPECT_FALSE(c.chart->viewport().isZoomed());
+    EXPECT_EQ(c.chart->window(), (TimeWindow { 1.7e9, 1.7e9 + 599 }));
+    EXPECT_TRUE(c.chart->liveControl().empty() || (c.capture(), c.chart->liveControl().empty()));
+
+    // Keys: + closer about the middle, End follows the newest, Home the whole.
+    SendMessageW(c.chart->hwnd(), WM_KEYDOWN, VK_ADD, 0);
+    EXPECT_NEAR(c.chart->window().span(), 599 * 0.5, 1e-6);
+    SendMessageW(c.chart->hwnd(), WM_KEYDOWN, VK_LEFT, 0);
+    EXPECT_NEAR(c.chart->window().start, 1.7e9 + 149.75 - 29.95, 1e-6);
+    SendMessageW(c.chart->hwnd(), WM_KEYDOWN, VK_END, 0);
+    EXPECT_EQ(c.chart->viewport().mode(), ChartViewport::Mode::following);
+    c.chart->append(reading("2.000", dcv, {}, 0, 1.7e9 + 600));
+    EXPECT_DOUBLE_EQ(c.chart->window().end, 1.7e9 + 600);
+    SendMessageW(c.chart->hwnd(), WM_KEYDOWN, VK_HOME, 0);
+    EXPECT_FALSE(c.chart->viewport().isZoomed());
+}
+
+// The cursor names the nearest sample in a label that stays inside the
+// plot at both edges; away from the chart it goes.
+TEST(ChartViewWindow, TheCursorLabelStaysInsideThePlot)
+{
+    PlacedChart c;
+    for (int i = 0; i < 50; ++i)
+        c.chart->append(reading(i % 2 ? "1.500" : "2.500", dcv, {}, 0, 1.7e9 + i));
+    c.capture();
+    const Rect plot = c.chart->lastPlot();
+    const Rgb cursor = standardPalette().chart.cursor;
+    for (const int x : { plot.left + 1, plot.left + plot.width() / 2, plot.right - 2 }) {
+        mouse(c, WM_MOUSEMOVE, { x, plot.top + plot.height() / 2 });
+        const ClientImage image = c.capture();
+        // The line and the label's frame are drawn in the cursor colour,
+        // inside the plot only.
+        EXPECT_GT(count(image, plot, cursor), plot.height() / 2) << x;
+        const Rect everything { 0, 0, image.width, image.height };
+        EXPECT_EQ(count(image, everything, cursor) - count(image, plot, cursor), 0) << x;
+        // The label: the frame's top edge is a row of the cursor colour.
+        int longestRow = 0;
+        for (int y = plot.top; y < plot.top + scale(30, uiDpi()); ++y)
+            longestRow = std::max(longestRow, count(image, { plot.left, y, plot.right, y + 1 }, cursor));
+        EXPECT_GT(longestRow, scale(60, uiDpi())) << x;
+    }
+    mouse(c, WM_MOUSELEAVE, { 0, 0 });
+    EXPECT_EQ(count(c.capture(), plot, cursor), 0);
+}
+
+// Limits of the function and unit drawn are dashed lines, inside the axis
+// even when no value comes near them.
+TEST(ChartViewWindow, LimitsAreDashedLinesInsideTheAxis)
+{
+    PlacedChart c;
+    for (int i = 0; i < 50; ++i)
+        c.chart->append(reading("2.000", dcv, {}, 0, 1.7e9 + i));
+    const Rgb limit = standardPalette().chart.limit;
+    EXPECT_EQ(count(c.capture(), c.plot, limit), 0);
+    c.chart->setLimits(LimitsFor { dcv, "V", { 1.0, 5.0, false } });
+    const ClientImage image = c.capture();
+    const Rect plot = c.chart->lastPlot();
+    int rows = 0;
+    for (int y = plot.top; y < plot.bottom; ++y) {
+        const int n = count(image, { plot.left, y, plot.right, y + 1 }, limit);
+        if (n > 0) {
+            ++rows;
+            EXPECT_GT(n, plot.width() / 3); // dashes across
+            EXPECT_LT(n, plot.width() * 2 / 3);
+        }
+    }
+    EXPECT_EQ(rows, 2 * scaleAtLeastOne(1, uiDpi()));
+    c.chart->setLimits(LimitsFor { acv, "V", { 1.0, 5.0, false } }); // another function's
+    EXPECT_EQ(count(c.capture(), c.chart->lastPlot(), limit), 0);
 }
 
 TEST(ChartViewWindow, WithoutGdiPlusTheTraceIsAPlainTwoPixelLine)
