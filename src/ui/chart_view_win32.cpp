@@ -483,8 +483,8 @@ void ChartView::paintCursor(HDC dc, int dpi)
     if (!nearest)
         return;
     const ChartSample& s = samples[*nearest];
-    const int x = static_cast<int>(std::lround(xOfTime(lastWindow_, lastPlot_, s.t)));
     const int line = scaleAtLeastOne(1, dpi);
+    const int x = std::min(static_cast<int>(std::lround(xOfTime(lastWindow_, lastPlot_, s.t))), lastPlot_.right - line);
     fillRect(dc, { x, lastPlot_.top, x + line, lastPlot_.bottom }, palette_.chart.cursor);
 
     SelectGuard font(dc, themeFont(ThemeFont::chart));
