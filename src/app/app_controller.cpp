@@ -168,6 +168,8 @@ std::expected<void, std::string> AppController::build(const ViewFactory& makeVie
         view_->setChartVisible(false);
     if (settings_.alwaysOnTop)
         view_->setAlwaysOnTop(true);
+    if (!settings_.limits.empty())
+        view_->setLimits(settings_.limits);
     if (settings_.windowPlacement)
         view_->restorePlacement(*settings_.windowPlacement);
 
@@ -229,8 +231,10 @@ void AppController::installSessionCallbacks()
     AppView* view = view_.get();
     session_->setOnReading([weak, view](const Reading& reading) {
         (void)view->post([weak, reading] {
-            if (auto self = weak.lock(); self && !self->closing_)
+            if (auto self = weak.lock(); self && !self->closing_) {
                 self->view_->showReading(reading);
+                self->onLiveReading(reading);
+            }
         });
     });
     session_->setOnConnectionChanged([weak, view](const SessionConnectionState& state) {
@@ -350,6 +354,8 @@ void AppController::onConnectionChanged(const SessionConnectionState& state)
     case SessionConnectionState::Kind::disconnected:
         view_->showDisconnected();
         view_->setConnection(MeterLink::disconnected, {});
+        applyAlarmChange(alarm_.stop(wallNow()), "電錶離線");
+        liveKey_.reset();
         break;
     case SessionConnectionState::Kind::readError:
         view_->setConnection(MeterLink::readError, {});

@@ -18,6 +18,7 @@
 #include "app/app_view.h"
 #include "app/instance_lock.h"
 #include "app/test_hooks.h"
+#include "core/limits.h"
 #include "localization/localization.h"
 #include "session/dmm_session.h"
 #include "session/sample_scheduler.h"
@@ -108,6 +109,11 @@ public:
     void alwaysOnTopToggled(bool topmost);
     void checkForUpdates();
     void updateNoticeClicked();
+    // Edit > Limits and Alarm: the limits of the meter's current function
+    // and unit.
+    void editLimits();
+    // File > Export Chart Image.
+    void exportChartImage();
     // A forwarded open message; whether it was one.
     bool receiveCopyData(std::uintptr_t identifier, std::span<const std::uint8_t> bytes);
     void receiveForwardedPath(const std::string& path);
@@ -194,6 +200,11 @@ private:
     void refreshChannelText();
     void onConnectionChanged(const SessionConnectionState& state);
     void onJournalFailure(const std::string& message);
+
+    // Limits and the alarm, on every reading the meter shows.
+    void onLiveReading(const Reading& reading);
+    void applyAlarmChange(const std::optional<AlarmChange>& change, std::string_view endReason = {});
+    [[nodiscard]] Limits limitsOf(std::uint8_t function, const std::string& unit) const;
     void persistSettings();
 
     // Questions: every modal interaction goes through these, so the
@@ -255,6 +266,9 @@ private:
     std::optional<InstanceLock> dataLock_; // held while this program may write the journal
     std::string version_;
     std::shared_ptr<UpdateController> updateController_;
+    // The function and unit of the last reading shown, and its alarm.
+    std::optional<std::pair<std::uint8_t, std::string>> liveKey_;
+    AlarmMonitor alarm_;
 };
 
 } // namespace zelmar

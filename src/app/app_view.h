@@ -8,6 +8,7 @@
 //
 // Every method runs on the UI thread, except post().
 
+#include "core/limits.h"
 #include "core/reading.h"
 #include "storage/settings.h"
 #include "ui/dialog_texts.h"
@@ -18,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zelmar {
 
@@ -62,6 +64,16 @@ public:
     virtual void bringToFront() = 0;
     // The system's busy indication while a file is read or written.
     virtual void setBusy(bool busy) = 0;
+    // The limits set: the chart draws those of what it shows, the table
+    // marks the values outside them.
+    virtual void setLimits(const std::vector<LimitsFor>& limits) = 0;
+    // An alarm in progress, with the status bar's text for it, or none:
+    // the display's frame and the status bar follow.
+    virtual void setAlarm(const std::optional<std::string>& status) = 0;
+    virtual void beep() = 0;
+    // The chart as drawn now (its view, at its size) as PNG bytes; empty
+    // when there is nothing to draw it from.
+    [[nodiscard]] virtual std::vector<std::uint8_t> chartPicture() = 0;
 
     // Window timers by number; their expiry comes back as onTimer().
     virtual void startTimer(unsigned id, unsigned milliseconds) = 0;
@@ -85,6 +97,9 @@ public:
     [[nodiscard]] virtual SaveChoice askUnsaved(std::string_view text, std::string_view title) = 0;
     // File dialogs; paths are UTF-8.
     [[nodiscard]] virtual std::optional<std::string> askOpenPath(const std::optional<std::string>& directory) = 0;
+    // The limits dialog for one function and unit (`forWhat` names them):
+    // the limits entered (none set removes them), or none when cancelled.
+    [[nodiscard]] virtual std::optional<Limits> askLimits(std::string_view forWhat, const Limits& current) = 0;
     [[nodiscard]] virtual std::optional<std::string> askSavePath(
         std::string_view proposedName, const std::optional<std::string>& directory, ui::FileDialogType type)
         = 0;

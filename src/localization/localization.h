@@ -153,10 +153,11 @@ enum class L10nKey {
     limitsOrder,
     limitsNeedReading,
     exportChartImageFailed,
+    fileTypePng,
     overload,
 };
 
-inline constexpr int l10nKeyCount = 132;
+inline constexpr int l10nKeyCount = 133;
 
 namespace L10n {
 

@@ -181,6 +181,7 @@ constexpr std::array<Texts, l10nKeyCount> kTable { {
     { "請先連接電錶：上下限屬於電錶目前的功能與單位。",
         "Connect the meter first: limits belong to the meter's current function and unit." },
     { "無法匯出圖表影像", "Cannot Export the Chart Image" },
+    { "PNG 影像", "PNG Image" },
     { "OL", "OL" },
 } };
 

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace zelmar::ui {
 
@@ -85,13 +88,23 @@ std::string updatePromptFallbackText(const UpdatePromptInfo& info, AppLanguage l
 
 std::string_view extension(FileDialogType type) noexcept
 {
-    return type == FileDialogType::zmd ? "zmd" : "csv";
+    switch (type) {
+    case FileDialogType::zmd:
+        return "zmd";
+    case FileDialogType::png:
+        return "png";
+    case FileDialogType::csv:
+        break;
+    }
+    return "csv";
 }
 
 std::vector<FileFilter> fileFilters(FileDialogType type, AppLanguage language)
 {
     const std::string ext(extension(type));
-    const auto label = type == FileDialogType::zmd ? L10nKey::fileTypeZmd : L10nKey::fileTypeCsv;
+    const auto label = type == FileDialogType::zmd ? L10nKey::fileTypeZmd
+        : type == FileDialogType::png              ? L10nKey::fileTypePng
+                                                   : L10nKey::fileTypeCsv;
     return {
         { text(label, language) + " (*." + ext + ")", "*." + ext },
         { text(L10nKey::fileTypeAll, language) + " (*.*)", "*.*" },
@@ -107,7 +120,7 @@ std::string proposedSaveName(std::optional<std::string_view> given, FileDialogTy
     if (dot == std::string::npos || dot == 0)
         return name;
     const std::string_view ext = std::string_view(name).substr(dot + 1);
-    const bool known = equalsIgnoringCase(ext, "zmd") || equalsIgnoringCase(ext, "csv");
+    const bool known = equalsIgnoringCase(ext, "zmd") || equalsIgnoringCase(ext, "csv") || equalsIgnoringCase(ext, "png");
     if (known && !equalsIgnoringCase(ext, extension(type)))
         name.replace(dot + 1, std::string::npos, extension(type));
     return name;
@@ -136,9 +149,69 @@ std::string plainMenuText(std::string_view menuText)
 
 std::optional<std::string> saveDialogTitle(FileDialogType type, AppLanguage language)
 {
-    if (type != FileDialogType::csv)
+    switch (type) {
+    case FileDialogType::csv:
+        return plainMenuText(L10n::text(L10nKey::fileExportCsv, language));
+    case FileDialogType::png:
+        return plainMenuText(L10n::text(L10nKey::menuExportChartImage, language));
+    case FileDialogType::zmd:
+        break;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// A plain decimal or exponent number, white space around it allowed.
+std::optional<double> limitNumber(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    if (text.empty() || text.size() > 40)
         return std::nullopt;
-    return plainMenuText(L10n::text(L10nKey::fileExportCsv, language));
+    const std::string copy(text);
+    char* end = nullptr;
+    const double value = std::strtod(copy.c_str(), &end);
+    const bool plain = std::all_of(copy.begin(), copy.end(), [](char c) {
+        return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
+    });
+    if (!plain || end != copy.c_str() + copy.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+bool blank(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+} // namespace
+
+std::expected<Limits, L10nKey> parseLimitsForm(std::string_view lowText, std::string_view highText, bool beep)
+{
+    Limits limits;
+    limits.beep = beep;
+    for (auto [text, limit] : { std::pair { lowText, &limits.low }, std::pair { highText, &limits.high } }) {
+        if (blank(text))
+            continue;
+        *limit = limitNumber(text);
+        if (!*limit)
+            return std::unexpected(L10nKey::limitsNotANumber);
+    }
+    if (limits.low && limits.high && *limits.low > *limits.high)
+        return std::unexpected(L10nKey::limitsOrder);
+    return limits;
+}
+
+std::string limitFieldText(std::optional<double> limit)
+{
+    if (!limit)
+        return {};
+    char text[32];
+    std::snprintf(text, sizeof text, "%.12g", *limit);
+    return text;
 }
 
 } // namespace zelmar::ui

@@ -4,9 +4,11 @@
 // message boxes, the update prompt's texts, the file dialogs' filters and
 // the name a save dialog proposes. Portable and tested in both builds.
 
+#include "core/limits.h"
 #include "localization/localization.h"
 
 #include <cstdint>
+#include <expected>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,14 +46,15 @@ struct UpdatePromptTexts {
 inline constexpr int updateNowButton = 100;
 inline constexpr int remindLaterButton = 101;
 
-enum class FileDialogType { zmd, csv };
+enum class FileDialogType { zmd, csv, png };
 [[nodiscard]] std::string_view extension(FileDialogType type) noexcept;
 struct FileFilter {
     std::string label;
     std::string pattern;
 };
 [[nodiscard]] std::vector<FileFilter> fileFilters(FileDialogType type, AppLanguage language);
-// The save dialog's title: the command's name for an export ("Export CSV"),
+// The save dialog's title: the command's name for an export ("Export CSV",
+// "Export Chart Image"),
 // none (the system's "Save As") for a measurement file.
 [[nodiscard]] std::optional<std::string> saveDialogTitle(FileDialogType type, AppLanguage language);
 // A menu text as a title: without its mnemonic, ellipsis and shortcut.
@@ -60,5 +63,12 @@ struct FileFilter {
 // none is given; a given "zmd" or "csv" extension of the other type is
 // replaced by the dialog's.
 [[nodiscard]] std::string proposedSaveName(std::optional<std::string_view> given, FileDialogType type, double now);
+
+// The limits dialog's fields: each a number or empty (no limit); the low
+// limit not above the high one. The error is the text to show.
+[[nodiscard]] std::expected<Limits, L10nKey> parseLimitsForm(
+    std::string_view lowText, std::string_view highText, bool beep);
+// A limit as the dialog shows it again: empty for none.
+[[nodiscard]] std::string limitFieldText(std::optional<double> limit);
 
 } // namespace zelmar::ui

@@ -55,7 +55,7 @@ private:
     std::deque<std::function<void()>> actions_;
 };
 
-enum class Ask { message, confirm, yesNo, unsaved, openPath, savePath };
+enum class Ask { message, confirm, yesNo, unsaved, openPath, savePath, limits };
 
 inline const char* askName(Ask kind)
 {
@@ -72,6 +72,8 @@ inline const char* askName(Ask kind)
         return "open dialog";
     case Ask::savePath:
         return "save dialog";
+    case Ask::limits:
+        return "limits";
     }
     return "?";
 }
@@ -85,34 +87,62 @@ struct Reply {
     // Runs while the question is open.
     std::function<void()> during;
     bool dismissed = false; // yes/no: the box went without an answer
+    std::optional<Limits> limits; // the limits dialog: none is Cancel
 
-    static Reply message(std::function<void()> during = {}) { return { Ask::message, false, {}, {}, std::move(during) }; }
+    static Reply of(Ask kind, std::function<void()> during)
+    {
+        Reply reply;
+        reply.kind = kind;
+        reply.during = std::move(during);
+        return reply;
+    }
+    static Reply message(std::function<void()> during = {}) { return of(Ask::message, std::move(during)); }
     static Reply confirm(bool ok, std::function<void()> during = {})
     {
-        return { Ask::confirm, ok, {}, {}, std::move(during) };
+        Reply reply = of(Ask::confirm, std::move(during));
+        reply.yes = ok;
+        return reply;
     }
     static Reply yesNo(bool yes, std::function<void()> during = {})
     {
-        return { Ask::yesNo, yes, {}, {}, std::move(during) };
+        Reply reply = of(Ask::yesNo, std::move(during));
+        reply.yes = yes;
+        return reply;
     }
     // A close sent to the box itself ends it without an answer.
     static Reply yesNoDismissed(std::function<void()> during = {})
     {
-        return { Ask::yesNo, false, {}, {}, std::move(during), true };
+        Reply reply = of(Ask::yesNo, std::move(during));
+        reply.dismissed = true;
+        return reply;
     }
     static Reply unsaved(SaveChoice choice, std::function<void()> during = {})
     {
-        return { Ask::unsaved, false, choice, {}, std::move(during) };
+        Reply reply = of(Ask::unsaved, std::move(during));
+        reply.choice = choice;
+        return reply;
     }
     static Reply openPath(std::optional<std::string> path, std::function<void()> during = {})
     {
-        return { Ask::openPath, false, {}, std::move(path), std::move(during) };
+        Reply reply = of(Ask::openPath, std::move(during));
+        reply.path = std::move(path);
+        return reply;
     }
     static Reply savePath(std::optional<std::string> path, std::function<void()> during = {})
     {
-        return { Ask::savePath, false, {}, std::move(path), std::move(during) };
+        Reply reply = of(Ask::savePath, std::move(during));
+        reply.path = std::move(path);
+        return reply;
+    }
+    // The limits dialog: none is Cancel.
+    static Reply limitsSet(std::optional<Limits> limits, std::function<void()> during = {})
+    {
+        Reply reply = of(Ask::limits, std::move(during));
+        reply.limits = limits;
+        return reply;
     }
 };
+
 
 struct Dialogs {
     std::deque<Reply> replies;
@@ -126,7 +156,7 @@ struct Dialogs {
         texts.emplace_back(text);
         if (replies.empty()) {
             ADD_FAILURE() << "a question nobody expected: " << asked.back();
-            return { kind, false, SaveChoice::cancel, std::nullopt, {}, false };
+            return Reply::of(kind, {});
         }
         Reply reply = std::move(replies.front());
         replies.pop_front();
@@ -164,6 +194,12 @@ public:
     bool ownDialogOpen = false; // a box of the window's own, not the controller's
     std::optional<std::string> notice;
     int updateResultsRun = 0;
+    std::vector<LimitsFor> limits; // as the chart and the table have them
+    std::vector<std::optional<std::string>> alarms; // every change of the alarm shown
+    int beeps = 0;
+    std::vector<std::uint8_t> picture { 0x89, 'P', 'N', 'G' }; // what the chart gives
+    std::vector<Limits> limitsAsked; // the limits each dialog started with
+    std::optional<Reading> lastShown;
 
     void connect(const std::weak_ptr<AppController>& c) override { controller = c; }
     bool post(std::function<void()> action) override { return queue_.post(std::move(action)); }
@@ -175,7 +211,7 @@ public:
     }
     void setConnection(MeterLink l, std::string_view) override { link = l; }
     void setChannelText(const std::string& text) override { channel = text; }
-    void showReading(const Reading&) override { }
+    void showReading(const Reading& reading) override { lastShown = reading; }
     void showDisconnected() override { }
     void setRecording(bool r) override { recording = r; }
     void appendRecord(const Reading&, std::int64_t total) override
@@ -193,6 +229,15 @@ public:
     std::optional<WindowPlacement> capturePlacement() const override { return std::nullopt; }
     void bringToFront() override { }
     void setBusy(bool b) override { busy += b ? 1 : -1; }
+    void setLimits(const std::vector<LimitsFor>& l) override { limits = l; }
+    void setAlarm(const std::optional<std::string>& status) override { alarms.push_back(status); }
+    void beep() override { ++beeps; }
+    std::vector<std::uint8_t> chartPicture() override { return picture; }
+    std::optional<Limits> askLimits(std::string_view forWhat, const Limits& current) override
+    {
+        limitsAsked.push_back(current);
+        return ask(Ask::limits, "Limits", forWhat).limits;
+    }
     void startTimer(unsigned id, unsigned ms) override { timers[id] = ms; }
     void stopTimer(unsigned id) override { timers.erase(id); }
     bool canShowDialog() const override { return !destroyed && !ownDialogOpen; }
@@ -335,6 +380,7 @@ public:
         s.monotonicClock = [monotonic = monotonic] { return *monotonic; };
         s.version = "1.0.0";
         s.environment = environment;
+        s.settings = settings;
         return s;
     }
 
@@ -418,6 +464,23 @@ public:
             std::chrono::seconds(60)));
     }
 
+    // The meter shows a display report from now on; returns once the
+    // window has shown a reading of that value (none: an overload).
+    void meterShows(const Answer& report, std::optional<double> value)
+    {
+        script->with([&](PortScript& s) {
+            s.answers.clear();
+            s.whenEmpty = report;
+            return 0;
+        });
+        ASSERT_TRUE(eventually(
+            [&] {
+                queue.run();
+                return view->lastShown && view->lastShown->value() == value;
+            },
+            std::chrono::seconds(60)));
+    }
+
     [[nodiscard]] double wall() const { return clock->wallSeconds() + *wallOffset; }
     [[nodiscard]] std::filesystem::path dataDir() const { return dir.path() / "data"; }
     [[nodiscard]] std::filesystem::path journal() const { return DMMSession::journalPath(dataDir()); }
@@ -476,6 +539,7 @@ public:
     std::shared_ptr<PortScript> script = std::make_shared<PortScript>();
     int recordLimit = DMMSession::applicationRecordLimit;
     Environment environment;
+    AppSettings settings; // as read from the settings file at start
     PostQueue queue;
     Dialogs dialogs;
     ScriptedView* view = nullptr;

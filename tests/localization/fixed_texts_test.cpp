@@ -186,6 +186,7 @@ const FixedText kKeyTexts[] = {
     { L10nKey::limitsOrder, "下限不可大於上限。", "The low limit must not be above the high limit." },
     { L10nKey::limitsNeedReading, nullptr, nullptr },
     { L10nKey::exportChartImageFailed, "無法匯出圖表影像", "Cannot Export the Chart Image" },
+    { L10nKey::fileTypePng, "PNG 影像", "PNG Image" },
     { L10nKey::overload, "OL", "OL" },
 };
 
