@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstddef>
 #include <span>
+#include <utility>
 
 namespace zelmar::ui::win32 {
 
@@ -245,7 +246,7 @@ void ChartView::setLanguage(AppLanguage language)
     invalidate();
 }
 
-void ChartView::setLimits(std::optional<LimitsFor> limits)
+void ChartView::setLimits(std::vector<LimitsFor> limits)
 {
     if (limits == limits_)
         return;
@@ -256,10 +257,21 @@ void ChartView::setLimits(std::optional<LimitsFor> limits)
 std::optional<Limits> ChartView::shownLimits() const
 {
     const auto samples = series_.samples();
-    if (!limits_ || samples.empty() || samples.back().function != limits_->function
-        || series_.currentUnit() != limits_->unit)
+    if (samples.empty())
         return std::nullopt;
-    return limits_->limits;
+    for (const LimitsFor& l : limits_) {
+        if (l.function == samples.back().function && l.unit == series_.currentUnit())
+            return l.limits;
+    }
+    return std::nullopt;
+}
+
+std::optional<ClientImage> ChartView::picture()
+{
+    const std::optional<Point> pointer = std::exchange(pointer_, std::nullopt);
+    auto image = captureClient(hwnd_);
+    pointer_ = pointer;
+    return image;
 }
 
 std::string ChartView::statisticsText(AppLanguage language) const

@@ -20,6 +20,7 @@
 #include "ui/chart_viewport.h"
 #include "ui/gdi_objects_win32.h"
 #include "ui/palette.h"
+#include "ui/window_capture_win32.h"
 
 #include <windows.h>
 
@@ -53,9 +54,9 @@ public:
     // meter was lost).
     void breakTrace() noexcept { series_.breakTrace(); }
     void setLanguage(AppLanguage language);
-    // The limits of a function and unit: drawn as dashed lines while the
-    // chart shows readings of that function and unit.
-    void setLimits(std::optional<LimitsFor> limits);
+    // The limits set: those of the function and unit the chart shows are
+    // drawn as dashed lines.
+    void setLimits(std::vector<LimitsFor> limits);
     [[nodiscard]] const ChartSeries& series() const noexcept { return series_; }
     [[nodiscard]] const ChartViewport& viewport() const noexcept { return viewport_; }
     [[nodiscard]] TimeWindow window() const noexcept { return viewport_.window(series_.samples()); }
@@ -63,6 +64,8 @@ public:
     [[nodiscard]] const Rect& lastPlot() const noexcept { return lastPlot_; }
     // The live control while the view is held; empty otherwise.
     [[nodiscard]] const Rect& liveControl() const noexcept { return liveRect_; }
+    // The chart as drawn, without the cursor; none when it cannot be drawn.
+    [[nodiscard]] std::optional<ClientImage> picture();
     // The statistics of what the chart shows, for the strip under it.
     [[nodiscard]] std::string statisticsText(AppLanguage language) const;
     // Called after the view or its samples changed (the strip follows).
@@ -93,7 +96,7 @@ private:
     Palette palette_; // of the paint in progress
     ChartSeries series_;
     ChartViewport viewport_;
-    std::optional<LimitsFor> limits_;
+    std::vector<LimitsFor> limits_;
     AppLanguage language_ = AppLanguage::zhTW;
     std::vector<ChartColumn> columns_; // reused by every paint
     Rect lastPlot_;

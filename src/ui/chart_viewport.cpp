@@ -9,14 +9,17 @@ namespace {
 
 constexpr double shortestSpan = 1.0; // seconds: the meter's shortest interval
 
-// The window moved inside the recording without changing its span.
+// The window moved inside the recording without changing its span. An end
+// a hair from the recording's is put on it: steps of a pan add rounding,
+// and the first or last sample must not drop out of the view for it.
 TimeWindow inside(TimeWindow window, const TimeWindow& whole) noexcept
 {
     if (window.span() >= whole.span())
         return whole;
-    if (window.start < whole.start)
+    const double hair = 1e-6 * whole.span();
+    if (window.start < whole.start + hair)
         window = { whole.start, whole.start + window.span() };
-    if (window.end > whole.end)
+    if (window.end > whole.end - hair)
         window = { whole.end - window.span(), whole.end };
     return window;
 }

@@ -156,6 +156,15 @@ void LcdPanel::setState(LcdState state)
         accessible_->notify(EVENT_OBJECT_VALUECHANGE);
 }
 
+void LcdPanel::setAlarm(bool alarm)
+{
+    if (alarm == alarm_)
+        return;
+    alarm_ = alarm;
+    if (hwnd_ != nullptr)
+        InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
 AccessibleFacts LcdPanel::accessibleFacts() const
 {
     AccessibleFacts facts;
@@ -182,7 +191,10 @@ void LcdPanel::paint(HDC dc, const Rect& client)
     const LcdGeometry g = lcdGeometry(client, dpi);
     palette_ = activePalette();
     fillRect(dc, client, palette_.lcd.background);
-    frameRect(dc, client, scale(2, dpi), palette_.lcd.frame);
+    if (alarm_)
+        frameRect(dc, client, scale(4, dpi), palette_.lcd.alarmFrame);
+    else
+        frameRect(dc, client, scale(2, dpi), palette_.lcd.frame);
     if (g.inner.empty())
         return;
     SetBkMode(dc, TRANSPARENT);

@@ -37,6 +37,9 @@ public:
     [[nodiscard]] const LcdState& state() const noexcept { return state_; }
     [[nodiscard]] bool activityLit() const noexcept { return activityLit_; }
     void setLanguage(AppLanguage language) noexcept { language_ = language; }
+    // A reading outside the limits: the frame turns the alarm's colour.
+    void setAlarm(bool alarm);
+    [[nodiscard]] bool alarm() const noexcept { return alarm_; }
     // What a screen reader reads as the panel's value.
     [[nodiscard]] std::string spokenText() const { return lcdSpokenText(state_, language_); }
 
@@ -76,6 +79,7 @@ private:
     std::optional<DigitLayout> digitLayout_;
     std::pair<int, int> digitLayoutKey_ { -1, -1 };
     bool activityLit_ = false;
+    bool alarm_ = false;
 };
 
 } // namespace zelmar::ui::win32

@@ -131,7 +131,11 @@ std::optional<ContentLayout> contentLayout(int width, int height, int statusHeig
     } else {
         l.lcd = { l.content.left, l.content.top, l.content.right, upperBottom };
     }
-    const int tableTop = upperBottom + gap;
+    // The statistics line takes its height from the table, so the display
+    // and the chart keep theirs.
+    const int stripTop = upperBottom + scale(4, dpi);
+    l.statistics = { l.content.left + scale(2, dpi), stripTop, l.content.right, stripTop + scale(20, dpi) };
+    const int tableTop = l.statistics.bottom + scale(4, dpi);
     l.table = { l.content.left, tableTop, l.content.right, std::max(l.content.bottom, tableTop + scale(60, dpi)) };
     return l;
 }

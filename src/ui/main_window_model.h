@@ -24,10 +24,12 @@ enum class CommandId : int {
     exit = 1004,
     open = 1005,
     exportCsv = 1006,
+    exportChartImage = 1007,
     copyRows = 1010,
     selectAll = 1011,
     deleteRows = 1012,
     clearAll = 1013,
+    limits = 1014,
     chart = 1020,
     alwaysOnTop = 1021,
     languageZhTW = 1022,
@@ -100,6 +102,7 @@ struct ContentLayout {
     Rect content;
     Rect lcd;
     Rect chart; // empty when the chart is hidden
+    Rect statistics; // one line of text under the display and the chart
     Rect table;
 };
 [[nodiscard]] std::optional<ContentLayout> contentLayout(

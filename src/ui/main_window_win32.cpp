@@ -10,6 +10,7 @@
 #include "ui/icon_card_button_win32.h"
 #include "ui/gdiplus_canvas_win32.h"
 #include "ui/lcd_panel_win32.h"
+#include "ui/png_encode.h"
 #include "ui/record_table_view_win32.h"
 #include "ui/theme_win32.h"
 #include "ui/toolbar_tooltips_win32.h"
@@ -271,6 +272,7 @@ std::expected<void, std::string> MainWindow::createChildren()
         return std::unexpected(chart.error());
     chartView_ = std::move(*chart);
     chartView_->setLanguage(language_);
+    chartView_->onViewChanged = [this] { invalidateStatistics(); };
     auto table = RecordTableView::create(hwnd_, hInstance_, commandNumber(CommandId::recordTable), language_);
     if (!table)
         return std::unexpected(table.error());
@@ -339,6 +341,7 @@ void MainWindow::buildMenus()
     item(file, L10nKey::fileSaveAs, CommandId::saveAs);
     AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     item(file, L10nKey::fileExportCsv, CommandId::exportCsv);
+    item(file, L10nKey::menuExportChartImage, CommandId::exportChartImage);
     AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     item(file, L10nKey::fileExit, CommandId::exit);
 
@@ -348,6 +351,8 @@ void MainWindow::buildMenus()
     AppendMenuW(edit, MF_SEPARATOR, 0, nullptr);
     item(edit, L10nKey::editDeleteSelectedRows, CommandId::deleteRows);
     item(edit, L10nKey::editClearAllRecords, CommandId::clearAll);
+    AppendMenuW(edit, MF_SEPARATOR, 0, nullptr);
+    item(edit, L10nKey::menuLimits, CommandId::limits);
 
     HMENU view = CreatePopupMenu();
     item(view, L10nKey::viewChart, CommandId::chart);
@@ -519,7 +524,7 @@ std::string MainWindow::statusText(int part) const
             return text(L10nKey::statusDisconnected);
         }
     case statusChannelPart:
-        return channelText_;
+        return alarm_ ? *alarm_ : channelText_;
     case statusRecordingPart:
         return isRecording_ ? L10n::statusRecording(language_, recordCount_, recordCount_ >= nearLimitRecords)
                             : std::string();
@@ -535,7 +540,11 @@ void MainWindow::refreshStatus()
     if (statusBar_ == nullptr)
         return;
     SendMessageW(statusBar_, SB_SETTEXTW, statusConnectionPart, reinterpret_cast<LPARAM>(wide(statusText(0)).c_str()));
-    SendMessageW(statusBar_, SB_SETTEXTW, statusChannelPart, reinterpret_cast<LPARAM>(wide(statusText(1)).c_str()));
+    if (alarm_)
+        SendMessageW(statusBar_, SB_SETTEXTW, statusChannelPart | SBT_OWNERDRAW, 0);
+    else
+        SendMessageW(
+            statusBar_, SB_SETTEXTW, statusChannelPart, reinterpret_cast<LPARAM>(wide(statusText(1)).c_str()));
     SendMessageW(statusBar_, SB_SETTEXTW, statusRecordingPart | SBT_OWNERDRAW, 0);
     if (updateNotice_)
         SendMessageW(statusBar_, SB_SETTEXTW, statusNoticePart | SBT_OWNERDRAW, 0);
@@ -553,7 +562,15 @@ void MainWindow::drawStatusPart(const DRAWITEMSTRUCT& item)
     RECT r = item.rcItem;
     const int dpi = uiDpi();
     const Palette::Window colors = activePalette().window;
-    if (part == statusRecordingPart) {
+    if (part == statusChannelPart && alarm_) {
+        // The alarm takes the channel's part, in the alarm's colours.
+        fillRect(dc, fromRECT(item.rcItem), colors.alarm);
+        SetTextColor(dc, colors.alarmText.colorRef());
+        const SelectGuard font(dc, themeFont(ThemeFont::interfaceBold));
+        r.left += scale(4, dpi);
+        DrawTextW(dc, content.c_str(), static_cast<int>(content.size()), &r,
+            DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    } else if (part == statusRecordingPart) {
         SetTextColor(dc, (recordCount_ >= nearLimitRecords ? colors.statusNearLimit : colors.statusText).colorRef());
         const SelectGuard font(dc, themeFont(ThemeFont::interface));
         r.left += scale(4, dpi);
@@ -641,6 +658,7 @@ void MainWindow::paintBackground(HDC dc)
     fillRect(dc, { 0, band - line, client.right, band }, colors.bandLine);
     for (int x : toolbar_.separators)
         fillRect(dc, { x, toolbar_.separatorTop, x + line, toolbar_.separatorBottom }, colors.separator);
+    paintStatistics(dc, colors);
 
     const Rect& frame = toolbar_.intervalFrame;
     if (frame.empty())
@@ -670,6 +688,66 @@ void MainWindow::paintBackground(HDC dc)
     fillRect(memory.get(), { 0, 0, width, height }, colors.band);
     drawIntervalFrame(memory.get(), { 0, 0, width, height }, fill, border, dpi);
     BitBlt(dc, frame.left, frame.top, width, height, memory.get(), 0, 0, SRCCOPY);
+}
+
+void MainWindow::paintStatistics(HDC dc, const Palette::Window& colors)
+{
+    if (!content_ || content_->statistics.empty())
+        return;
+    const std::wstring line = wide(statisticsText());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, colors.text.colorRef());
+    const SelectGuard font(dc, themeFont(ThemeFont::interface));
+    RECT r = toRECT(content_->statistics);
+    DrawTextW(dc, line.c_str(), static_cast<int>(line.size()), &r,
+        DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+}
+
+std::string MainWindow::statisticsText() const
+{
+    return chartView_ ? chartView_->statisticsText(language_) : std::string();
+}
+
+void MainWindow::invalidateStatistics()
+{
+    if (!content_)
+        return;
+    const RECT r = toRECT(content_->statistics);
+    InvalidateRect(hwnd_, &r, TRUE);
+}
+
+void MainWindow::setLimits(std::vector<LimitsFor> limits)
+{
+    chartView_->setLimits(limits);
+    if (limits.empty()) {
+        recordTable_->setValueMarker(nullptr);
+        return;
+    }
+    recordTable_->setValueMarker([limits = std::move(limits)](const Reading& reading) {
+        const std::optional<double> value = reading.value();
+        if (!value)
+            return false;
+        for (const LimitsFor& l : limits) {
+            if (l.function == reading.function().code() && l.unit == reading.unit())
+                return l.limits.outside(*value);
+        }
+        return false;
+    });
+}
+
+void MainWindow::setAlarm(std::optional<std::string> status)
+{
+    alarm_ = std::move(status);
+    lcdPanel_->setAlarm(alarm_.has_value());
+    refreshStatus();
+}
+
+std::vector<std::uint8_t> MainWindow::chartPicture()
+{
+    const auto image = chartView_->picture();
+    if (!image)
+        return {};
+    return encodePng(image->width, image->height, image->pixels);
 }
 
 bool MainWindow::intervalHasFocus() const noexcept
@@ -719,6 +797,7 @@ void MainWindow::appendRecord(const Reading& reading, std::int64_t totalCount)
     recordCount_ = totalCount;
     recordTable_->setItemCountAppending(static_cast<std::size_t>(std::max<std::int64_t>(totalCount, 0)));
     chartView_->append(reading);
+    invalidateStatistics();
     RECT part {};
     if (SendMessageW(statusBar_, SB_GETRECT, statusRecordingPart, reinterpret_cast<LPARAM>(&part)))
         InvalidateRect(statusBar_, &part, TRUE);
@@ -730,6 +809,7 @@ void MainWindow::reloadRecords(std::int64_t count)
     const auto rows = static_cast<std::size_t>(std::max<std::int64_t>(count, 0));
     recordTable_->setItemCountResetting(rows);
     chartView_->rebuild(rowProvider_, rows);
+    invalidateStatistics();
     refreshStatus();
 }
 
@@ -738,6 +818,7 @@ void MainWindow::resetRecords()
     recordCount_ = 0;
     recordTable_->setItemCountResetting(0);
     chartView_->clear();
+    invalidateStatistics();
     refreshStatus();
 }
 
@@ -825,6 +906,7 @@ void MainWindow::relabel()
     chartView_->setLanguage(language_);
     lcdPanel_->setLanguage(language_);
     InvalidateRect(chartView_->hwnd(), nullptr, FALSE);
+    invalidateStatistics();
     refreshStatus();
     layout();
 }
@@ -1050,6 +1132,10 @@ void MainWindow::runCommand(CommandId id)
         return call(onSaveAs);
     case CommandId::exportCsv:
         return call(onExportCSV);
+    case CommandId::exportChartImage:
+        return call(onExportChartImage);
+    case CommandId::limits:
+        return call(onLimits);
     case CommandId::deleteRows: {
         const auto rows = recordTable_->selectedRows();
         if (!rows.empty() && onDeleteRows)

@@ -7,11 +7,13 @@
 // every state arrives through a setter. It knows nothing of files or the
 // meter: the application controller decides.
 
+#include "core/limits.h"
 #include "core/reading.h"
 #include "localization/localization.h"
 #include "storage/settings.h"
 #include "ui/dialog_texts.h"
 #include "ui/main_window_model.h"
+#include "ui/palette.h"
 #include "ui/record_table_model.h"
 #include "ui/ui_dispatcher.h"
 
@@ -73,6 +75,7 @@ public:
     std::function<void(bool visible)> onToggleChart;
     std::function<void(bool topmost)> onToggleAlwaysOnTop;
     std::function<void()> onHelp, onAbout, onCheckForUpdates, onShowLicense, onUpdateNoticeClicked;
+    std::function<void()> onExportChartImage, onLimits;
     std::function<bool(std::uintptr_t identifier, std::span<const std::uint8_t> bytes)> onCopyData;
     std::function<void(UINT_PTR timerId)> onExternalTimer;
 
@@ -113,6 +116,17 @@ public:
     void setChartVisible(bool visible);
     void setAlwaysOnTop(bool topmost);
     void setUpdateNotice(std::optional<UpdateNotice> notice);
+    // The limits set: dashed on the chart, the values outside them marked
+    // in the table.
+    void setLimits(std::vector<LimitsFor> limits);
+    // An alarm in progress, or none: the display's frame turns red and the
+    // status bar shows the text in the alarm's colours.
+    void setAlarm(std::optional<std::string> status);
+    [[nodiscard]] const std::optional<std::string>& alarm() const noexcept { return alarm_; }
+    // The chart as drawn, without the cursor, as PNG bytes.
+    [[nodiscard]] std::vector<std::uint8_t> chartPicture();
+    // The line under the display and the chart.
+    [[nodiscard]] std::string statisticsText() const;
     void setLanguage(AppLanguage language);
     void bringToFront();
     void startTimer(UINT_PTR id, UINT milliseconds);
@@ -164,6 +178,8 @@ private:
     void updateStatusParts();
     void refreshStatus();
     void paintBackground(HDC dc);
+    void paintStatistics(HDC dc, const Palette::Window& colors);
+    void invalidateStatistics();
     void rebuildBrushes();
     // The user switched high contrast or changed a system colour.
     void onSystemColorsChanged();
@@ -211,6 +227,7 @@ private:
     std::optional<UpdateNotice> updateNotice_;
     RowProvider rowProvider_;
     HFONT noticeFont_ = nullptr;
+    std::optional<std::string> alarm_;
     bool statusBarClassic_ = false; // drawn without the visual style (high contrast)
     HBRUSH bandBrush_ = nullptr;
     HBRUSH disabledFieldBrush_ = nullptr;

@@ -21,6 +21,7 @@ using RowProvider = std::function<std::optional<Reading>(std::size_t row)>;
 // Column 0 is a hidden placeholder; 1 to 5 are date, time, function, value
 // and unit.
 inline constexpr int recordTableColumns = 6;
+inline constexpr int valueColumn = 4;
 enum class ColumnAlign { left, centre, right };
 [[nodiscard]] ColumnAlign columnAlign(int column) noexcept;
 [[nodiscard]] std::string columnTitle(int column, AppLanguage language);

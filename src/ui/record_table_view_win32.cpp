@@ -181,8 +181,45 @@ bool RecordTableView::onParentNotify(const NMHDR& header, LRESULT& result)
     case LVN_ODFINDITEMW:
         result = -1; // no type-ahead search: 0 would mean "row 0 matches"
         return true;
+    case NM_CUSTOMDRAW:
+        if (!valueMarker_)
+            return false;
+        result = drawCell(*reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&header)));
+        return true;
     default:
         return false;
+    }
+}
+
+void RecordTableView::setValueMarker(std::function<bool(const Reading&)> marker)
+{
+    valueMarker_ = std::move(marker);
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+LRESULT RecordTableView::drawCell(NMLVCUSTOMDRAW& draw)
+{
+    switch (draw.nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+        return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT:
+        return CDRF_NOTIFYSUBITEMDRAW;
+    case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
+        std::optional<Reading> reading;
+        if (draw.iSubItem == valueColumn && rowProvider_)
+            reading = rowProvider_(static_cast<std::size_t>(draw.nmcd.dwItemSpec));
+        if (reading && valueMarker_(*reading)) {
+            const Palette::Window colors = activePalette().window;
+            draw.clrText = colors.alarmText.colorRef();
+            draw.clrTextBk = colors.alarm.colorRef();
+        } else {
+            draw.clrText = CLR_DEFAULT;
+            draw.clrTextBk = CLR_DEFAULT;
+        }
+        return CDRF_NEWFONT;
+    }
+    default:
+        return CDRF_DODEFAULT;
     }
 }
 

@@ -38,6 +38,9 @@ public:
     [[nodiscard]] AppLanguage language() const noexcept { return language_; }
 
     void setRowProvider(RowProvider provider) { rowProvider_ = std::move(provider); }
+    // Values the marker picks (outside the limits) are drawn in the alarm
+    // colours; none draws every cell alike.
+    void setValueMarker(std::function<bool(const Reading&)> marker);
     // A record was added: only the count changes; nothing visible repaints.
     void setItemCountAppending(std::size_t count);
     // The rows were replaced: repaint and size the columns again.
@@ -59,12 +62,14 @@ private:
     static LRESULT CALLBACK listProc(HWND, UINT, WPARAM, LPARAM);
     void updateFollowing();
     LRESULT drawHeader(NMCUSTOMDRAW& draw);
+    LRESULT drawCell(NMLVCUSTOMDRAW& draw);
     void answerCellText(NMLVDISPINFOW& info);
 
     HWND hwnd_ = nullptr;
     HWND headerHwnd_ = nullptr;
     WNDPROC listProc_ = nullptr;
     RowProvider rowProvider_;
+    std::function<bool(const Reading&)> valueMarker_;
     std::size_t itemCount_ = 0;
     bool followingLatest_ = true;
     AppLanguage language_ = AppLanguage::zhTW;

@@ -47,6 +47,12 @@ TEST(ChartViewport, ZoomsAboutTheAnchorAndStopsAtTheEdges)
     EXPECT_EQ(view.window(samples), (TimeWindow { 1000, 1001 }));
     view.pan(samples, 5000);
     EXPECT_EQ(view.window(samples), (TimeWindow { 1099, 1100 }));
+    // Steps that add rounding still reach the first sample exactly.
+    view.zoom(samples, 7.3, 1099.5);
+    for (int i = 0; i < 1000; ++i)
+        view.pan(samples, -0.1 * view.window(samples).span());
+    EXPECT_EQ(view.window(samples).start, 1000);
+    EXPECT_EQ(samplesInside(samples, view.window(samples)).first, 0u);
     // Out past the whole recording: the whole, which follows again.
     view.zoom(samples, 1000, 1050);
     EXPECT_EQ(view.mode(), ChartViewport::Mode::whole);

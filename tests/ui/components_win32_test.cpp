@@ -662,7 +662,7 @@ TEST(ChartViewWindow, LimitsAreDashedLinesInsideTheAxis)
         c.chart->append(reading("2.000", dcv, {}, 0, 1.7e9 + i));
     const Rgb limit = standardPalette().chart.limit;
     EXPECT_EQ(count(c.capture(), c.plot, limit), 0);
-    c.chart->setLimits(LimitsFor { dcv, "V", { 1.0, 5.0, false } });
+    c.chart->setLimits({ LimitsFor { dcv, "V", { 1.0, 5.0, false } } });
     const ClientImage image = c.capture();
     const Rect plot = c.chart->lastPlot();
     int rows = 0;
@@ -675,7 +675,7 @@ TEST(ChartViewWindow, LimitsAreDashedLinesInsideTheAxis)
         }
     }
     EXPECT_EQ(rows, 2 * scaleAtLeastOne(1, uiDpi()));
-    c.chart->setLimits(LimitsFor { acv, "V", { 1.0, 5.0, false } }); // another function's
+    c.chart->setLimits({ LimitsFor { acv, "V", { 1.0, 5.0, false } } }); // another function's
     EXPECT_EQ(count(c.capture(), c.chart->lastPlot(), limit), 0);
 }
 

@@ -1,5 +1,7 @@
 #include "app/gui/window_app_view_win32.h"
 
+#include "ui/limits_dialog_win32.h"
+
 #include "app/gui/window_snapshot_win32.h"
 #include "core/text_encoding.h"
 #include "ui/lcd_panel_win32.h"
@@ -62,6 +64,8 @@ void WindowAppView::connect(const std::weak_ptr<AppController>& controller)
     w.onSave = call(&AppController::save);
     w.onSaveAs = call(&AppController::saveAs);
     w.onExportCSV = call(&AppController::exportCsv);
+    w.onExportChartImage = call(&AppController::exportChartImage);
+    w.onLimits = call(&AppController::editLimits);
     w.onDeleteRows = call(&AppController::deleteRows);
     w.onClearAll = call(&AppController::clearAll);
     w.onCopyRows = [weak](std::span<const std::size_t> rows) {
@@ -173,6 +177,12 @@ std::optional<std::string> WindowAppView::askOpenPath(const std::optional<std::s
     if (!path)
         return std::nullopt;
     return text::wideToUtf8(*path);
+}
+
+std::optional<Limits> WindowAppView::askLimits(std::string_view forWhat, const Limits& current)
+{
+    window_->dismissTooltips();
+    return ui::win32::askLimits(window_->hwnd(), window_->language(), forWhat, current);
 }
 
 std::optional<std::string> WindowAppView::askSavePath(

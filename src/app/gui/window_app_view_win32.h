@@ -49,6 +49,11 @@ public:
     std::optional<WindowPlacement> capturePlacement() const override { return window_->capturePlacement(); }
     void bringToFront() override { window_->bringToFront(); }
     void setBusy(bool busy) override;
+    void setLimits(const std::vector<LimitsFor>& limits) override { window_->setLimits(limits); }
+    void setAlarm(const std::optional<std::string>& status) override { window_->setAlarm(status); }
+    void beep() override { MessageBeep(MB_ICONWARNING); }
+    std::vector<std::uint8_t> chartPicture() override { return window_->chartPicture(); }
+    std::optional<Limits> askLimits(std::string_view forWhat, const Limits& current) override;
     void startTimer(unsigned id, unsigned milliseconds) override { window_->startTimer(id, milliseconds); }
     void stopTimer(unsigned id) override { window_->stopTimer(id); }
     bool canShowDialog() const override;
