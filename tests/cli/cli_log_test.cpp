@@ -412,5 +412,65 @@ TEST(CliLog, TheJournalCommandNeverOverwritesTheJournal)
     EXPECT_NE(nothing.out.find("no journal to delete"), std::string::npos) << nothing.out;
 }
 
+
+// A line for each alarm that starts and ends, following the samples as the
+// limits' rule says; with --fail-on-alarm the status is 10 once the files
+// are written, and 0 when no sample went outside.
+TEST(CliLog, LimitsPrintTheAlarmsAndFailOnAlarmSetsTheStatus)
+{
+    TempDir dir;
+    const auto zmd = dir / "alarm.zmd";
+    const auto always = runToEnd(
+        logger(dir, { "--count", "2", "--high", "1", "--fail-on-alarm", "--save", zmd.string(), "--lang", "en-US" }),
+        dir);
+    EXPECT_EQ(always.status, 10) << always.err;
+    EXPECT_EQ(recordsIn(zmd), 2u); // saved all the same
+    const std::regex started(R"(alarm started at \d{4}-\d\d-\d\d \d\d:\d\d:\d\d: 12\.\d+ V above the high limit 1 V)");
+    EXPECT_TRUE(std::regex_search(always.out, started)) << always.out;
+    EXPECT_EQ(always.out.find("alarm ended"), std::string::npos);
+
+    const auto inside = runToEnd(logger(dir, { "--count", "2", "--low", "1", "--high", "100", "--fail-on-alarm",
+                                                 "--save", (dir / "in.zmd").string(), "--lang", "zh-TW" }),
+        dir);
+    EXPECT_EQ(inside.status, 0) << inside.err;
+    EXPECT_EQ(inside.out.find("警報"), std::string::npos);
+
+    // Tight limits around the simulator's 12.31 to 12.37 V: every start and
+    // end is where the printed samples say.
+    const auto tight = runToEnd(logger(dir, { "--count", "6", "--low", "12.325", "--high", "12.345", "--stream", "csv",
+                                                "--lang", "en-US" }),
+        dir);
+    ASSERT_EQ(tight.status, 0) << tight.err; // no --fail-on-alarm: alarms do not fail
+    std::istringstream samples(tight.out);
+    std::string line;
+    bool active = false;
+    std::string expected;
+    std::getline(samples, line); // the header
+    while (std::getline(samples, line)) {
+        const double value = std::stod(line.substr(line.find(",DC Voltage,") + 12));
+        if (!active && (value < 12.325 || value > 12.345))
+            expected += value < 12.325 ? "below" : "above";
+        else if (active && value >= 12.325 + 0.0002 && value <= 12.345 - 0.0002)
+            expected += "ended";
+        else
+            continue;
+        active = !active;
+    }
+    std::string printed;
+    std::istringstream events(tight.err);
+    while (std::getline(events, line)) { // on standard error beside a data stream
+        if (line.find("alarm started") != std::string::npos)
+            printed += line.find("below") != std::string::npos ? "below" : "above";
+        if (line.find("alarm ended") != std::string::npos)
+            printed += "ended";
+    }
+    EXPECT_EQ(printed, expected) << tight.out << tight.err;
+
+    // What makes no sense is refused before anything starts.
+    EXPECT_EQ(runToEnd(logger(dir, { "--fail-on-alarm", "--count", "1" }), dir).status, 2);
+    EXPECT_EQ(runToEnd(logger(dir, { "--low", "5", "--high", "1", "--count", "1" }), dir).status, 2);
+    EXPECT_EQ(runToEnd(logger(dir, { "--high", "12V", "--count", "1" }), dir).status, 2);
+}
+
 } // namespace
 } // namespace zelmar

@@ -30,7 +30,8 @@ const char* const kUsage = "usage: dmm5174k COMMAND [OPTIONS]\n"
                            "\n"
                            "exit status: 0 success, 1 runtime failure, 2 usage error, 3 not a measurement file,\n"
                            "  4 altered file (signature), 5 newer format version, 6 another meter model,\n"
-                           "  7 file could not be read, 8 data directory in use, 9 a journal is waiting\n";
+                           "  7 file could not be read, 8 data directory in use, 9 a journal is waiting,\n"
+                           "  10 a sample outside the limits (log --fail-on-alarm)\n";
 
 } // namespace
 

@@ -31,6 +31,7 @@ enum ExitStatus : int {
     exitFileError = 7,
     exitLocked = 8,
     exitJournalPending = 9,
+    exitAlarm = 10, // log --fail-on-alarm: the run went well, but a sample was outside the limits
 };
 
 struct Context {

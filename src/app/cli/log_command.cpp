@@ -10,6 +10,8 @@
 #include "app/console.h"
 #include "app/instance_lock.h"
 #include "app/version_resource.h"
+#include "core/limits.h"
+#include "core/statistics.h"
 
 #include "meter/meter_source.h"
 #include "security/signature_service.h"
@@ -39,7 +41,7 @@ const char* const kLogUsage
     = "usage: dmm5174k log [--simulate[=SCENARIO]] [--interval SECONDS] [--count N | --duration SECONDS]\n"
       "                    [--save FILE.zmd] [--csv FILE.csv|-] [--stream csv|json] [--force]\n"
       "                    [--lang zh-TW|en-US] [--data-dir DIR] [--recover restore|discard]\n"
-      "                    [--quiet | --verbose]\n"
+      "                    [--low VALUE] [--high VALUE] [--fail-on-alarm] [--quiet | --verbose]\n"
       "\n"
       "Records one sample every SECONDS (1-3600, default 10), starting with the meter's first reading,\n"
       "until Ctrl-C, SIGTERM, a closed terminal, --count samples or --duration seconds; then writes\n"
@@ -51,12 +53,16 @@ const char* const kLogUsage
       "  --save FILE      a signed .zmd file;  --csv FILE  a CSV file (- streams CSV to standard output)\n"
       "  --stream FORMAT  one line per sample on standard output as it is taken: csv, or json lines\n"
       "  --force          replace output files that exist (otherwise the logger refuses to start)\n"
+      "  --low, --high    limits: a line on standard error (or beside the samples) when a sample goes\n"
+      "                   outside them and when samples are back inside by 1% of the range\n"
+      "  --fail-on-alarm  exit with status 10 when any sample was outside the limits\n"
       "  --quiet          no diagnostic lines;  --verbose  every diagnostic line\n"
       "  --data-dir DIR   default: $LOCALAPPDATA/ZelmarDMM5174K, else $XDG_DATA_HOME (or ~/.local/share)\n"
       "                   /ZelmarDMM5174K\n"
       "\n"
       "exit status: 0 saved (or nothing asked), 1 failure or no samples, 2 usage, 8 data directory\n"
-      "             in use, 9 a journal from an earlier run is waiting\n";
+      "             in use, 9 a journal from an earlier run is waiting, 10 a sample outside the limits\n"
+      "             (with --fail-on-alarm, once the files are written)\n";
 
 enum class Stream { none, csv, json };
 
@@ -72,6 +78,8 @@ struct LogOptions {
     Verbosity verbosity = Verbosity::normal;
     std::optional<std::filesystem::path> dataDirectory;
     std::optional<std::string> recover;
+    Limits limits;
+    bool failOnAlarm = false;
 };
 
 std::string flagsText(const DmmFlags& f)
@@ -175,6 +183,20 @@ std::expected<LogOptions, std::string> parseLogOptions(const ParsedArguments& p)
         o.dataDirectory = std::filesystem::u8path(*v);
     else if (const char* hook = std::getenv("ZELMAR_TEST_DATA_DIR"); hook != nullptr && *hook != '\0')
         o.dataDirectory = std::filesystem::u8path(hook);
+    for (auto [name, limit] : { std::pair { "--low", &o.limits.low }, std::pair { "--high", &o.limits.high } }) {
+        if (auto v = p.value(name)) {
+            char* end = nullptr;
+            const double value = std::strtod(v->c_str(), &end);
+            if (v->empty() || end != v->c_str() + v->size() || !std::isfinite(value))
+                return std::unexpected(std::string(name) + " takes a number");
+            *limit = value;
+        }
+    }
+    if (o.limits.low && o.limits.high && *o.limits.low > *o.limits.high)
+        return std::unexpected("--low must not be above --high");
+    o.failOnAlarm = p.has("--fail-on-alarm");
+    if (o.failOnAlarm && !o.limits.any())
+        return std::unexpected("--fail-on-alarm needs --low or --high");
     if (auto v = p.value("--recover")) {
         if (*v != "restore" && *v != "discard")
             return std::unexpected("--recover takes restore or discard");
@@ -185,38 +207,29 @@ std::expected<LogOptions, std::string> parseLogOptions(const ParsedArguments& p)
 
 // The running minimum, maximum and mean of the current function and unit;
 // they start again when the meter's selector moves.
-struct RunningStatistics {
-    std::uint8_t code = 0;
-    std::string unit;
-    long long count = 0;
-    double minimum = 0, maximum = 0, sum = 0;
-
+class CurrentStatistics {
+public:
     void add(const Reading& r)
     {
-        if (r.function().code() != code || r.unit() != unit) {
-            count = 0;
-            code = r.function().code();
-            unit = r.unit();
+        if (r.function().code() != code_ || r.unit() != unit_) {
+            figures_.clear();
+            code_ = r.function().code();
+            unit_ = r.unit();
         }
-        if (!r.value())
-            return;
-        const double v = *r.value();
-        if (count == 0) {
-            minimum = maximum = v;
-            sum = 0;
-        }
-        minimum = std::min(minimum, v);
-        maximum = std::max(maximum, v);
-        sum += v;
-        ++count;
+        figures_.add(r.value());
     }
     [[nodiscard]] std::string text() const
     {
-        if (count == 0)
+        if (figures_.values() == 0)
             return {};
-        return "min " + number(minimum) + "  max " + number(maximum) + "  mean "
-            + number(sum / static_cast<double>(count)) + " " + unit;
+        return "min " + number(figures_.minimum()) + "  max " + number(figures_.maximum()) + "  mean "
+            + number(figures_.mean()) + " " + unit_;
     }
+
+private:
+    std::uint8_t code_ = 0;
+    std::string unit_;
+    RunningStatistics figures_;
 };
 
 // A connection change, handed from the polling thread to the main loop.
@@ -260,6 +273,8 @@ public:
 
     // Whether every line of the data stream reached its reader.
     [[nodiscard]] bool streamDelivered() const { return !streamBroken_; }
+    // Whether any sample was outside the limits.
+    [[nodiscard]] bool alarmed() const { return alarmed_; }
 
     // Samples until a stop.
     void run()
@@ -341,6 +356,39 @@ private:
         else if (!interactive_)
             emitData(SessionTimeFormat::dateTime(r.timestamp()) + " #" + std::to_string(outcome.totalCount) + " "
                 + readingText(r, l_));
+        checkLimits(r);
+    }
+
+    // The limits hold for the samples of one function and unit at a time:
+    // another one ends an alarm in progress.
+    void checkLimits(const Reading& r)
+    {
+        if (!o_.limits.any())
+            return;
+        std::pair<std::uint8_t, std::string> key { r.function().code(), r.unit() };
+        if (alarmKey_ && *alarmKey_ != key) {
+            if (const auto ended = alarm_.stop(r.timestamp()))
+                event(pick(l_, "警報結束（" + SessionTimeFormat::dateTime(ended->at) + "）：功能或單位改變",
+                    "alarm ended at " + SessionTimeFormat::dateTime(ended->at) + ": the function or unit changed"));
+        }
+        alarmKey_ = std::move(key);
+        const auto change = alarm_.update(r.value(), r.timestamp());
+        if (!change)
+            return;
+        const std::string at = SessionTimeFormat::dateTime(change->at);
+        const double value = change->value.value_or(0);
+        const std::string unit = r.unit().empty() ? std::string() : " " + r.unit();
+        const std::string reading = L10n::figure(value) + unit;
+        if (change->started) {
+            alarmed_ = true;
+            const bool above = o_.limits.high && value > *o_.limits.high;
+            const std::string limit = L10n::figure(above ? *o_.limits.high : o_.limits.low.value_or(0)) + unit;
+            event(pick(l_, "警報開始（" + at + "）：" + reading + (above ? " 高於上限 " : " 低於下限 ") + limit,
+                "alarm started at " + at + ": " + reading + (above ? " above the high limit " : " below the low limit ")
+                    + limit));
+        } else {
+            event(pick(l_, "警報結束（" + at + "）：" + reading, "alarm ended at " + at + ": " + reading));
+        }
     }
 
     // A line of the data stream (standard output). A reader that went away
@@ -456,7 +504,10 @@ private:
     const bool interactive_;
     std::chrono::steady_clock::time_point started_;
     long long taken_ = 0;
-    RunningStatistics statistics_;
+    CurrentStatistics statistics_;
+    AlarmMonitor alarm_ { o_.limits };
+    std::optional<std::pair<std::uint8_t, std::string>> alarmKey_;
+    bool alarmed_ = false;
     std::optional<double> lastSample_;
     std::optional<double> disconnectedAt_;
     bool wasDisconnected_ = false;
@@ -536,7 +587,8 @@ int runLog(const std::vector<std::string>& args, Context& context)
             { "--save", OptionSpec::Value::required }, { "--csv", OptionSpec::Value::required },
             { "--stream", OptionSpec::Value::required }, { "--force" }, { "--quiet" }, { "--verbose" },
             { "--lang", OptionSpec::Value::required }, { "--data-dir", OptionSpec::Value::required },
-            { "--recover", OptionSpec::Value::required }, { "--help" }, { "-h" } });
+            { "--recover", OptionSpec::Value::required }, { "--low", OptionSpec::Value::required },
+            { "--high", OptionSpec::Value::required }, { "--fail-on-alarm" }, { "--help" }, { "-h" } });
     if (!parsed)
         return usageError(context, "log", parsed.error());
     if (parsed->has("--help") || parsed->has("-h")) {
@@ -617,11 +669,15 @@ int runLog(const std::vector<std::string>& args, Context& context)
     }
 
     bool streamed = false;
+    bool alarmed = false;
     {
         LogRun run(o, context, session, terminal, interactive, events);
         run.run();
         streamed = o.stream != Stream::none && run.streamDelivered();
+        alarmed = run.alarmed();
     }
+    // The files are written as always; the status says the limits were crossed.
+    const auto succeeded = [&](int status) { return status == exitOk && o.failOnAlarm && alarmed ? exitAlarm : status; };
     session.stopRecording();
 
     if (session.recordCount() == 0) {
@@ -637,7 +693,7 @@ int runLog(const std::vector<std::string>& args, Context& context)
     if (!o.save && !o.csv && streamed) {
         // Every sample reached the stream's reader: that was the output.
         session.shutdownDiscardingJournal();
-        return exitOk;
+        return succeeded(exitOk);
     }
     if (!o.save && !o.csv) {
         // Nothing was asked for: the records stay in the journal, on purpose.
@@ -649,11 +705,11 @@ int runLog(const std::vector<std::string>& args, Context& context)
             + pick(l, "以 dmm5174k journal --export FILE.zmd（或 FILE.csv）存成檔案，或以 log --recover restore 接續。",
                 "Turn them into a file with dmm5174k journal --export FILE.zmd (or FILE.csv), or continue with "
                 "log --recover restore."));
-        return session.journalComplete() ? exitOk : exitFailure;
+        return succeeded(session.journalComplete() ? exitOk : exitFailure);
     }
     if (saveRequested(o, session, context, terminal)) {
         session.shutdownDiscardingJournal();
-        return exitOk;
+        return succeeded(exitOk);
     }
     // Whatever was not saved stays in the journal for the next run.
     session.shutdownKeepingJournal();
