@@ -64,12 +64,16 @@ bool ChartSeries::isGap(double step, double smallestStep) noexcept
 
 void ChartSeries::append(const Reading& reading)
 {
-    const std::uint8_t code = reading.function().code();
-    const double t = reading.timestamp();
+    append(reading.timestamp(), reading.function().code(), reading.unit(), reading.value(), reading.text());
+}
+
+void ChartSeries::append(
+    double t, std::uint8_t code, std::string_view unitText, std::optional<double> value, std::string_view text)
+{
     // A new trace where the function or unit changes, after a sample with
     // no value, across a gap in time and where the caller asked for one:
     // no line is drawn where nothing was measured.
-    bool breaks = breakPending_ || (currentKey_ && (currentKey_->first != code || currentKey_->second != reading.unit()));
+    bool breaks = breakPending_ || (currentKey_ && (currentKey_->first != code || currentKey_->second != unitText));
     if (!samples_.empty()) {
         const ChartSample& last = samples_.back();
         const double step = t - last.t;
@@ -80,24 +84,23 @@ void ChartSeries::append(const Reading& reading)
             ++currentSegment_;
     }
     breakPending_ = false;
-    if (!currentKey_ || currentKey_->second != reading.unit())
-        currentKey_.emplace(code, reading.unit());
+    if (!currentKey_ || currentKey_->second != unitText)
+        currentKey_.emplace(code, std::string(unitText));
     else
         currentKey_->first = code;
-    if (currentUnit_ != reading.unit())
-        currentUnit_ = reading.unit();
-    auto unit = std::find(units_.begin(), units_.end(), reading.unit());
+    if (currentUnit_ != unitText)
+        currentUnit_ = unitText;
+    auto unit = std::find(units_.begin(), units_.end(), unitText);
     if (unit == units_.end() && units_.size() < 256) {
-        units_.push_back(reading.unit());
+        units_.emplace_back(unitText);
         unit = units_.end() - 1;
     } else if (unit == units_.end()) {
         unit = units_.end() - 1;
     }
-    const std::optional<double> value = reading.value();
     const auto unitIndex = static_cast<std::uint8_t>(unit - units_.begin());
     const bool sameKey = !samples_.empty() && samples_.back().function == code && samples_.back().unit == unitIndex;
     samples_.push_back({ t, value.value_or(0.0), currentSegment_, value.has_value(),
-        !value && showsOverload(reading.text()), unitIndex, code });
+        !value && showsOverload(text), unitIndex, code });
     if (!sameKey)
         statisticsStale_ = true;
     else if (!statisticsStale_)

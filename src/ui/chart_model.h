@@ -16,6 +16,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -38,6 +39,9 @@ inline constexpr int allUnits = -1;
 class ChartSeries {
 public:
     void append(const Reading& reading);
+    // The same from a stored record's fields, without making a reading.
+    void append(double t, std::uint8_t function, std::string_view unit, std::optional<double> value,
+        std::string_view text);
     // Empties the samples and keeps their capacity, so a rebuild of a large
     // recording does not allocate again.
     void clear();

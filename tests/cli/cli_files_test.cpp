@@ -4,13 +4,17 @@
 #include "localization/localization.h"
 #include "session/dmm_session.h"
 #include "storage/zmd_file.h"
+#include "ui/chart_model.h"
 #include "support/fixtures.h"
+#include "support/picture_check.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdio>
+#include <random>
 #include <regex>
 
 #ifndef _WIN32
@@ -126,6 +130,85 @@ TEST(CliFiles, InfoAndExport)
             [](DmmFunction f) { return L10n::functionName(f, AppLanguage::zhTW); });
     EXPECT_EQ(readFile(csv), CsvExporter::encode({ "日期", "時間", "檔位", "數值", "單位" }, rows));
     EXPECT_NE(readFile(csv).find(",OL,"), std::string::npos);
+}
+
+// A recording of noisy volts with a few overloads, saved as a file.
+std::filesystem::path noisyFile(const TempDir& dir, int count)
+{
+    std::mt19937 random(5174);
+    std::normal_distribution<double> noise(3.3, 0.4);
+    std::vector<JournalRecord> records;
+    for (int i = 0; i < count; ++i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%6.3f", noise(random));
+        records.push_back(JournalRecord::from(
+            Reading(1714542300.0 + i, 2, 1, i % 37 == 5 ? " OL " : text, DmmFlags {}, 0)));
+    }
+    const auto path = dir / "noisy.zmd";
+    EXPECT_TRUE(ZmdFile::save({ "DMM-5174K", "test", 1714542400.0, 0, records }, path, ZmdSignatureService::shared()));
+    return path;
+}
+
+// The window's statistics line and `dmm5174k info` give the same figures
+// for the same file.
+TEST(CliFiles, TheWindowsStatisticsAgreeWithInfo)
+{
+    TempDir dir;
+    const auto file = noisyFile(dir, 2000);
+    const auto info = runTool({ "info", file.string(), "--json" });
+    ASSERT_EQ(info.status, 0);
+    const auto group = nlohmann::json::parse(info.out)["functions"][0];
+    ui::ChartSeries series;
+    for (const Reading& r : DMMSession::readings(ZmdFile::open(file, "DMM-5174K", ZmdSignatureService::shared())->records))
+        series.append(r);
+    const RunningStatistics& s = series.statistics();
+    EXPECT_EQ(s.count(), group["count"].get<std::int64_t>());
+    EXPECT_EQ(s.overloads(), group["overloads"].get<std::int64_t>());
+    EXPECT_EQ(s.minimum(), group["min"].get<double>());
+    EXPECT_EQ(s.maximum(), group["max"].get<double>());
+    EXPECT_EQ(s.mean(), group["mean"].get<double>());
+    EXPECT_EQ(s.deviation(), group["stddev"].get<double>());
+    EXPECT_EQ(s.overloads(), 54); // every 37th from the 6th
+}
+
+// plot draws the chart as a PNG of the size asked for and as an SVG that is
+// well-formed XML; what makes no sense is refused before the file is read.
+TEST(CliFiles, PlotDrawsThePictureAskedFor)
+{
+    TempDir dir;
+    const auto file = noisyFile(dir, 600);
+    const auto png = dir / "chart.png";
+    ASSERT_EQ(runTool({ "plot", file.string(), "-o", png.string(), "--width", "640", "--height", "300", "--high",
+                  "4.5" })
+                  .status,
+        0);
+    const auto decoded = testing::decodeStoredPng(readFile(png));
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->width, 640);
+    EXPECT_EQ(decoded->height, 300);
+    const auto colour = [](ui::Rgb c) { return std::uint32_t { c.r } << 16 | std::uint32_t { c.g } << 8 | c.b; };
+    const auto pixelsOf = [&](ui::Rgb c) {
+        return std::count(decoded->pixels.begin(), decoded->pixels.end(), colour(c));
+    };
+    EXPECT_GT(pixelsOf(ui::chart_colors::trace), 500); // the trace
+    EXPECT_GT(pixelsOf(ui::chart_colors::overload), 10); // the overload marks
+    EXPECT_GT(pixelsOf(ui::chart_colors::limit), 100); // the dashed limit
+    EXPECT_EQ(decoded->pixels.front(), colour(ui::chart_colors::border));
+
+    const auto svg = dir / "chart.svg";
+    ASSERT_EQ(runTool({ "plot", file.string(), "-o", svg.string() }).status, 0);
+    const std::string xml = readFile(svg);
+    EXPECT_EQ(testing::xmlProblem(xml), std::nullopt);
+    EXPECT_NE(xml.find("width=\"1000\" height=\"400\""), std::string::npos);
+    EXPECT_NE(xml.find("<polyline points="), std::string::npos);
+    EXPECT_EQ(testing::xmlProblem("<svg><g></svg>"), "</svg> closes nothing open"); // the checker checks
+
+    EXPECT_EQ(runTool({ "plot", file.string(), "-o", svg.string() }).status, 2); // exists: --force
+    EXPECT_EQ(runTool({ "plot", file.string(), "-o", svg.string(), "--force" }).status, 0);
+    EXPECT_EQ(runTool({ "plot", file.string(), "-o", (dir / "chart.txt").string() }).status, 2);
+    EXPECT_EQ(runTool({ "plot", file.string(), "-o", (dir / "b.png").string(), "--width", "50" }).status, 2);
+    EXPECT_EQ(runTool({ "plot", file.string(), "-o", (dir / "b.png").string(), "--high", "x" }).status, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "b.png"));
 }
 
 TEST(CliFiles, DecodeAReport)

@@ -17,6 +17,7 @@ const char* const kUsage = "usage: dmm5174k COMMAND [OPTIONS]\n"
                            "  info     show what a .zmd file holds (--json for JSON)\n"
                            "  verify   check that a .zmd file opens (exit 0) or say why not (exit 3-7)\n"
                            "  export   write a .zmd file as CSV\n"
+                           "  plot     draw a .zmd file's trend chart as a PNG or SVG picture\n"
                            "  decode   decode one display report given as hex bytes\n"
                            "  journal  show what an unrecovered journal holds\n"
                            "\n"
@@ -128,6 +129,8 @@ int run(const std::vector<std::string>& args)
         return runVerify(rest, context);
     if (command == "export")
         return runExport(rest, context);
+    if (command == "plot")
+        return runPlot(rest, context);
     if (command == "decode")
         return runDecode(rest, context);
     if (command == "journal")

@@ -47,6 +47,7 @@ int runLog(const std::vector<std::string>& args, Context& context);
 int runInfo(const std::vector<std::string>& args, Context& context);
 int runVerify(const std::vector<std::string>& args, Context& context);
 int runExport(const std::vector<std::string>& args, Context& context);
+int runPlot(const std::vector<std::string>& args, Context& context);
 int runDecode(const std::vector<std::string>& args, Context& context);
 int runJournal(const std::vector<std::string>& args, Context& context);
 

@@ -7,6 +7,7 @@
 #include "app/console.h"
 #include "app/instance_lock.h"
 #include "app/version_resource.h"
+#include "core/limits.h"
 #include "core/statistics.h"
 #include "core/units.h"
 
@@ -20,10 +21,14 @@
 #include "storage/settings.h"
 #include "storage/timestamp.h"
 #include "storage/zmd_file.h"
+#include "ui/chart_model.h"
+#include "ui/chart_picture.h"
+#include "ui/png_encode.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <map>
 
@@ -269,6 +274,86 @@ int runExport(const std::vector<std::string>& args, Context& context)
     const std::string csv = csvDocument(csvHeader(l), std::span<const JournalRecord>(document->records),
         std::string(L10n::text(L10nKey::overload, l)), [l](DmmFunction f) { return L10n::functionName(f, l); });
     return writeOutput(context, target, csv) ? exitOk : exitFailure;
+}
+
+int runPlot(const std::vector<std::string>& args, Context& context)
+{
+    auto parsed = parseArguments(args,
+        { { "-o", OptionSpec::Value::required }, { "--output", OptionSpec::Value::required },
+            { "--width", OptionSpec::Value::required }, { "--height", OptionSpec::Value::required },
+            { "--low", OptionSpec::Value::required }, { "--high", OptionSpec::Value::required },
+            { "--lang", OptionSpec::Value::required }, { "--force" }, { "--help" }, { "-h" } });
+    if (!parsed)
+        return usageError(context, "plot", parsed.error());
+    if (parsed->has("--help") || parsed->has("-h")) {
+        std::fputs("usage: dmm5174k plot FILE.zmd -o FILE.png|FILE.svg|- [--width W] [--height H]\n"
+                   "                    [--low VALUE] [--high VALUE] [--force] [--lang zh-TW|en-US]\n"
+                   "Draws the trend chart of the whole recording as the window does: the last reading's unit\n"
+                   "against the value axis, gaps where nothing was measured, overloads marked at the top, and\n"
+                   "the limits as dashed lines. The picture is W x H pixels (default 1000 x 400, 100 to 8000);\n"
+                   "the name's extension chooses PNG or SVG (- writes SVG to standard output). An existing file\n"
+                   "is replaced only with --force.\n",
+            context.out);
+        return exitOk;
+    }
+    const auto output = parsed->value("-o") ? parsed->value("-o") : parsed->value("--output");
+    if (parsed->positionals.size() != 1 || !output)
+        return usageError(context, "plot", "one FILE.zmd and -o FILE.png or FILE.svg are needed");
+    if (auto language = languageOption(*parsed, context); !language)
+        return usageError(context, "plot", language.error());
+    const std::string lower = [&] {
+        std::string text = *output;
+        for (char& c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    }();
+    const bool svg = lower == "-" || lower.ends_with(".svg");
+    if (!svg && !lower.ends_with(".png"))
+        return usageError(context, "plot", "-o names a .png or .svg file (or - for SVG on standard output)");
+    ui::ChartPictureRequest request;
+    for (auto [name, side] : { std::pair { "--width", &request.width }, std::pair { "--height", &request.height } }) {
+        if (auto v = parsed->value(name)) {
+            const auto number = parseWholeNumber(*v, ui::minimumPictureSide, ui::maximumPictureSide);
+            if (!number)
+                return usageError(context, "plot", std::string(name) + " takes a whole number from 100 to 8000");
+            *side = static_cast<int>(*number);
+        }
+    }
+    Limits limits;
+    for (auto [name, limit] : { std::pair { "--low", &limits.low }, std::pair { "--high", &limits.high } }) {
+        if (auto v = parsed->value(name)) {
+            char* end = nullptr;
+            const double value = std::strtod(v->c_str(), &end);
+            if (v->empty() || end != v->c_str() + v->size() || !std::isfinite(value))
+                return usageError(context, "plot", std::string(name) + " takes a number");
+            *limit = value;
+        }
+    }
+    if (limits.any())
+        request.limits = limits;
+    const OutputFile target { "-o", *output };
+    if (auto problem = checkOutputs(
+            { target }, { std::filesystem::u8path(parsed->positionals[0]) }, parsed->has("--force"), context.language))
+        return usageError(context, "plot", *problem);
+    const auto document = openFile(parsed->positionals[0]);
+    if (!document)
+        return refuse(context, document.error(), parsed->positionals[0]);
+
+    // Straight from the records, as info reads them, without making readings.
+    ui::ChartSeries series;
+    series.reserve(document->records.size());
+    for (const JournalRecord& r : document->records) {
+        const std::string_view unit = DMMUnitTable::unit(r.f, DMMSession::clampedRange(r.r)).value_or("");
+        series.append(r.t, r.f, unit, DMMValueParser::parse(r.x), r.x);
+    }
+    request.series = &series;
+    request.language = context.language;
+    request.formatTime = [](double t) { return SessionTimeFormat::time(t); };
+    if (svg)
+        return writeOutput(context, target, ui::drawChartSvg(request)) ? exitOk : exitFailure;
+    const ui::ChartPixels pixels = ui::drawChartPixels(request);
+    const std::vector<std::uint8_t> png = ui::encodePng(pixels.width, pixels.height, pixels.pixels);
+    return writeOutput(context, target, std::string(png.begin(), png.end())) ? exitOk : exitFailure;
 }
 
 int runDecode(const std::vector<std::string>& args, Context& context)
