@@ -1,5 +1,6 @@
 // Painting costs of the drawing components under Wine (Windows build):
-//   - one full ChartView paint with 600,000 samples at 1,000 × 400 pixels;
+//   - one full ChartView paint with 600,000 samples at 1,000 × 400 pixels,
+//     a wheel zoom and a cursor move over them;
 //   - one LCD repaint per new reading, and the heap allocations it makes,
 //     which must not grow with the number of readings shown before it.
 // Each paint goes through WM_PRINTCLIENT into a 32-bit DIB, the same drawing
@@ -119,11 +120,39 @@ int main()
         }
         (*chart)->rebuild([&](std::size_t i) { return std::optional<Reading>(readings[i]); }, readings.size());
         std::printf("ChartView full paint, 600,000 samples, 1000 x 400, %s:\n", name);
-        report("  antialiased trace (GDI+)", timeRuns(30, [&] { (*chart)->paint(chartCanvas.dc.get(), chartClient); }));
+        const auto fullPaint = [&] {
+            (*chart)->invalidate();
+            (*chart)->paint(chartCanvas.dc.get(), chartClient);
+        };
+        report("  antialiased trace (GDI+)", timeRuns(30, fullPaint));
         GdiPlusCanvas::resetForTesting(L"zelmar-no-gdiplus.dll");
-        report("  plain GDI trace (GDI+ unavailable)",
-            timeRuns(30, [&] { (*chart)->paint(chartCanvas.dc.get(), chartClient); }));
+        report("  plain GDI trace (GDI+ unavailable)", timeRuns(30, fullPaint));
         GdiPlusCanvas::resetForTesting(L"gdiplus.dll");
+        // The interaction: a wheel notch closer or further about the pointer
+        // and a repaint, alternately (the view stays between two zooms); a
+        // pointer move, which redraws only the cursor over the kept chart.
+        const HWND view = (*chart)->hwnd();
+        POINT at { 500, 200 };
+        ClientToScreen(view, &at);
+        int notch = 0;
+        report("  wheel zoom + repaint", timeRuns(30, [&] {
+            const int delta = (notch++ % 4 < 2 ? 1 : -1) * WHEEL_DELTA;
+            SendMessageW(view, WM_MOUSEWHEEL, MAKEWPARAM(0, delta), MAKELPARAM(at.x, at.y));
+            (*chart)->paint(chartCanvas.dc.get(), chartClient);
+        }));
+        // Once the view rests, the trace is drawn antialiased again.
+        report("  the view at rest again (antialiased)", timeRuns(10, [&] {
+            SendMessageW(view, WM_TIMER, 1, 0);
+            (*chart)->paint(chartCanvas.dc.get(), chartClient);
+        }));
+        SendMessageW(view, WM_LBUTTONDBLCLK, 0, 0);
+        (*chart)->paint(chartCanvas.dc.get(), chartClient);
+        int x = 100;
+        report("  cursor move + repaint", timeRuns(100, [&] {
+            x = x >= 900 ? 100 : x + 7;
+            SendMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(x, 200));
+            (*chart)->paint(chartCanvas.dc.get(), chartClient);
+        }));
     };
     // A slow drift with noise, as a recording mostly is; then the worst case,
     // a signal swinging across the whole plot within every pixel column.

@@ -24,6 +24,8 @@ constexpr wchar_t className[] = L"DMM5174KChartViewClass";
 constexpr double wheelStep = 0.8; // one notch closer shows 80 % of the span
 constexpr double keyZoom = 0.5;
 constexpr double keyPan = 0.1; // of the span
+constexpr UINT_PTR restTimer = 1;
+constexpr UINT restMs = 200; // after the last wheel notch, drag step or key
 
 void drawText(HDC dc, const std::string& utf8, Rect box, UINT format)
 {
@@ -125,6 +127,14 @@ LRESULT ChartView::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_MOUSEMOVE:
         onMouseMove(at);
         return 0;
+    case WM_TIMER:
+        if (wParam == restTimer) {
+            KillTimer(hwnd_, restTimer);
+            draft_ = false;
+            invalidate();
+            return 0;
+        }
+        break;
     case WM_MOUSELEAVE:
         trackingLeave_ = false;
         if (pointer_) {
@@ -153,10 +163,12 @@ bool ChartView::onKey(WPARAM key)
         return true;
     case VK_LEFT:
         viewport_.pan(samples, -keyPan * span);
-        break;
+        moved();
+        return true;
     case VK_RIGHT:
         viewport_.pan(samples, keyPan * span);
-        break;
+        moved();
+        return true;
     case VK_HOME:
         viewport_.showWhole();
         break;
@@ -182,7 +194,7 @@ void ChartView::onMouseMove(Point at)
         viewport_.pan(series_.samples(), (*dragX_ - at.x) * secondsPerPixel);
         dragX_ = at.x;
         pointer_ = at;
-        viewChanged();
+        moved();
         return;
     }
     pointer_ = at;
@@ -196,6 +208,14 @@ void ChartView::zoomAt(double factor, std::optional<int> x)
         ? timeOfX(now, lastPlot_, *x)
         : (now.start + now.end) / 2;
     viewport_.zoom(series_.samples(), factor, anchor);
+    moved();
+}
+
+void ChartView::moved()
+{
+    draft_ = true;
+    if (hwnd_ != nullptr)
+        SetTimer(hwnd_, restTimer, restMs, nullptr);
     viewChanged();
 }
 
@@ -230,6 +250,7 @@ void ChartView::rebuild(const RowProvider& rowAt, std::size_t count)
             series_.append(*reading);
     }
     viewport_.showWhole();
+    draft_ = false;
     viewChanged();
 }
 
@@ -237,6 +258,7 @@ void ChartView::clear()
 {
     series_.clear();
     viewport_.showWhole();
+    draft_ = false;
     viewChanged();
 }
 
@@ -268,6 +290,8 @@ std::optional<Limits> ChartView::shownLimits() const
 
 std::optional<ClientImage> ChartView::picture()
 {
+    if (std::exchange(draft_, false))
+        invalidate(); // the picture is drawn antialiased
     const std::optional<Point> pointer = std::exchange(pointer_, std::nullopt);
     auto image = captureClient(hwnd_);
     pointer_ = pointer;
@@ -451,7 +475,7 @@ void ChartView::paintTrace(HDC dc, const ChartScene& scene, int dpi)
             fillRect(dc, { line[0].x - dot / 2, line[0].y - dot / 2, line[0].x - dot / 2 + dot, line[0].y - dot / 2 + dot },
                 palette_.chart.trace);
     }
-    if (auto canvas = GdiPlusCanvas::create(dc)) {
+    if (auto canvas = draft_ ? std::nullopt : GdiPlusCanvas::create(dc)) {
         canvas->setPen(palette_.chart.trace, 1.5f * static_cast<float>(dpi) / 96.0f);
         for (const std::vector<Point>& line : lines)
             drawInPieces(line, [&](std::span<const Point> piece) { canvas->drawPolyline(piece); });

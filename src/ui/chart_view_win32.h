@@ -9,7 +9,8 @@
 // click or Home shows the whole recording again, + and - zoom, the arrow
 // keys pan, End or the live control follows the newest sample; a cursor
 // under the pointer names the nearest sample. The chart without the cursor
-// is kept in a bitmap, so moving the pointer redraws only the cursor.
+// is kept in a bitmap, so moving the pointer redraws only the cursor; while
+// the view moves, the trace is drawn with a plain pen until it rests.
 
 #include "core/limits.h"
 #include "core/reading.h"
@@ -72,6 +73,8 @@ public:
     std::function<void()> onViewChanged;
 
     void paint(HDC dc, const Rect& client);
+    // Everything is drawn again at the next paint (the kept chart too).
+    void invalidate();
 
 private:
     ChartView() = default;
@@ -81,7 +84,7 @@ private:
     void onMouseMove(Point at);
     void zoomAt(double factor, std::optional<int> x);
     void viewChanged();
-    void invalidate();
+    void moved(); // by the user: zoomed or panned
     void renderChart(HDC dc, const Rect& client, int dpi);
     void paintAxes(HDC dc, const ChartScene& scene, int dpi);
     void paintTrace(HDC dc, const ChartScene& scene, int dpi);
@@ -106,6 +109,10 @@ private:
     std::optional<Point> pointer_;
     std::optional<int> dragX_;
     bool trackingLeave_ = false;
+    // While the user zooms and pans the trace is drawn with a plain pen,
+    // several times faster under Wine; once the view rests a moment it is
+    // drawn antialiased again.
+    bool draft_ = false;
     // The chart without the cursor, valid until something it shows changes.
     UniqueBitmap cache_;
     Rect cacheClient_;
