@@ -26,6 +26,8 @@ constexpr Ratio ratios[] = {
         1.0 },
     { "export to CSV / .zmd open", "BM_CliExport600k", "BM_ZmdOpen600k", 1.5 },
     { "info / .zmd open", "BM_CliInfo600k", "BM_ZmdOpen600k", 1.2 },
+    { "plot PNG / info", "BM_CliPlotPng600k", "BM_CliInfo600k", 1.5 },
+    { "plot SVG / info", "BM_CliPlotSvg600k", "BM_CliInfo600k", 1.5 },
 };
 
 class RatioReporter : public benchmark::ConsoleReporter {

@@ -301,5 +301,17 @@ void BM_CliExport600k(benchmark::State& state)
 }
 BENCHMARK(BM_CliExport600k)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+void BM_CliPlotPng600k(benchmark::State& state)
+{
+    runCommand(state, cli::runPlot, { "-o", (benchDir() / "cli-plot.png").string(), "--force" });
+}
+BENCHMARK(BM_CliPlotPng600k)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_CliPlotSvg600k(benchmark::State& state)
+{
+    runCommand(state, cli::runPlot, { "-o", (benchDir() / "cli-plot.svg").string(), "--force" });
+}
+BENCHMARK(BM_CliPlotSvg600k)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 } // namespace
 } // namespace zelmar
