@@ -72,6 +72,25 @@ for page in index record access; do
   done
 done
 
+# dmm5174k plot of a recording of the simulator's changes of range, as PNG
+# and as SVG (drawn to PNG by the same HTML engine).
+cmake --preset linux >/dev/null
+cmake --build --preset linux --target dmm5174k -j "$(nproc)" >/dev/null
+plot_data=$(mktemp -d)
+build/linux/src/app/dmm5174k log --simulate --interval 1 --count 40 --data-dir "$plot_data" \
+  --save "$plot_data/plot.zmd" --quiet >/dev/null 2>&1 || true
+if [ -f "$plot_data/plot.zmd" ]; then
+  build/linux/src/app/dmm5174k plot "$plot_data/plot.zmd" -o "$plot_data/plot.png" --low 12.31 --high 12.365 --force
+  python3 scripts/recompress_png.py "$plot_data/plot.png" "$out/plot-png.png"
+  build/linux/src/app/dmm5174k plot "$plot_data/plot.zmd" -o "$out/plot.svg" --low 12.31 --high 12.365 --force
+  QT_QPA_PLATFORM=offscreen wkhtmltoimage -q --enable-local-file-access --width 1000 --height 400 \
+    "$out/plot.svg" "$plot_data/svg.png" >/dev/null 2>&1 || true
+  [ -f "$plot_data/svg.png" ] && python3 scripts/recompress_png.py "$plot_data/svg.png" "$out/plot-svg.png"
+else
+  echo "screenshots: the simulated recording for plot failed" >&2
+fi
+rm -rf "$plot_data"
+
 # The window on a 1920 x 1080 screen at 144 DPI: that run has a display and a
 # Wine server of its own.
 wineserver -k 2>/dev/null || true

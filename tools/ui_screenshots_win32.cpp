@@ -289,6 +289,26 @@ void mainWindowPictures(AppLanguage language)
     window.setUpdateNotice(UpdateNotice { L10n::updateAvailable(language, "1.1.0"), true });
     captureWhole(window.hwnd(), "main-recording" + suffix);
 
+    // An alarm in progress over the zoomed chart with its cursor: limits of
+    // 4 V and 5.6 V, the display's frame, the status bar and the table red.
+    {
+        window.setLimits({ LimitsFor { 2, "V", { 4.0, 5.6, false } } });
+        window.setAlarm(L10n::alarmStatus(language, "5.712", "V", true, "5.6"));
+        const HWND chart = window.chartView().hwnd();
+        RECT client {};
+        GetClientRect(chart, &client);
+        POINT at { client.right * 3 / 4, client.bottom / 2 };
+        ClientToScreen(chart, &at);
+        SendMessageW(chart, WM_MOUSEWHEEL, MAKEWPARAM(0, 3 * WHEEL_DELTA), MAKELPARAM(at.x, at.y));
+        SendMessageW(chart, WM_TIMER, 1, 0); // at rest: antialiased
+        SendMessageW(chart, WM_MOUSEMOVE, 0, MAKELPARAM(client.right * 2 / 3, client.bottom / 2));
+        captureWhole(window.hwnd(), "main-alarm-zoomed" + suffix);
+        SendMessageW(chart, WM_MOUSELEAVE, 0, 0);
+        SendMessageW(chart, WM_LBUTTONDBLCLK, 0, 0);
+        window.setAlarm(std::nullopt);
+        window.setLimits({});
+    }
+
     // The same under a dark high-contrast scheme, the chart with the focus.
     {
         constexpr std::array<int, 8> indices { COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNFACE, COLOR_BTNTEXT,
