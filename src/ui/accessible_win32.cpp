@@ -105,12 +105,8 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* out) override
     {
-        if (out == nullptr)
-            return E_POINTER;
-        if (!facts_)
-            return CO_E_OBJNOTCONNECTED;
-        if (!isSelf(child))
-            return E_INVALIDARG;
+        if (const HRESULT refused = refusal(child, out); refused != S_OK)
+            return refused;
         const long role = facts_().role;
         if (role == 0)
             return standard() ? standard_->get_accRole(child, out) : E_FAIL;
@@ -121,12 +117,8 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* out) override
     {
-        if (out == nullptr)
-            return E_POINTER;
-        if (!facts_)
-            return CO_E_OBJNOTCONNECTED;
-        if (!isSelf(child))
-            return E_INVALIDARG;
+        if (const HRESULT refused = refusal(child, out); refused != S_OK)
+            return refused;
         long state = 0;
         if (standard()) {
             VARIANT base;
@@ -221,15 +213,22 @@ private:
         return standard_ != nullptr;
     }
 
-    HRESULT text(const VARIANT& child, BSTR* out, std::wstring AccessibleFacts::*member)
+    // Why a question about `child` cannot be answered; S_OK when it can.
+    [[nodiscard]] HRESULT refusal(const VARIANT& child, const void* out) const
     {
         if (out == nullptr)
             return E_POINTER;
-        *out = nullptr;
         if (!facts_)
             return CO_E_OBJNOTCONNECTED;
-        if (!isSelf(child))
-            return E_INVALIDARG;
+        return isSelf(child) ? S_OK : E_INVALIDARG;
+    }
+
+    HRESULT text(const VARIANT& child, BSTR* out, std::wstring AccessibleFacts::*member)
+    {
+        if (out != nullptr)
+            *out = nullptr;
+        if (const HRESULT refused = refusal(child, out); refused != S_OK)
+            return refused;
         return putText(facts_().*member, out);
     }
 

@@ -158,6 +158,26 @@ private:
     std::vector<std::size_t> touched_;
 };
 
+// The picture's size, scale and scene, the same for both kinds.
+struct Layout {
+    explicit Layout(const ChartPictureRequest& r)
+        : width(clampSide(r.width))
+        , height(clampSide(r.height))
+        , fontScale(fontScaleFor(width, height))
+        , dpi(dpiFor(fontScale))
+        , colors(standardPalette().chart)
+        , scene(sceneFor(r, width, height, columns))
+    {
+    }
+    int width;
+    int height;
+    int fontScale;
+    int dpi;
+    Palette::Chart colors;
+    std::vector<ChartColumn> columns;
+    ChartScene scene;
+};
+
 std::string captionFor(const ChartPictureRequest& r)
 {
     std::string caption = r.series->currentUnit();
@@ -202,13 +222,8 @@ std::string hex(Rgb c)
 
 ChartPixels drawChartPixels(const ChartPictureRequest& r)
 {
-    const int width = clampSide(r.width);
-    const int height = clampSide(r.height);
-    const Palette::Chart& colors = standardPalette().chart;
-    std::vector<ChartColumn> columns;
-    const ChartScene scene = sceneFor(r, width, height, columns);
-    const int fontScale = fontScaleFor(width, height);
-    const int dpi = dpiFor(fontScale);
+    const Layout layout(r);
+    const auto& [width, height, fontScale, dpi, colors, columns, scene] = layout;
     Raster raster(width, height, colors.background);
     const Rect client = scene.client;
     const int line = scaleAtLeastOne(1, dpi);
@@ -269,13 +284,8 @@ ChartPixels drawChartPixels(const ChartPictureRequest& r)
 
 std::string drawChartSvg(const ChartPictureRequest& r)
 {
-    const int width = clampSide(r.width);
-    const int height = clampSide(r.height);
-    const Palette::Chart& colors = standardPalette().chart;
-    std::vector<ChartColumn> columns;
-    const ChartScene scene = sceneFor(r, width, height, columns);
-    const int fontScale = fontScaleFor(width, height);
-    const int dpi = dpiFor(fontScale);
+    const Layout layout(r);
+    const auto& [width, height, fontScale, dpi, colors, columns, scene] = layout;
     const Rect& plot = scene.plot;
     const int fontSize = 10 * fontScale; // a monospaced face advances 0.6 em: the bitmap font's 6 pixels
     std::string svg;

@@ -1,6 +1,9 @@
 #include "app/cli/arguments.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <utility>
 
 namespace zelmar::cli {
 
@@ -55,6 +58,23 @@ std::optional<long long> parseWholeNumber(const std::string& text, long long min
     if (text.empty() || error != std::errc {} || end != text.data() + text.size() || value < minimum || value > maximum)
         return std::nullopt;
     return value;
+}
+
+std::expected<Limits, std::string> parseLimitOptions(const ParsedArguments& parsed)
+{
+    Limits limits;
+    for (auto [name, limit] : { std::pair { "--low", &limits.low }, std::pair { "--high", &limits.high } }) {
+        if (auto v = parsed.value(name)) {
+            char* end = nullptr;
+            const double value = std::strtod(v->c_str(), &end);
+            if (v->empty() || end != v->c_str() + v->size() || !std::isfinite(value))
+                return std::unexpected(std::string(name) + " takes a number");
+            *limit = value;
+        }
+    }
+    if (limits.low && limits.high && *limits.low > *limits.high)
+        return std::unexpected("--low must not be above --high");
+    return limits;
 }
 
 } // namespace zelmar::cli

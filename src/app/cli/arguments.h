@@ -4,6 +4,8 @@
 // ("--interval 5", "--interval=5", "--simulate" or "--simulate=flags"),
 // "-o FILE", and positional arguments.
 
+#include "core/limits.h"
+
 #include <expected>
 #include <map>
 #include <optional>
@@ -31,5 +33,9 @@ struct ParsedArguments {
 
 // A whole number within the range, or none.
 [[nodiscard]] std::optional<long long> parseWholeNumber(const std::string& text, long long minimum, long long maximum);
+
+// --low and --high: each a number if given, the low one not above the high
+// one. Fails with the problem.
+[[nodiscard]] std::expected<Limits, std::string> parseLimitOptions(const ParsedArguments& parsed);
 
 } // namespace zelmar::cli

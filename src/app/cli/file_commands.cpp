@@ -319,18 +319,11 @@ int runPlot(const std::vector<std::string>& args, Context& context)
             *side = static_cast<int>(*number);
         }
     }
-    Limits limits;
-    for (auto [name, limit] : { std::pair { "--low", &limits.low }, std::pair { "--high", &limits.high } }) {
-        if (auto v = parsed->value(name)) {
-            char* end = nullptr;
-            const double value = std::strtod(v->c_str(), &end);
-            if (v->empty() || end != v->c_str() + v->size() || !std::isfinite(value))
-                return usageError(context, "plot", std::string(name) + " takes a number");
-            *limit = value;
-        }
-    }
-    if (limits.any())
-        request.limits = limits;
+    const auto limits = parseLimitOptions(*parsed);
+    if (!limits)
+        return usageError(context, "plot", limits.error());
+    if (limits->any())
+        request.limits = *limits;
     const OutputFile target { "-o", *output };
     if (auto problem = checkOutputs(
             { target }, { std::filesystem::u8path(parsed->positionals[0]) }, parsed->has("--force"), context.language))

@@ -183,17 +183,10 @@ std::expected<LogOptions, std::string> parseLogOptions(const ParsedArguments& p)
         o.dataDirectory = std::filesystem::u8path(*v);
     else if (const char* hook = std::getenv("ZELMAR_TEST_DATA_DIR"); hook != nullptr && *hook != '\0')
         o.dataDirectory = std::filesystem::u8path(hook);
-    for (auto [name, limit] : { std::pair { "--low", &o.limits.low }, std::pair { "--high", &o.limits.high } }) {
-        if (auto v = p.value(name)) {
-            char* end = nullptr;
-            const double value = std::strtod(v->c_str(), &end);
-            if (v->empty() || end != v->c_str() + v->size() || !std::isfinite(value))
-                return std::unexpected(std::string(name) + " takes a number");
-            *limit = value;
-        }
-    }
-    if (o.limits.low && o.limits.high && *o.limits.low > *o.limits.high)
-        return std::unexpected("--low must not be above --high");
+    auto limits = parseLimitOptions(p);
+    if (!limits)
+        return std::unexpected(limits.error());
+    o.limits = *limits;
     o.failOnAlarm = p.has("--fail-on-alarm");
     if (o.failOnAlarm && !o.limits.any())
         return std::unexpected("--fail-on-alarm needs --low or --high");
