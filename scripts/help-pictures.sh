@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the user guide's pictures of the program with the screenshot tool:
-# the main window recording and under high contrast, in each language, at
+# the main window recording, under high contrast and with an alarm over the
+# zoomed chart, in each language, at
 # 96 DPI, into assets/help/topics/images/. Run it after a change to the
 # window's look and commit the pictures with the change.
 set -euo pipefail
@@ -23,5 +24,6 @@ for language in zh en; do
   python3 scripts/recompress_png.py "$shots/main-recording-$language-96dpi.png" "$images/main-$language.png"
   python3 scripts/recompress_png.py "$shots/main-high-contrast-$language-96dpi.png" \
     "$images/main-high-contrast-$language.png"
+  python3 scripts/recompress_png.py "$shots/main-alarm-zoomed-$language-96dpi.png" "$images/main-alarm-$language.png"
 done
 ls -l "$images"

@@ -15,7 +15,7 @@ import shutil
 import subprocess
 import sys
 
-READING_ORDER = ["index", "connect", "record", "files", "recovery", "updates", "cli", "access", "troubleshooting"]
+READING_ORDER = ["index", "connect", "record", "alarm", "files", "recovery", "updates", "cli", "access", "troubleshooting"]
 
 
 def pages(folder):

@@ -118,7 +118,9 @@ void AppController::exportChartImage()
             std::string_view(reinterpret_cast<const char*>(picture.data()), picture.size()));
     }
     if (picture.empty() || !written) {
-        const std::string description = picture.empty() ? std::string("圖表無法繪製") : written.error().text();
+        const std::string description = picture.empty()
+            ? std::string(language_ == AppLanguage::enUS ? "the chart could not be drawn" : "圖表無法繪製")
+            : written.error().text();
         logApp("匯出圖表影像失敗（" + *target + "）：" + description);
         showMessage(MessageKind::error, L10n::exportFailed(language_, description), L10nKey::exportChartImageFailed);
         return;

@@ -169,7 +169,7 @@ constexpr std::array<Texts, l10nKeyCount> kTable { {
     { "按下", "Press" },
     { "即時", "Live" },
     { "匯出圖表影像(&I)...", "Export Chart &Image..." },
-    { "上下限與警報(&L)...", "&Limits and Alarm..." },
+    { "上下限與警報(&M)...", "Li&mits and Alarm..." },
     { "上下限與警報", "Limits and Alarm" },
     { "下限(&L)：", "&Low limit:" },
     { "上限(&H)：", "&High limit:" },

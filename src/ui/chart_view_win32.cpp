@@ -290,11 +290,16 @@ std::optional<Limits> ChartView::shownLimits() const
 
 std::optional<ClientImage> ChartView::picture()
 {
-    if (std::exchange(draft_, false))
-        invalidate(); // the picture is drawn antialiased
+    // The chart as the user sees it, antialiased, without what only the
+    // window needs: the cursor, the focus frame and the live control.
+    draft_ = false;
+    picturing_ = true;
+    invalidate();
     const std::optional<Point> pointer = std::exchange(pointer_, std::nullopt);
     auto image = captureClient(hwnd_);
     pointer_ = pointer;
+    picturing_ = false;
+    invalidate();
     return image;
 }
 
@@ -385,9 +390,10 @@ void ChartView::renderChart(HDC dc, const Rect& client, int dpi)
         paintAxes(dc, scene, dpi);
         paintLimits(dc, scene, dpi);
         paintTrace(dc, scene, dpi);
-        paintLiveControl(dc, scene, dpi);
+        if (!picturing_)
+            paintLiveControl(dc, scene, dpi);
     }
-    if (showsKeyboardFocus(hwnd_))
+    if (showsKeyboardFocus(hwnd_) && !picturing_)
         drawFocusFrame(dc, client, palette_.chart.focus, dpi);
 }
 

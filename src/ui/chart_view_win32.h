@@ -113,6 +113,7 @@ private:
     // several times faster under Wine; once the view rests a moment it is
     // drawn antialiased again.
     bool draft_ = false;
+    bool picturing_ = false; // no cursor, focus frame or live control in a picture
     // The chart without the cursor, valid until something it shows changes.
     UniqueBitmap cache_;
     Rect cacheClient_;

@@ -176,7 +176,7 @@ const FixedText kKeyTexts[] = {
     { L10nKey::accessiblePress, "按下", "Press" },
     { L10nKey::chartLive, "即時", "Live" },
     { L10nKey::menuExportChartImage, "匯出圖表影像(&I)...", "Export Chart &Image..." },
-    { L10nKey::menuLimits, "上下限與警報(&L)...", "&Limits and Alarm..." },
+    { L10nKey::menuLimits, "上下限與警報(&M)...", "Li&mits and Alarm..." },
     { L10nKey::dialogLimitsTitle, "上下限與警報", "Limits and Alarm" },
     { L10nKey::limitsLow, "下限(&L)：", "&Low limit:" },
     { L10nKey::limitsHigh, "上限(&H)：", "&High limit:" },
