@@ -321,7 +321,10 @@ AccessibleFacts ChartView::accessibleFacts() const
     AccessibleFacts facts;
     facts.name = text::utf8ToWide(L10n::text(L10nKey::accessibleTrendChart, language_));
     facts.role = ROLE_SYSTEM_CHART;
-    facts.description = text::utf8ToWide(chartDescription(series_, language_, formatClock));
+    // What the chart shows, then the statistics line under it, which is
+    // painted text a reader cannot reach otherwise.
+    facts.description = text::utf8ToWide(
+        chartDescription(series_, language_, formatClock) + "  " + statisticsText(language_));
     facts.state = STATE_SYSTEM_READONLY;
     return facts;
 }

@@ -156,13 +156,15 @@ void LcdPanel::setState(LcdState state)
         accessible_->notify(EVENT_OBJECT_VALUECHANGE);
 }
 
-void LcdPanel::setAlarm(bool alarm)
+void LcdPanel::setAlarm(std::optional<std::string> alarm)
 {
     if (alarm == alarm_)
         return;
-    alarm_ = alarm;
-    if (hwnd_ != nullptr)
-        InvalidateRect(hwnd_, nullptr, FALSE);
+    alarm_ = std::move(alarm);
+    if (hwnd_ == nullptr)
+        return;
+    InvalidateRect(hwnd_, nullptr, FALSE);
+    accessible_->notify(EVENT_OBJECT_VALUECHANGE);
 }
 
 AccessibleFacts LcdPanel::accessibleFacts() const
@@ -191,7 +193,7 @@ void LcdPanel::paint(HDC dc, const Rect& client)
     const LcdGeometry g = lcdGeometry(client, dpi);
     palette_ = activePalette();
     fillRect(dc, client, palette_.lcd.background);
-    if (alarm_)
+    if (alarm_.has_value())
         frameRect(dc, client, scale(4, dpi), palette_.lcd.alarmFrame);
     else
         frameRect(dc, client, scale(2, dpi), palette_.lcd.frame);

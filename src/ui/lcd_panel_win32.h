@@ -37,11 +37,15 @@ public:
     [[nodiscard]] const LcdState& state() const noexcept { return state_; }
     [[nodiscard]] bool activityLit() const noexcept { return activityLit_; }
     void setLanguage(AppLanguage language) noexcept { language_ = language; }
-    // A reading outside the limits: the frame turns the alarm's colour.
-    void setAlarm(bool alarm);
-    [[nodiscard]] bool alarm() const noexcept { return alarm_; }
+    // A reading outside the limits: the frame turns the alarm's colour, and
+    // a screen reader hears the alarm's text after the reading.
+    void setAlarm(std::optional<std::string> alarm);
+    [[nodiscard]] bool alarm() const noexcept { return alarm_.has_value(); }
     // What a screen reader reads as the panel's value.
-    [[nodiscard]] std::string spokenText() const { return lcdSpokenText(state_, language_); }
+    [[nodiscard]] std::string spokenText() const
+    {
+        return lcdSpokenText(state_, language_) + (alarm_ ? ", " + *alarm_ : std::string());
+    }
 
     // Paints the whole panel into a DC over the client rectangle; the same
     // drawing serves WM_PAINT's back buffer and WM_PRINTCLIENT.
@@ -79,7 +83,7 @@ private:
     std::optional<DigitLayout> digitLayout_;
     std::pair<int, int> digitLayoutKey_ { -1, -1 };
     bool activityLit_ = false;
-    bool alarm_ = false;
+    std::optional<std::string> alarm_;
 };
 
 } // namespace zelmar::ui::win32

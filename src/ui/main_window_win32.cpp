@@ -738,7 +738,7 @@ void MainWindow::setLimits(std::vector<LimitsFor> limits)
 void MainWindow::setAlarm(std::optional<std::string> status)
 {
     alarm_ = std::move(status);
-    lcdPanel_->setAlarm(alarm_.has_value());
+    lcdPanel_->setAlarm(alarm_);
     refreshStatus();
 }
 

@@ -225,6 +225,9 @@ TEST(Accessibility, ScreenReadersReadTheMeterTheCardsAndTheChart)
         EXPECT_EQ(lcd.role(), ROLE_SYSTEM_TEXT);
         EXPECT_EQ(lcd.value(), "12.34 V DC AUTO");
         EXPECT_NE(lcd.state() & STATE_SYSTEM_READONLY, 0);
+        w.setAlarm("Alarm: 12.34 V above the high limit 12 V");
+        EXPECT_EQ(lcd.value(), "12.34 V DC AUTO, Alarm: 12.34 V above the high limit 12 V");
+        w.setAlarm(std::nullopt);
         w.lcdPanel().showDisconnected();
         EXPECT_EQ(lcd.value(), L10n::text(L10nKey::statusDisconnected, AppLanguage::enUS)); // read anew
     }
@@ -255,11 +258,12 @@ TEST(Accessibility, ScreenReadersReadTheMeterTheCardsAndTheChart)
         ASSERT_TRUE(chart);
         EXPECT_EQ(chart.name(), "Trend chart");
         EXPECT_EQ(chart.role(), ROLE_SYSTEM_CHART);
-        EXPECT_EQ(chart.description(), "No samples recorded yet.");
+        EXPECT_EQ(chart.description(), "No samples recorded yet.  Statistics: no samples recorded yet.");
         for (int i = 0; i < 3; ++i)
             w.appendRecord(volts(1.7e9 + i, i == 2 ? "2.500" : "1.250"), i + 1);
         EXPECT_EQ(chart.description().substr(0, 10), "3 samples ");
         EXPECT_NE(chart.description().find("maximum 2.500 V"), std::string::npos) << chart.description();
+        EXPECT_NE(chart.description().find("Statistics (whole recording)"), std::string::npos);
         w.setLanguage(AppLanguage::zhTW);
         EXPECT_EQ(chart.name(), "趨勢圖");
     }
