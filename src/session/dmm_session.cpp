@@ -86,16 +86,16 @@ CsvSource csvSource(const JournalRecord& r)
         DMMUnitTable::unit(r.f, range).value_or("") };
 }
 
-template <typename Record>
-std::string csvDocumentOf(const CsvExporter::Row& header, std::span<const Record> records,
-    const std::string& overloadText, const std::function<std::string(DmmFunction)>& functionName)
+template <typename Records>
+std::string csvDocumentOf(const CsvExporter::Row& header, const Records& records, const std::string& overloadText,
+    const std::function<std::string(DmmFunction)>& functionName)
 {
     std::string out(CsvExporter::byteOrderMark);
     out.reserve(out.size() + 64 + records.size() * 56);
     CsvExporter::appendLine(out, header);
     std::optional<DmmFunction> named;
     std::string name;
-    for (const Record& record : records) {
+    for (const auto& record : records) {
         const CsvSource r = csvSource(record);
         // A recording is one function for long runs: its name is made once.
         if (named != r.function) {
@@ -118,6 +118,12 @@ std::string csvDocument(const CsvExporter::Row& header, std::span<const Reading>
 }
 
 std::string csvDocument(const CsvExporter::Row& header, std::span<const JournalRecord> records,
+    const std::string& overloadText, const std::function<std::string(DmmFunction)>& functionName)
+{
+    return csvDocumentOf(header, records, overloadText, functionName);
+}
+
+std::string csvDocument(const CsvExporter::Row& header, const CompactReadings& records,
     const std::string& overloadText, const std::function<std::string(DmmFunction)>& functionName)
 {
     return csvDocumentOf(header, records, overloadText, functionName);
@@ -146,7 +152,7 @@ std::optional<Reading> DMMSession::record(int index) const
 {
     if (index < 0 || index >= recordCount())
         return std::nullopt;
-    return store_.records()[static_cast<std::size_t>(index)];
+    return store_.stored()[static_cast<std::size_t>(index)];
 }
 
 SampleOutcome DMMSession::startRecording(double now)
@@ -214,8 +220,8 @@ void DMMSession::loadRecords(std::span<const JournalRecord> records, int deleted
 std::vector<JournalRecord> DMMSession::journalRecords() const
 {
     std::vector<JournalRecord> out;
-    out.reserve(store_.records().size());
-    for (const Reading& r : store_.records())
+    out.reserve(store_.size());
+    for (const Reading& r : store_.stored())
         out.push_back(JournalRecord::from(r));
     return out;
 }
@@ -289,7 +295,7 @@ std::expected<void, StorageError> DMMSession::exportCSV(const std::filesystem::p
     const CsvExporter::Row& header, const std::string& overloadText,
     const std::function<std::string(DmmFunction)>& functionName) const
 {
-    const auto& records = store_.records();
+    const CompactReadings& records = store_.stored();
     if (auto written = writeFileAtomically(destination, csvDocument(header, records, overloadText, functionName));
         !written)
         return written;

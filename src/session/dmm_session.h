@@ -50,6 +50,9 @@ struct SampleOutcome {
 // fields are the readings' own, without making the readings.
 [[nodiscard]] std::string csvDocument(const CsvExporter::Row& header, std::span<const JournalRecord> records,
     const std::string& overloadText, const std::function<std::string(DmmFunction)>& functionName);
+// The same from the records as a data set keeps them, one reading made at a time.
+[[nodiscard]] std::string csvDocument(const CsvExporter::Row& header, const CompactReadings& records,
+    const std::string& overloadText, const std::function<std::string(DmmFunction)>& functionName);
 
 struct RecoveryInfo {
     std::vector<Reading> records;
@@ -84,8 +87,9 @@ public:
     }
 
     // The store.
-    [[nodiscard]] const std::vector<Reading>& records() const noexcept { return store_.records(); }
-    [[nodiscard]] int recordCount() const noexcept { return static_cast<int>(store_.records().size()); }
+    // Every record made again from its stored form (a copy).
+    [[nodiscard]] std::vector<Reading> records() const { return store_.records(); }
+    [[nodiscard]] int recordCount() const noexcept { return static_cast<int>(store_.size()); }
     [[nodiscard]] int recordLimit() const noexcept { return store_.recordLimit(); }
     [[nodiscard]] int deletedCount() const noexcept { return store_.deletedCount(); }
     [[nodiscard]] bool journalFailed() const noexcept { return store_.journalFailed(); }

@@ -9,7 +9,7 @@ namespace zelmar {
 
 namespace {
 
-std::vector<JournalRecord> toJournal(const std::vector<Reading>& records)
+std::vector<JournalRecord> toJournal(const CompactReadings& records)
 {
     std::vector<JournalRecord> out;
     out.reserve(records.size());
@@ -115,12 +115,7 @@ int RecordStore::remove(std::span<const int> indexes)
         return 0;
     deletedCount_ += n;
     writeMeta();
-    std::vector<Reading> kept;
-    kept.reserve(records_.size() - static_cast<std::size_t>(n));
-    for (std::size_t i = 0; i < records_.size(); ++i)
-        if (!marked[i])
-            kept.push_back(std::move(records_[i]));
-    records_ = std::move(kept);
+    records_.removeMarked(marked);
     rewriteJournal();
     return n;
 }
@@ -144,7 +139,7 @@ void RecordStore::replace(std::vector<Reading> records, int deletedCount)
         deletedCount_ = d;
         writeMeta();
     }
-    records_ = std::move(records);
+    records_ = CompactReadings(records);
     rewriteJournal();
 }
 
@@ -157,7 +152,7 @@ void RecordStore::replace(std::vector<Reading> records, int deletedCount, std::s
         deletedCount_ = d;
         writeMeta();
     }
-    records_ = std::move(records);
+    records_ = CompactReadings(records);
     rewriteJournal(journalForm);
 }
 
@@ -193,7 +188,7 @@ void RecordStore::reset()
 
 void RecordStore::adopt(std::vector<Reading> records, int deletedCount)
 {
-    records_ = std::move(records);
+    records_ = CompactReadings(records);
     deletedCount_ = std::max(deletedCount, 0);
 }
 

@@ -9,6 +9,7 @@
 // in memory; the journal resumes when the cause goes away. UI thread only.
 
 #include "core/reading.h"
+#include "session/compact_readings.h"
 #include "storage/journal.h"
 
 #include <filesystem>
@@ -24,7 +25,10 @@ class RecordStore {
 public:
     RecordStore(int recordLimit, std::filesystem::path journalURL, std::filesystem::path metaURL);
 
-    [[nodiscard]] const std::vector<Reading>& records() const noexcept { return records_; }
+    // The records, in their stored form; records() makes them all again.
+    [[nodiscard]] const CompactReadings& stored() const noexcept { return records_; }
+    [[nodiscard]] std::vector<Reading> records() const { return { records_.begin(), records_.end() }; }
+    [[nodiscard]] std::size_t size() const noexcept { return records_.size(); }
     [[nodiscard]] int deletedCount() const noexcept { return deletedCount_; }
     [[nodiscard]] int recordLimit() const noexcept { return recordLimit_; }
     [[nodiscard]] bool journalFailed() const noexcept { return journalFailed_; }
@@ -65,7 +69,7 @@ private:
     void journalFailure(const StorageError& error);
 
     int recordLimit_;
-    std::vector<Reading> records_;
+    CompactReadings records_;
     int deletedCount_ = 0;
     std::filesystem::path journalURL_;
     std::filesystem::path metaURL_;

@@ -1,0 +1,84 @@
+#pragma once
+
+// The records of a data set as they are kept in memory: each reading as
+// what its constructor is given (time, function, range, the trimmed display
+// text, flags, bar graph) in 32 bytes, the text inline up to 18 bytes. A
+// reading that does not fit (a longer text, a range or bar graph beyond a
+// byte) is kept whole aside; the meter's own never need that. Readings are
+// made again on demand, equal to the ones stored.
+
+#include "core/reading.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <span>
+#include <vector>
+
+namespace zelmar {
+
+class CompactReadings {
+public:
+    struct Entry {
+        double t;
+        std::uint16_t flags;
+        std::uint8_t function;
+        std::int8_t range;
+        std::int8_t bar;
+        std::uint8_t length; // of the inline text; asideMarker: kept aside
+        char text[18];
+    };
+    static constexpr std::uint8_t asideMarker = 0xFF;
+
+    class const_iterator {
+    public:
+        using iterator_category = std::input_iterator_tag;
+        using value_type = Reading;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = Reading;
+
+        const_iterator(const CompactReadings* owner, std::size_t at)
+            : owner_(owner)
+            , at_(at)
+        {
+        }
+        Reading operator*() const { return (*owner_)[at_]; }
+        const_iterator& operator++()
+        {
+            ++at_;
+            return *this;
+        }
+        friend bool operator==(const const_iterator&, const const_iterator&) = default;
+
+    private:
+        const CompactReadings* owner_;
+        std::size_t at_;
+    };
+
+    CompactReadings() = default;
+    explicit CompactReadings(std::span<const Reading> readings);
+
+    void push_back(const Reading& reading);
+    [[nodiscard]] Reading operator[](std::size_t index) const;
+    [[nodiscard]] std::size_t size() const noexcept { return entries_.size(); }
+    [[nodiscard]] bool empty() const noexcept { return entries_.empty(); }
+    void clear() noexcept;
+    void reserve(std::size_t count) { entries_.reserve(count); }
+    // Keeps the entries not marked, in their order.
+    void removeMarked(const std::vector<bool>& marked);
+    [[nodiscard]] const_iterator begin() const { return { this, 0 }; }
+    [[nodiscard]] const_iterator end() const { return { this, entries_.size() }; }
+    // The memory the records hold.
+    [[nodiscard]] std::size_t bytes() const noexcept;
+    // How many are kept aside (for tests).
+    [[nodiscard]] std::size_t asideCount() const noexcept { return aside_.size(); }
+
+private:
+    std::vector<Entry> entries_;
+    std::vector<Reading> aside_;
+};
+
+static_assert(sizeof(CompactReadings::Entry) == 32, "a stored reading stays 32 bytes");
+
+} // namespace zelmar

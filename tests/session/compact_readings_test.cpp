@@ -1,0 +1,120 @@
+// The data set's stored form: every reading comes back equal, whatever its
+// function, range, text, flags and bar graph, and a data set goes through
+// the store, a signed file and back to the same CSV.
+
+#include "security/signature_service.h"
+#include "session/compact_readings.h"
+#include "session/dmm_session.h"
+#include "storage/zmd_file.h"
+#include "support/scripted_port.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace zelmar {
+namespace {
+
+// Readings of every kind: the meter's own (short texts, small ranges) and
+// what a file may hold besides (long texts, ranges and bar graphs beyond a
+// byte, blank texts, spaces around).
+std::vector<Reading> randomReadings(int count, unsigned seed)
+{
+    std::mt19937 random(seed);
+    const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    const std::vector<std::string> alphabet { " ", "0", "1", "2", "5", "9", ".", "-", "+", "O", "L", "o", "l", "A",
+        "b", "\t", "µ", "Ω", "\"", "\\" };
+    std::vector<Reading> out;
+    for (int i = 0; i < count; ++i) {
+        const bool meterLike = pick(0, 3) != 0;
+        std::string text;
+        const int length = meterLike ? pick(0, 8) : pick(0, 40);
+        for (int k = 0; k < length; ++k)
+            text += alphabet[static_cast<std::size_t>(pick(0, static_cast<int>(alphabet.size()) - 1))];
+        if (text.size() > 40)
+            text.resize(40); // never inside a character: the last one may be cut only whole
+        while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0xC0)
+            text.pop_back();
+        if (meterLike && pick(0, 1) == 0)
+            text = (pick(0, 1) ? " " : "") + std::to_string(pick(-9999, 9999)) + "." + std::to_string(pick(0, 999));
+        DmmFlags flags;
+        for (bool* f : { &flags.rel, &flags.hold, &flags.min, &flags.max, &flags.apo, &flags.manualRange,
+                 &flags.lowBattery, &flags.hvWarning, &flags.acFlag, &flags.peakMax, &flags.peakMin, &flags.barNegative })
+            *f = pick(0, 1) == 1;
+        const int range = meterLike ? pick(0, 7) : pick(-100'000, 100'000);
+        const int bar = meterLike ? pick(0, 30) : pick(-1000, 1000);
+        const double t = 1.7e9 + i * 0.5 + (pick(0, 1) ? 0.123456 : 0);
+        out.emplace_back(t, static_cast<std::uint8_t>(pick(0, 255)), range, text, flags, bar);
+    }
+    return out;
+}
+
+TEST(CompactReadings, EveryReadingComesBackEqual)
+{
+    const auto readings = randomReadings(20'000, 5174);
+    const CompactReadings stored(readings);
+    ASSERT_EQ(stored.size(), readings.size());
+    for (std::size_t i = 0; i < readings.size(); ++i)
+        ASSERT_EQ(stored[i], readings[i]) << i << ": \"" << readings[i].text() << "\"";
+    EXPECT_GT(stored.asideCount(), 0u); // the rare path was taken
+    EXPECT_LT(stored.asideCount(), readings.size() / 2);
+    // The meter's own readings all fit inline.
+    CompactReadings meter;
+    for (int i = 0; i < 1000; ++i)
+        meter.push_back(Reading(1.7e9 + i, 2, 3, " -12.345 ", DmmFlags {}, 30));
+    EXPECT_EQ(meter.asideCount(), 0u);
+    EXPECT_LE(meter.bytes() / meter.size(), 40u);
+}
+
+TEST(CompactReadings, RemovingKeepsTheOrderAndWhatIsAside)
+{
+    const auto readings = randomReadings(500, 77);
+    CompactReadings stored(readings);
+    std::vector<bool> marked(readings.size());
+    std::vector<Reading> kept;
+    for (std::size_t i = 0; i < readings.size(); ++i) {
+        marked[i] = i % 3 == 1;
+        if (!marked[i])
+            kept.push_back(readings[i]);
+    }
+    stored.removeMarked(marked);
+    ASSERT_EQ(stored.size(), kept.size());
+    EXPECT_EQ(std::vector<Reading>(stored.begin(), stored.end()), kept);
+    stored.clear();
+    EXPECT_TRUE(stored.empty());
+    EXPECT_EQ(stored.asideCount(), 0u);
+}
+
+// Store, save, open, export: the same CSV as the readings' own.
+TEST(CompactReadings, ADataSetGoesThroughAFileUnchanged)
+{
+    testing::TempDir dir;
+    auto readings = randomReadings(3000, 9);
+    for (Reading& r : readings) // a file keeps whole seconds
+        r = Reading(std::floor(r.timestamp()), r.function().code(), r.rangeIndex(), r.text(), r.flags(), r.barGraph());
+    const CsvExporter::Row header { "d", "t", "f", "v", "u" };
+    const auto name = [](DmmFunction f) { return "F" + std::to_string(f.code()); };
+    const std::string expected = csvDocument(header, std::span<const Reading>(readings), "OL", name);
+
+    DMMSession session(std::make_unique<testing::ScriptedPort>(std::make_shared<testing::PortScript>()), dir.path() / "a");
+    session.loadRecords(readings, 4);
+    EXPECT_EQ(session.records(), readings);
+    EXPECT_EQ(csvDocument(header, std::span<const Reading>(session.records()), "OL", name), expected);
+    const auto file = dir / "set.zmd";
+    ASSERT_TRUE(ZmdFile::save({ "DMM-5174K", "test", 1.7e9, 4, session.journalRecords() }, file,
+        ZmdSignatureService::shared()));
+    const auto opened = ZmdFile::open(file, "DMM-5174K", ZmdSignatureService::shared());
+    ASSERT_TRUE(opened) << opened.error().description();
+    EXPECT_EQ(csvDocument(header, std::span<const JournalRecord>(opened->records), "OL", name), expected);
+    DMMSession again(std::make_unique<testing::ScriptedPort>(std::make_shared<testing::PortScript>()), dir.path() / "b");
+    again.loadRecords(std::span<const JournalRecord>(opened->records), opened->deletedCount);
+    ASSERT_TRUE(again.exportCSV(dir / "again.csv", header, "OL", name));
+    EXPECT_EQ(testing::readFile(dir / "again.csv"), expected);
+    session.shutdownDiscardingJournal();
+    again.shutdownDiscardingJournal();
+}
+
+} // namespace
+} // namespace zelmar
