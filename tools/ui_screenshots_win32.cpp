@@ -303,6 +303,13 @@ void mainWindowPictures(AppLanguage language)
         SendMessageW(chart, WM_TIMER, 1, 0); // at rest: antialiased
         SendMessageW(chart, WM_MOUSEMOVE, 0, MAKELPARAM(client.right * 2 / 3, client.bottom / 2));
         captureWhole(window.hwnd(), "main-alarm-zoomed" + suffix);
+        // What File > Export Chart Image writes for that view.
+        const std::vector<std::uint8_t> exported = window.chartPicture();
+        std::ofstream picture(outputDir / ("chart-export" + suffix + "-" + std::to_string(uiDpi()) + "dpi.png"),
+            std::ios::binary);
+        picture.write(reinterpret_cast<const char*>(exported.data()), static_cast<std::streamsize>(exported.size()));
+        if (exported.empty() || !picture)
+            ++failures;
         SendMessageW(chart, WM_MOUSELEAVE, 0, 0);
         SendMessageW(chart, WM_LBUTTONDBLCLK, 0, 0);
         window.setAlarm(std::nullopt);
