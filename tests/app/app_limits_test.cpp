@@ -118,6 +118,27 @@ TEST(AppLimits, ACloseDuringTheDialogWaitsAndTheAnswerIsKept)
         (std::vector<LimitsFor> { { dcv, "V", { 1.0, 2.0, false } } }));
 }
 
+// A file forwarded by a second start while the dialog is open opens once
+// it is answered, and the answer is kept.
+TEST(AppLimits, AForwardedOpenDuringTheDialogWaitsForTheAnswer)
+{
+    AppRig rig;
+    rig.start();
+    rig.plugInMeter();
+    rig.meterShows(validAnswer(" 12.000"), 12.0);
+    const auto file = rig.makeFile("five.zmd", 5);
+    rig.expect({ Reply::limitsSet(above(20.0), [&] {
+        rig.app->receiveForwardedPath(file);
+        rig.pump();
+        EXPECT_EQ(rig.app->session().recordCount(), 0); // not while the dialog is open
+    }) });
+    rig.app->editLimits();
+    rig.pump();
+    EXPECT_TRUE(rig.allAnswered());
+    EXPECT_EQ(rig.app->session().recordCount(), 5);
+    EXPECT_EQ(rig.view->limits, (std::vector<LimitsFor> { { dcv, "V", above(20.0) } }));
+}
+
 // Limits set in an earlier run reach the chart and the table at start.
 TEST(AppLimits, LimitsFromTheSettingsAreShownAtStart)
 {
@@ -157,6 +178,30 @@ TEST(AppFiles, TheChartPictureIsWrittenWhereTheUserSays)
     rig.app->exportChartImage();
     EXPECT_FALSE(std::filesystem::exists(target));
     EXPECT_TRUE(rig.allAnswered());
+}
+
+// A forwarded open, then a close, arriving while the save dialog is open:
+// the picture is written where the user said, then the close runs and the
+// open queued before it is dropped, as for every other question.
+TEST(AppFiles, TheChartPictureDialogHoldsAForwardedOpenAndAClose)
+{
+    AppRig rig;
+    rig.start();
+    const auto file = rig.makeFile("five.zmd", 5);
+    const auto target = rig.dir.path() / "chart.png";
+    rig.expect({ Reply::savePath(target.string(), [&] {
+        rig.app->receiveForwardedPath(file);
+        rig.app->requestClose();
+        EXPECT_FALSE(rig.view->destroyed);
+    }) });
+    rig.app->exportChartImage();
+    EXPECT_TRUE(std::filesystem::exists(target));
+    rig.pump();
+    EXPECT_TRUE(rig.allAnswered());
+    EXPECT_TRUE(rig.view->destroyed);
+    EXPECT_TRUE(rig.logs.contains("已匯出圖表影像"));
+    EXPECT_TRUE(rig.logs.contains("轉交開檔：程式關閉中，略過"));
+    EXPECT_EQ(rig.app->session().recordCount(), 0);
 }
 
 } // namespace
