@@ -1,23 +1,14 @@
 #!/usr/bin/env bash
-# Makes the user guide's pictures of the program with the screenshot tool:
-# the main window recording, under high contrast and with an alarm over the
-# zoomed chart, in each language, at
-# 96 DPI, into assets/help/topics/images/. Run it after a change to the
-# window's look and commit the pictures with the change.
+# Makes the user guide's pictures of the program from the screenshot tool's
+# (scripts/screenshots.sh): the main window recording, under high contrast
+# and with an alarm over the zoomed chart, in each language, at 96 DPI, into
+# assets/help/topics/images/. Run it after a change to the window's look and
+# commit the pictures with the change.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-bash scripts/setup.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$(nproc)" --target ui_screenshots
-
-source scripts/wine-display.sh
-wine_environment "$root"
-private_display
-shots=$(mktemp -d)
-trap 'wineserver -k 2>/dev/null; kill $xvfb_pid 2>/dev/null || true; rm -rf "$shots"' EXIT
-ZELMAR_UI_DPI=96 "$WINE64" build/windows/tools/ui_screenshots.exe "Z:${shots//\//\\}" >/dev/null
-
+bash scripts/screenshots.sh >/dev/null
+shots="$root/build/screenshots"
 images="$root/assets/help/topics/images"
 mkdir -p "$images"
 for language in zh en; do
