@@ -2,6 +2,9 @@
 
 #include "core/text_encoding.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <limits>
 
 namespace zelmar::JsonScan {
@@ -102,9 +105,49 @@ bool isDigit(char c) noexcept
     return c >= '0' && c <= '9';
 }
 
-// A JSON number: -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?
+// Whether a number of JSON's grammar reads as a finite double: the JSON
+// decoder refuses one too large for a double (1e400), and reads one too
+// small as zero (1e-400).
+bool readsAsFiniteDouble(std::string_view number) noexcept
+{
+    double value = 0;
+    const auto [next, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (error == std::errc())
+        return std::isfinite(value);
+    if (error != std::errc::result_out_of_range)
+        return false;
+    // Out of range: the decimal exponent of its first significant digit
+    // says which way. Digits and exponent are counted saturating.
+    const auto e = number.find_first_of("eE");
+    const std::string_view mantissa = number.substr(0, e);
+    long long exponent = 0;
+    if (e != std::string_view::npos) {
+        std::size_t at = e + 1;
+        const bool negative = at < number.size() && number[at] == '-';
+        if (at < number.size() && (number[at] == '-' || number[at] == '+'))
+            ++at;
+        for (; at < number.size(); ++at)
+            exponent = std::min<long long>(exponent * 10 + (number[at] - '0'), 1'000'000'000);
+        exponent = negative ? -exponent : exponent;
+    }
+    const auto point = mantissa.find('.');
+    const std::string_view whole = mantissa.substr(0, point);
+    const auto significant = whole.find_first_not_of("-0");
+    long long magnitude = 0;
+    if (significant != std::string_view::npos) {
+        magnitude = static_cast<long long>(whole.size() - significant);
+    } else if (point != std::string_view::npos) {
+        const auto first = mantissa.find_first_not_of('0', point + 1);
+        magnitude = first == std::string_view::npos ? 0 : -static_cast<long long>(first - point - 1);
+    }
+    return exponent + magnitude <= 0;
+}
+
+// A JSON number: -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)? that the
+// JSON decoder reads (see readsAsFiniteDouble).
 bool skipNumber(std::string_view b, std::size_t& pos, std::size_t end) noexcept
 {
+    const std::size_t start = pos;
     if (pos < end && b[pos] == '-')
         ++pos;
     if (pos >= end || !isDigit(b[pos]))
@@ -132,7 +175,9 @@ bool skipNumber(std::string_view b, std::size_t& pos, std::size_t end) noexcept
     }
     // What follows a number is the caller's: a digit or a second point
     // here would be part of no valid document.
-    return pos >= end || !(isDigit(b[pos]) || b[pos] == '.' || b[pos] == 'e' || b[pos] == 'E' || b[pos] == '+' || b[pos] == '-');
+    if (pos < end && (isDigit(b[pos]) || b[pos] == '.' || b[pos] == 'e' || b[pos] == 'E' || b[pos] == '+' || b[pos] == '-'))
+        return false;
+    return readsAsFiniteDouble(b.substr(start, pos - start));
 }
 
 } // namespace

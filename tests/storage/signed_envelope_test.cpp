@@ -201,6 +201,22 @@ TEST(JsonScan, StringsEndAtTheFirstUnescapedQuote)
     EXPECT_FALSE(JsonScan::skipString(R"("ab"cd")", pos, 3));
 }
 
+// A number skipped inside a payload is one the JSON decoder reads: too
+// large for a double is refused, too small reads as zero and passes.
+TEST(JsonScan, NumbersTooLargeForADoubleAreNoValues)
+{
+    const auto skips = [](std::string_view text) {
+        std::size_t pos = 0;
+        return JsonScan::skipValue(text, pos, text.size(), 0) && pos == text.size();
+    };
+    for (const char* good : { "0", "-0.5", "1e308", "1.7976931348623157e308", "1e-400", "-0.000001e-330",
+             "123456789012345678901234567890", "0.0000e400" })
+        EXPECT_TRUE(skips(good)) << good;
+    for (const std::string& bad : std::vector<std::string> { "1e309", "-1e400", "444444444400e0000220001000000000000000002", "10e308", "0.1e310",
+             "1" + std::string(400, '0') })
+        EXPECT_FALSE(skips(bad)) << bad;
+}
+
 TEST(SignedJSONEnvelope, SealingInPlaceGivesTheSameDocument)
 {
     const auto& signer = ZmdSignatureService::shared();
