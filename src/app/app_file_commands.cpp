@@ -103,10 +103,10 @@ void AppController::openFromMenu()
 
 bool AppController::openDocument(const std::string& path, bool interactive)
 {
-    std::expected<ZmdDocument, ZmdError> document = std::unexpected(ZmdError {});
+    std::expected<ZmdReadings, ZmdError> document = std::unexpected(ZmdError {});
     {
         const BusyIndicator busy(*view_);
-        document = ZmdFile::open(utf8Path(path), modelName, ZmdSignatureService::shared());
+        document = ZmdFile::openReadings(utf8Path(path), modelName, ZmdSignatureService::shared());
     }
     const auto kept = [&] { return "；工作集維持不變（" + std::to_string(session_->recordCount()) + " 筆）"; };
     if (!document) {
@@ -157,7 +157,7 @@ bool AppController::openDocument(const std::string& path, bool interactive)
     {
         const BusyIndicator busy(*view_);
         const auto deleted = static_cast<int>(std::min<std::int64_t>(document->deletedCount, INT32_MAX));
-        session_->loadRecords(std::span<const JournalRecord>(document->records), deleted);
+        session_->loadRecords(std::move(document->records), deleted);
         view_->reloadRecords(session_->recordCount());
     }
     currentFilePath_ = path;
@@ -211,9 +211,9 @@ bool AppController::write(const std::string& path, bool interactive)
     std::expected<void, ZmdSaveError> saved;
     {
         const BusyIndicator busy(*view_);
-        const ZmdDocument document { std::string(modelName), softwareText(), wallNow(), session_->deletedCount(),
-            session_->journalRecords() };
-        saved = ZmdFile::save(document, utf8Path(path), ZmdSignatureService::shared());
+        const ZmdReadings document { std::string(modelName), softwareText(), wallNow(), session_->deletedCount(),
+            session_->storedRecords() };
+        saved = ZmdFile::saveReadings(document, utf8Path(path), ZmdSignatureService::shared());
     }
     if (!saved) {
         const std::string description = describe(saved.error());

@@ -217,6 +217,18 @@ void DMMSession::loadRecords(std::span<const JournalRecord> records, int deleted
         + "），緩衝檔已重寫");
 }
 
+void DMMSession::loadRecords(CompactReadings records, int deletedCount)
+{
+    if (isRecording_) {
+        isRecording_ = false;
+        log::writeRaw("[DMMSession] 開檔載入時仍在記錄中：已先停止記錄\r\n");
+    }
+    const std::size_t loaded = records.size();
+    store_.replace(std::move(records), deletedCount);
+    sessionLog("開檔載入 " + std::to_string(loaded) + " 筆（刪除筆數 " + std::to_string(store_.deletedCount())
+        + "），緩衝檔已重寫");
+}
+
 std::vector<JournalRecord> DMMSession::journalRecords() const
 {
     std::vector<JournalRecord> out;
@@ -228,8 +240,7 @@ std::vector<JournalRecord> DMMSession::journalRecords() const
 
 int DMMSession::clampedRange(std::int64_t range) noexcept
 {
-    // Range indexes beyond int are not meaningful; they keep their sign.
-    return range > INT32_MAX ? INT32_MAX : (range < INT32_MIN ? INT32_MIN : static_cast<int>(range));
+    return CompactReadings::clampedRange(range);
 }
 
 std::vector<Reading> DMMSession::readings(std::span<const JournalRecord> records)

@@ -113,7 +113,10 @@ public:
     void loadRecords(std::vector<Reading> records, int deletedCount);
     // Loads a file's records, journaling them in the form they were read in.
     void loadRecords(std::span<const JournalRecord> records, int deletedCount);
+    void loadRecords(CompactReadings records, int deletedCount);
     [[nodiscard]] std::vector<JournalRecord> journalRecords() const;
+    // The records in their stored form, for files and exports to read.
+    [[nodiscard]] const CompactReadings& storedRecords() const noexcept { return store_.stored(); }
     [[nodiscard]] static std::vector<Reading> readings(std::span<const JournalRecord> records);
     // A record's range index as a reading holds it.
     [[nodiscard]] static int clampedRange(std::int64_t range) noexcept;

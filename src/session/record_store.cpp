@@ -9,13 +9,14 @@ namespace zelmar {
 
 namespace {
 
-std::vector<JournalRecord> toJournal(const CompactReadings& records)
+std::expected<void, StorageError> rewriteWith(JournalWriter& writer, const CompactReadings& records)
 {
-    std::vector<JournalRecord> out;
-    out.reserve(records.size());
-    for (const Reading& r : records)
-        out.push_back(JournalRecord::from(r));
-    return out;
+    return writer.rewriteStored(records);
+}
+
+std::expected<void, StorageError> rewriteWith(JournalWriter& writer, std::span<const JournalRecord> records)
+{
+    return writer.rewrite(records);
 }
 
 } // namespace
@@ -66,16 +67,16 @@ void RecordStore::writeMeta()
 
 void RecordStore::rewriteJournal()
 {
-    rewriteJournal(toJournal(records_));
+    rewriteJournal(records_);
 }
 
-void RecordStore::rewriteJournal(std::span<const JournalRecord> records)
+template <typename Records> void RecordStore::rewriteJournal(const Records& records)
 {
     if (!ensureWriter()) {
         journalIncomplete_ = true;
         return;
     }
-    if (auto rewritten = writer_->rewrite(records); !rewritten) {
+    if (auto rewritten = rewriteWith(*writer_, records); !rewritten) {
         journalFailure(rewritten.error());
         journalIncomplete_ = true;
         return;
@@ -154,6 +155,17 @@ void RecordStore::replace(std::vector<Reading> records, int deletedCount, std::s
     }
     records_ = CompactReadings(records);
     rewriteJournal(journalForm);
+}
+
+void RecordStore::replace(CompactReadings records, int deletedCount)
+{
+    const int d = std::max(deletedCount, 0);
+    if (d != deletedCount_) {
+        deletedCount_ = d;
+        writeMeta();
+    }
+    records_ = std::move(records);
+    rewriteJournal();
 }
 
 void RecordStore::discardJournal()

@@ -9,7 +9,7 @@
 // in memory; the journal resumes when the cause goes away. UI thread only.
 
 #include "core/reading.h"
-#include "session/compact_readings.h"
+#include "core/compact_readings.h"
 #include "storage/journal.h"
 
 #include <filesystem>
@@ -50,6 +50,9 @@ public:
     // The same, when the records' journal form is at hand already (a file
     // just read): the journal is written from it instead of converting back.
     void replace(std::vector<Reading> records, int deletedCount, std::span<const JournalRecord> journalForm);
+    // The same with the records in their stored form already (a file just
+    // read): nothing is converted.
+    void replace(CompactReadings records, int deletedCount);
     void discardJournal();
     void reset();
 
@@ -65,7 +68,7 @@ private:
     bool ensureWriter();
     void writeMeta();
     void rewriteJournal();
-    void rewriteJournal(std::span<const JournalRecord> records);
+    template <typename Records> void rewriteJournal(const Records& records);
     void journalFailure(const StorageError& error);
 
     int recordLimit_;

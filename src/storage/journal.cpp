@@ -90,24 +90,50 @@ std::expected<void, StorageError> JournalWriter::append(const JournalRecord& rec
     return handle_.append(line);
 }
 
-std::expected<std::string, StorageError> JournalWriter::encode(
-    std::span<const JournalRecord> records, int offsetSeconds)
+namespace {
+
+JournalFields fieldsAt(std::span<const JournalRecord> records, std::size_t i)
+{
+    return JournalFields::of(records[i]);
+}
+JournalFields fieldsAt(const CompactReadings& records, std::size_t i)
+{
+    return JournalFields::of(records.record(i));
+}
+
+template <typename Records> std::expected<std::string, StorageError> encodeLines(const Records& records, int offsetSeconds)
 {
     std::string buffer;
     buffer.reserve(records.size() * 80);
     for (std::size_t i = 0; i < records.size(); ++i) {
-        const JournalRecord& record = records[i];
+        const JournalFields record = fieldsAt(records, i);
         if (record.v && !std::isfinite(*record.v))
             return std::unexpected(StorageError::encoding("第 " + std::to_string(i + 1) + " 筆記錄的 v 不是有限數值"));
         if (appendCanonicalLine(buffer, record, offsetSeconds))
             continue;
         // Out of the canonical range: the general encoder for this record.
-        auto general = generalLine(record, offsetSeconds);
+        auto general = generalLine(
+            JournalRecord { record.t, record.f, record.r, std::string(record.x), record.v, std::string(record.u) },
+            offsetSeconds);
         if (!general)
             return std::unexpected(StorageError::encoding("第 " + std::to_string(i + 1) + " 筆記錄的 t 不是有限數值"));
         buffer += *general;
     }
     return buffer;
+}
+
+} // namespace
+
+std::expected<std::string, StorageError> JournalWriter::encode(
+    std::span<const JournalRecord> records, int offsetSeconds)
+{
+    return encodeLines(records, offsetSeconds);
+}
+
+std::expected<std::string, StorageError> JournalWriter::encodeStored(
+    const CompactReadings& records, int offsetSeconds)
+{
+    return encodeLines(records, offsetSeconds);
 }
 
 std::expected<void, StorageError> JournalWriter::rewrite(std::span<const JournalRecord> records)
@@ -117,12 +143,25 @@ std::expected<void, StorageError> JournalWriter::rewrite(std::span<const Journal
     const auto bytes = encode(records, LocalTimeZone::currentOffsetSeconds());
     if (!bytes)
         return std::unexpected(bytes.error());
+    return replaceWith(*bytes);
+}
+
+std::expected<void, StorageError> JournalWriter::rewriteStored(const CompactReadings& records)
+{
+    const auto bytes = encodeStored(records, LocalTimeZone::currentOffsetSeconds());
+    if (!bytes)
+        return std::unexpected(bytes.error());
+    return replaceWith(*bytes);
+}
+
+std::expected<void, StorageError> JournalWriter::replaceWith(const std::string& bytes)
+{
     if (auto closed = handle_.close(); !closed)
         return closed;
     handle_ = AppendFile();
     std::error_code ec;
     std::filesystem::create_directories(fileURL_.parent_path(), ec);
-    if (auto written = writeFileAtomically(fileURL_, *bytes); !written) {
+    if (auto written = writeFileAtomically(fileURL_, bytes); !written) {
         (void)reopen(false); // keep appending to the old journal
         return written;
     }
@@ -169,6 +208,7 @@ JournalReplayer::BytesResult JournalReplayer::replayBytes(std::string_view bytes
     // A record line is never shorter than about 60 bytes; reserving by the
     // byte count (not the line count) keeps a file of blank lines harmless.
     result.records.reserve(std::min<std::size_t>(bytes.size() / minimumLineLength, 1u << 20));
+    JournalLineReader reader;
     bool failed = false;
     std::size_t start = 0;
     while (start < bytes.size()) {
@@ -185,7 +225,11 @@ JournalReplayer::BytesResult JournalReplayer::replayBytes(std::string_view bytes
         }
         if (line.empty())
             continue;
-        if (auto record = parseJournalLine(line)) {
+        JournalFields fields;
+        if (reader.fast(line, fields)) {
+            result.records.push_back({ fields.t, fields.f, fields.r, std::string(fields.x), fields.v, std::string(fields.u) });
+            result.keptLength = start;
+        } else if (auto record = parseJournalLineGeneral(line)) {
             result.records.push_back(std::move(*record));
             result.keptLength = start;
         } else {

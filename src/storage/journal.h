@@ -35,6 +35,9 @@ public:
     // Replaces the whole file by the given records (atomically), then
     // reopens it for appending.
     [[nodiscard]] std::expected<void, StorageError> rewrite(std::span<const JournalRecord> records);
+    // The same from the data set's store, each record written as its
+    // reading would be (no intermediate records).
+    [[nodiscard]] std::expected<void, StorageError> rewriteStored(const CompactReadings& records);
     [[nodiscard]] std::expected<void, StorageError> close();
     // Closes the handle and deletes the file.
     [[nodiscard]] std::expected<void, StorageError> discard();
@@ -47,6 +50,8 @@ public:
     // leaving it out would lose it without a word.
     [[nodiscard]] static std::expected<std::string, StorageError> encode(
         std::span<const JournalRecord> records, int offsetSeconds);
+    [[nodiscard]] static std::expected<std::string, StorageError> encodeStored(
+        const CompactReadings& records, int offsetSeconds);
 
 private:
     explicit JournalWriter(std::filesystem::path fileURL)
@@ -54,6 +59,7 @@ private:
     {
     }
     [[nodiscard]] std::expected<void, StorageError> reopen(bool createIfMissing);
+    [[nodiscard]] std::expected<void, StorageError> replaceWith(const std::string& bytes);
 
     std::filesystem::path fileURL_;
     AppendFile handle_;

@@ -4,11 +4,15 @@
 #include "storage/json_write.h"
 #include "storage/timestamp.h"
 
+#include "core/units.h"
+
 #include <nlohmann/json.hpp>
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <type_traits>
 
 namespace zelmar {
 
@@ -29,7 +33,13 @@ void appendInteger(std::string& out, std::int64_t value)
 
 } // namespace
 
-bool appendCanonicalLine(std::string& out, const JournalRecord& record, int offsetSeconds)
+JournalFields JournalFields::of(const CompactReadings::Record& record) noexcept
+{
+    return { record.t, record.function, record.range, record.text, DMMValueParser::parse(record.text),
+        DMMUnitTable::unit(record.function, record.range).value_or("") };
+}
+
+bool appendCanonicalLine(std::string& out, const JournalFields& record, int offsetSeconds)
 {
     const std::size_t start = out.size();
     out += "{\"t\":\"";
@@ -76,20 +86,33 @@ namespace {
 // the same value; anything else (escapes, whitespace, unusual numbers) is
 // left to the general decoder, so both always agree.
 
-// A quoted string without escapes starting at line[i]; i moves past it.
-bool fastString(std::string_view line, std::size_t& i, std::string_view& out) noexcept
+// A quoted string starting at line[i], its content unchecked; i moves past it.
+bool quoted(std::string_view line, std::size_t& i, std::string_view& out) noexcept
 {
     if (i >= line.size() || line[i] != '"')
         return false;
     const std::size_t start = i + 1;
-    const std::size_t close = line.find('"', start);
-    if (close == std::string_view::npos)
+    const auto* close = static_cast<const char*>(std::memchr(line.data() + start, '"', line.size() - start));
+    if (close == nullptr)
         return false;
-    out = line.substr(start, close - start);
-    if (!JsonScan::isPlainStringContent(out))
-        return false;
-    i = close + 1;
+    out = line.substr(start, static_cast<std::size_t>(close - line.data()) - start);
+    i = start + out.size() + 1;
     return true;
+}
+
+// A quoted string without escapes starting at line[i]; i moves past it.
+bool fastString(std::string_view line, std::size_t& i, std::string_view& out) noexcept
+{
+    if (!quoted(line, i, out))
+        return false;
+    // Plain ASCII, as nearly every text here is, is checked in one sweep;
+    // anything else by the full check.
+    unsigned special = 0;
+    for (const char c : out) {
+        const auto u = static_cast<unsigned char>(c);
+        special |= static_cast<unsigned>(u < 0x20 || u == '\\' || u >= 0x80);
+    }
+    return special == 0 || JsonScan::isPlainStringContent(out);
 }
 
 template <typename Int> bool fastInteger(std::string_view line, std::size_t& i, Int& out) noexcept
@@ -99,6 +122,20 @@ template <typename Int> bool fastInteger(std::string_view line, std::size_t& i, 
     if (length == 0 || !integer)
         return false;
     const char* begin = line.data() + i;
+    const bool negative = *begin == '-';
+    if (length - (negative ? 1 : 0) <= 18 && !(negative && std::is_unsigned_v<Int>)) {
+        // Eighteen digits fit any 64-bit integer; the grammar is checked.
+        std::int64_t value = 0;
+        for (const char* p = begin + (negative ? 1 : 0); p < begin + length; ++p)
+            value = value * 10 + (*p - '0');
+        value = negative ? -value : value;
+        if (value < static_cast<std::int64_t>(std::numeric_limits<Int>::min())
+            || (value > 0 && static_cast<std::uint64_t>(value) > std::numeric_limits<Int>::max()))
+            return false;
+        out = static_cast<Int>(value);
+        i += length;
+        return true;
+    }
     const auto result = std::from_chars(begin, begin + length, out);
     if (result.ec != std::errc {} || result.ptr != begin + length)
         return false;
@@ -106,13 +143,21 @@ template <typename Int> bool fastInteger(std::string_view line, std::size_t& i, 
     return true;
 }
 
-bool fastNumber(std::string_view line, std::size_t& i, double& out) noexcept
+bool fastNumber(std::string_view line, std::size_t& i, double& out, bool convert) noexcept
 {
     bool integer = false;
     const std::size_t length = JsonScan::numberLength(line, i, integer);
     if (length == 0)
         return false;
     const char* begin = line.data() + i;
+    // Without an exponent and with fewer than 300 digits a number is finite
+    // to any decoder: only its value, not needed, would take a conversion.
+    if (!convert && length < 300 && std::memchr(begin, 'e', length) == nullptr
+        && std::memchr(begin, 'E', length) == nullptr) {
+        out = 0;
+        i += length;
+        return true;
+    }
     const auto result = std::from_chars(begin, begin + length, out);
     if (result.ec != std::errc {} || result.ptr != begin + length || !std::isfinite(out))
         return false;
@@ -163,20 +208,32 @@ std::optional<JournalRecord> parseJournalLineGeneral(std::string_view line)
 
 std::optional<JournalRecord> parseJournalLineFast(std::string_view line)
 {
-    if (line.size() < 2 || line.front() != '{' || line.back() != '}')
+    JournalFields fields;
+    if (!parseJournalFieldsFast(line, fields))
         return std::nullopt;
-    JournalRecord record;
+    return JournalRecord { fields.t, fields.f, fields.r, std::string(fields.x), fields.v, std::string(fields.u) };
+}
+
+bool parseJournalFieldsFast(std::string_view line, JournalFields& out) noexcept
+{
+    return JournalLineReader().fast(line, out);
+}
+
+bool JournalLineReader::fast(std::string_view line, JournalFields& record) noexcept
+{
+    if (line.size() < 2 || line.front() != '{' || line.back() != '}')
+        return false;
     unsigned seen = 0;
     std::size_t i = 1;
     const std::size_t last = line.size() - 1;
     while (i < last) {
         if (seen != 0) {
             if (line[i] != ',')
-                return std::nullopt;
+                return false;
             ++i;
         }
         if (i + 4 > last || line[i] != '"' || line[i + 2] != '"' || line[i + 3] != ':')
-            return std::nullopt;
+            return false;
         const char key = line[i + 1];
         i += 4;
         unsigned bit;
@@ -200,47 +257,48 @@ std::optional<JournalRecord> parseJournalLineFast(std::string_view line)
             bit = 1u << 5;
             break;
         default:
-            return std::nullopt;
+            return false;
         }
         if ((seen & bit) != 0)
-            return std::nullopt;
+            return false;
         seen |= bit;
         std::string_view text;
         switch (key) {
         case 't': {
-            if (!fastString(line, i, text))
-                return std::nullopt;
-            const auto instant = parseTimestamp(text);
+            // A text the timestamp reader accepts is plain ASCII already.
+            if (!quoted(line, i, text))
+                return false;
+            const auto instant = times_.read(text);
             if (!instant)
-                return std::nullopt;
+                return false;
             record.t = *instant;
             break;
         }
         case 'f': {
             unsigned value = 0;
             if (!fastInteger(line, i, value) || value > 255)
-                return std::nullopt;
+                return false;
             record.f = static_cast<std::uint8_t>(value);
             break;
         }
         case 'r':
             if (!fastInteger(line, i, record.r))
-                return std::nullopt;
+                return false;
             break;
         case 'x':
             if (!fastString(line, i, text))
-                return std::nullopt;
+                return false;
             record.x = text;
             break;
         case 'u':
             if (!fastString(line, i, text))
-                return std::nullopt;
+                return false;
             record.u = text;
             break;
         case 'v': {
             double value = 0;
-            if (!fastNumber(line, i, value))
-                return std::nullopt;
+            if (!fastNumber(line, i, value, values_))
+                return false;
             record.v = value;
             break;
         }
@@ -248,8 +306,8 @@ std::optional<JournalRecord> parseJournalLineFast(std::string_view line)
     }
     constexpr unsigned required = 0b101111; // t f r x u (bit k is the k-th of "tfrxvu")
     if (i != last || (seen & required) != required)
-        return std::nullopt;
-    return record;
+        return false;
+    return true;
 }
 
 std::optional<JournalRecord> parseJournalLine(std::string_view line)

@@ -17,7 +17,9 @@
 // when absent or not finite, then LF. Readers accept any JSON object with
 // these members, in any order, with whitespace, null `v` and other members.
 
+#include "core/compact_readings.h"
 #include "core/reading.h"
+#include "storage/timestamp.h"
 
 #include <cstdint>
 #include <optional>
@@ -40,9 +42,32 @@ struct JournalRecord {
     friend bool operator==(const JournalRecord&, const JournalRecord&) = default;
 };
 
+// A record's fields as views: what a parser finds in a line before anything
+// is copied, or what a stored record gives when it is written.
+struct JournalFields {
+    double t = 0;
+    std::uint8_t f = 0;
+    std::int64_t r = 0;
+    std::string_view x;
+    std::optional<double> v;
+    std::string_view u;
+
+    [[nodiscard]] static JournalFields of(const JournalRecord& record) noexcept
+    {
+        return { record.t, record.f, record.r, record.x, record.v, record.u };
+    }
+    // A stored record written as its reading would be: value and unit
+    // worked out from its text, function and range.
+    [[nodiscard]] static JournalFields of(const CompactReadings::Record& record) noexcept;
+};
+
 // Appends the canonical line with its LF, or returns false (appending
 // nothing) when the timestamp has no canonical text.
-[[nodiscard]] bool appendCanonicalLine(std::string& out, const JournalRecord& record, int offsetSeconds);
+[[nodiscard]] bool appendCanonicalLine(std::string& out, const JournalFields& record, int offsetSeconds);
+[[nodiscard]] inline bool appendCanonicalLine(std::string& out, const JournalRecord& record, int offsetSeconds)
+{
+    return appendCanonicalLine(out, JournalFields::of(record), offsetSeconds);
+}
 
 // The general encoder's line for one record, with its LF: valid JSON with
 // the general timestamp text. None when `t` or `v` is not finite.
@@ -55,6 +80,26 @@ struct JournalRecord {
 // Each parser alone (for tests and benchmarks). The fast one accepts the
 // canonical shape only, and only where the general one reads the same record.
 [[nodiscard]] std::optional<JournalRecord> parseJournalLineFast(std::string_view line);
+// The fast parser's fields, viewing the line (nothing copied); false when
+// the line is left to the general parser.
+[[nodiscard]] bool parseJournalFieldsFast(std::string_view line, JournalFields& out) noexcept;
+
+// The fast parser for many lines in a row (a journal, a file's records):
+// timestamps through one TimestampReader. Without values, a line's `v` is
+// checked as the decoder would read it but not converted (it is then 0):
+// the stored form works it out from the text.
+class JournalLineReader {
+public:
+    explicit JournalLineReader(bool values = true)
+        : values_(values)
+    {
+    }
+    [[nodiscard]] bool fast(std::string_view line, JournalFields& out) noexcept;
+
+private:
+    TimestampReader times_;
+    bool values_;
+};
 [[nodiscard]] std::optional<JournalRecord> parseJournalLineGeneral(std::string_view line);
 
 } // namespace zelmar

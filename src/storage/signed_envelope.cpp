@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <thread>
+
 namespace zelmar {
 
 namespace {
@@ -98,7 +100,15 @@ std::optional<SignedJSONEnvelope> SignedJSONEnvelope::parse(std::string bytes)
 
 std::optional<SignedJSONEnvelope> SignedJSONEnvelope::parse(std::string bytes, const PayloadScanner& scanPayload)
 {
-    const std::string_view b = bytes;
+    const auto layout = findLayout(bytes, scanPayload);
+    if (!layout)
+        return std::nullopt;
+    return SignedJSONEnvelope(std::move(bytes), *layout);
+}
+
+std::optional<SignedJSONEnvelope::Layout> SignedJSONEnvelope::findLayout(
+    std::string_view b, const PayloadScanner& scanPayload)
+{
     const std::size_t end = b.size();
     std::size_t pos = b.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     skipSpace(b, pos, end);
@@ -135,7 +145,71 @@ std::optional<SignedJSONEnvelope> SignedJSONEnvelope::parse(std::string bytes, c
     skipSpace(b, pos, end);
     if (pos != end || !payload || !signature || b[payload->begin] != '{' || b[signature->begin] != '{')
         return std::nullopt;
-    return SignedJSONEnvelope(std::move(bytes), Layout { *payload, *signature });
+    return Layout { *payload, *signature };
+}
+
+// Where a sealed document's parts are, read from its two ends: the payload
+// key at the start, the signature as the last member. Only a guess to check
+// the signature early; the full scan decides.
+std::optional<SignedJSONEnvelope::Layout> SignedJSONEnvelope::layoutFromEnd(std::string_view b)
+{
+    std::size_t pos = b.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    skipSpace(b, pos, b.size());
+    std::string_view key;
+    if (pos >= b.size() || b[pos] != '{' || !readKey(b, ++pos, b.size(), key) || key != "payload")
+        return std::nullopt;
+    const std::size_t payloadBegin = pos;
+    std::size_t end = b.size();
+    const auto backOverSpace = [&b](std::size_t& at) {
+        while (at > 0 && JsonScan::isSpace(b[at - 1]))
+            --at;
+    };
+    backOverSpace(end);
+    if (end == 0 || b[end - 1] != '}')
+        return std::nullopt;
+    std::size_t signatureEnd = end - 1;
+    backOverSpace(signatureEnd);
+    const std::size_t name = b.rfind("\"signature\"", signatureEnd);
+    if (name == std::string_view::npos || name <= payloadBegin)
+        return std::nullopt;
+    std::size_t signatureBegin = name;
+    if (!readKey(b, signatureBegin, signatureEnd, key) || signatureBegin >= signatureEnd || b[signatureBegin] != '{'
+        || b[signatureEnd - 1] != '}')
+        return std::nullopt;
+    std::size_t payloadEnd = name;
+    backOverSpace(payloadEnd);
+    if (payloadEnd == 0 || b[payloadEnd - 1] != ',')
+        return std::nullopt;
+    --payloadEnd;
+    backOverSpace(payloadEnd);
+    if (payloadEnd <= payloadBegin)
+        return std::nullopt;
+    return Layout { { payloadBegin, payloadEnd }, { signatureBegin, signatureEnd } };
+}
+
+std::optional<SignedJSONEnvelope> SignedJSONEnvelope::parseVerifying(
+    std::string bytes, const PayloadScanner& scanPayload, const ZmdVerifier& verifier)
+{
+    // Below this the second thread would cost more than it saves.
+    constexpr std::size_t worthAThread = 1 << 20;
+    const std::string_view b = bytes;
+    const auto guess = b.size() >= worthAThread ? layoutFromEnd(b) : std::nullopt;
+    bool guessVerified = false;
+    std::optional<Layout> layout;
+    {
+        std::jthread ahead;
+        if (guess)
+            ahead = std::jthread([&] { guessVerified = verify(b, *guess, verifier); });
+        layout = findLayout(b, scanPayload);
+    } // both threads only read the bytes; they are moved once the second is done
+    if (!layout)
+        return std::nullopt;
+    SignedJSONEnvelope envelope(std::move(bytes), *layout);
+    if (guess && guess->payload == layout->payload && guess->signature == layout->signature) {
+        envelope.verifiedBy_ = &verifier;
+        envelope.verifiedAhead_ = guessVerified;
+    }
+    return envelope;
 }
 
 std::string_view SignedJSONEnvelope::payloadView() const noexcept
@@ -186,8 +260,13 @@ SignedJSONEnvelope::HeaderPeek SignedJSONEnvelope::peekHeader() const
 
 std::optional<SignedJSONEnvelope::SignatureParts> SignedJSONEnvelope::signatureParts() const
 {
-    const std::string_view text
-        = std::string_view(bytes_).substr(layout_.signature.begin, layout_.signature.end - layout_.signature.begin);
+    return signatureParts(bytes_, layout_.signature);
+}
+
+std::optional<SignedJSONEnvelope::SignatureParts> SignedJSONEnvelope::signatureParts(
+    std::string_view bytes, Range signature)
+{
+    const std::string_view text = bytes.substr(signature.begin, signature.end - signature.begin);
     const auto json = parseJsonDocument(text);
     if (json.is_discarded() || !json.is_object())
         return std::nullopt;
@@ -205,10 +284,17 @@ std::optional<SignedJSONEnvelope::SignatureParts> SignedJSONEnvelope::signatureP
 
 bool SignedJSONEnvelope::verify(const ZmdVerifier& verifier) const
 {
-    const auto parts = signatureParts();
+    if (verifiedBy_ == &verifier)
+        return verifiedAhead_;
+    return verify(bytes_, layout_, verifier);
+}
+
+bool SignedJSONEnvelope::verify(std::string_view bytes, const Layout& layout, const ZmdVerifier& verifier)
+{
+    const auto parts = signatureParts(bytes, layout.signature);
     if (!parts || parts->alg != "ES256")
         return false;
-    const std::string_view payload = payloadView();
+    const std::string_view payload = bytes.substr(layout.payload.begin, layout.payload.end - layout.payload.begin);
     return verifier.verify(asBytes(payload), parts->value, parts->keyId);
 }
 

@@ -76,6 +76,13 @@ public:
     // skipping it and reading it again later saves a pass over a large file.
     using PayloadScanner = std::function<bool(std::string_view document, std::size_t& pos, std::size_t end)>;
     [[nodiscard]] static std::optional<SignedJSONEnvelope> parse(std::string bytes, const PayloadScanner& scanPayload);
+    // The same, with the signature checked on a second thread while this one
+    // scans (a large document's hash costs about what its scan does). The
+    // second thread checks the layout read from the document's end; when the
+    // scan finds that same layout, verify(verifier) answers with that result,
+    // else it checks again. Nothing read is trusted before verify answers.
+    [[nodiscard]] static std::optional<SignedJSONEnvelope> parseVerifying(
+        std::string bytes, const PayloadScanner& scanPayload, const ZmdVerifier& verifier);
 
     [[nodiscard]] const std::string& bytes() const noexcept { return bytes_; }
     [[nodiscard]] const Layout& layout() const noexcept { return layout_; }
@@ -91,9 +98,16 @@ private:
         , layout_(layout)
     {
     }
+    [[nodiscard]] static std::optional<Layout> findLayout(std::string_view bytes, const PayloadScanner& scanPayload);
+    [[nodiscard]] static std::optional<Layout> layoutFromEnd(std::string_view bytes);
+    [[nodiscard]] static std::optional<SignatureParts> signatureParts(std::string_view bytes, Range signature);
+    [[nodiscard]] static bool verify(std::string_view bytes, const Layout& layout, const ZmdVerifier& verifier);
 
     std::string bytes_;
     Layout layout_;
+    // The answer parseVerifying's second thread gave for this layout.
+    const ZmdVerifier* verifiedBy_ = nullptr;
+    bool verifiedAhead_ = false;
 };
 
 } // namespace zelmar

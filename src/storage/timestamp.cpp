@@ -266,4 +266,23 @@ std::optional<double> parseTimestamp(std::string_view s) noexcept
     return instantOf(f, offset) + fraction;
 }
 
+std::optional<double> TimestampReader::read(std::string_view s) noexcept
+{
+    if (s.size() != 25)
+        return parseTimestamp(s);
+    int hour = 0, minute = 0, second = 0;
+    const bool timeOfDay = s[13] == ':' && s[16] == ':' && digitsAt(s, 11, 2, hour) && hour <= 23
+        && digitsAt(s, 14, 2, minute) && minute <= 59 && digitsAt(s, 17, 2, second) && second <= 60;
+    if (haveDay_ && timeOfDay && s.compare(0, 11, day_, 11) == 0 && s.compare(19, 6, day_ + 11, 6) == 0)
+        return dayStart_ + static_cast<double>(hour * 3600 + minute * 60 + second);
+    const auto instant = parseTimestampFast(s);
+    if (!instant)
+        return parseTimestamp(s);
+    s.copy(day_, 11, 0);
+    s.copy(day_ + 11, 6, 19);
+    dayStart_ = *instant - static_cast<double>(hour * 3600 + minute * 60 + second);
+    haveDay_ = true;
+    return instant;
+}
+
 } // namespace zelmar

@@ -45,4 +45,17 @@ struct CivilTime {
 // The fast form alone: whole seconds with Z or a numeric offset.
 [[nodiscard]] std::optional<double> parseTimestampFast(std::string_view text) noexcept;
 
+// parseTimestamp for many texts in a row, as a journal or file holds them:
+// while the date and offset stay those of the previous canonical text, only
+// the time of day is read. Answers exactly what parseTimestamp does.
+class TimestampReader {
+public:
+    [[nodiscard]] std::optional<double> read(std::string_view text) noexcept;
+
+private:
+    char day_[17] {}; // the previous text's date (with its T) and offset
+    double dayStart_ = 0; // that date's midnight, as an instant
+    bool haveDay_ = false;
+};
+
 } // namespace zelmar

@@ -30,13 +30,42 @@ std::optional<std::string> jsonString(std::string_view raw)
     return decoded.get<std::string>();
 }
 
-bool scanRecords(
-    std::string_view b, std::size_t& pos, std::size_t end, std::size_t limit, ZmdScanner::ParsedPayload& out)
+// Where scanned records go: the journal form, or the compact store.
+void reserveRecords(std::vector<JournalRecord>& records, std::size_t count)
+{
+    records.reserve(count);
+}
+void reserveRecords(CompactReadings& records, std::size_t count)
+{
+    records.reserve(count);
+}
+// The compact store works values out from the text.
+constexpr bool keepsValues(const std::vector<JournalRecord>&)
+{
+    return true;
+}
+constexpr bool keepsValues(const CompactReadings&)
+{
+    return false;
+}
+void addRecord(std::vector<JournalRecord>& records, const JournalFields& r)
+{
+    records.push_back({ r.t, r.f, r.r, std::string(r.x), r.v, std::string(r.u) });
+}
+void addRecord(CompactReadings& records, const JournalFields& r)
+{
+    records.appendRecord(r.t, r.f, r.r, r.x);
+}
+
+template <typename Records>
+bool scanRecords(std::string_view b, std::size_t& pos, std::size_t end, std::size_t limit, ZmdScanner::Header& out,
+    Records& records)
 {
     if (pos >= end || b[pos] != '[')
         return false;
     ++pos;
-    out.records.reserve(std::min(limit, (end - pos) / 40));
+    reserveRecords(records, std::min(limit, (end - pos) / 40));
+    JournalLineReader reader(keepsValues(records));
     skipSpace(b, pos, end);
     if (pos < end && b[pos] == ']') {
         ++pos;
@@ -52,30 +81,241 @@ bool scanRecords(
         // no backslash, so a '}' inside one leaves it unterminated). Anything
         // else is measured with the value scanner and decoded in general.
         const std::size_t close = decode ? b.find('}', start) : std::string_view::npos;
-        std::optional<JournalRecord> record;
-        if (close != std::string_view::npos && close < end)
-            record = parseJournalLineFast(b.substr(start, close + 1 - start));
-        if (record) {
+        JournalFields fields;
+        if (close != std::string_view::npos && close < end
+            && reader.fast(b.substr(start, close + 1 - start), fields)) {
             pos = close + 1;
+            addRecord(records, fields);
         } else {
             // A record is an element of the records array, itself a member
             // of the payload: level 3, as deep as the JSON decoder counts.
             if (!skipValue(b, pos, end, 3))
                 return false;
-            if (decode)
-                record = parseJournalLine(b.substr(start, pos - start));
-        }
-        if (decode) {
-            if (!record || (record->v && !std::isfinite(*record->v)))
-                return false;
-            out.records.push_back(std::move(*record));
-        } else {
-            out.overLimit = true;
+            if (decode) {
+                const auto record = parseJournalLineGeneral(b.substr(start, pos - start));
+                if (!record || (record->v && !std::isfinite(*record->v)))
+                    return false;
+                addRecord(records, JournalFields::of(*record));
+            } else {
+                out.overLimit = true;
+            }
         }
         const auto next = JsonScan::afterItem(b, pos, end, ']');
         if (next != JsonScan::AfterMember::another)
             return next == JsonScan::AfterMember::closed;
     }
+}
+
+template <typename Records>
+bool scanPayloadAt(std::string_view b, std::size_t& pos, std::size_t end, std::size_t recordLimit,
+    ZmdScanner::Header& out, Records& records)
+{
+    if (pos >= end || b[pos] != '{')
+        return false;
+    ++pos;
+    std::optional<std::string> format, model, software;
+    std::optional<std::int64_t> version, recordCount, deletedCount;
+    std::optional<double> savedAt;
+    bool haveRecords = false;
+    skipSpace(b, pos, end);
+    if (pos < end && b[pos] == '}')
+        return false; // nothing of what is required
+    for (;;) {
+        std::string_view key;
+        if (!JsonScan::readKey(b, pos, end, key))
+            return false;
+        const std::size_t valueStart = pos;
+        if (key == "records") {
+            if (haveRecords || !scanRecords(b, pos, end, recordLimit, out, records))
+                return false;
+            haveRecords = true;
+        } else {
+            if (!skipValue(b, pos, end, 2))
+                return false;
+            const std::string_view raw = b.substr(valueStart, pos - valueStart);
+            const auto takeString = [&](std::optional<std::string>& slot) {
+                if (slot)
+                    return false;
+                slot = jsonString(raw);
+                return slot.has_value();
+            };
+            const auto takeInteger = [&](std::optional<std::int64_t>& slot) {
+                std::int64_t value = 0;
+                if (slot || !JsonScan::parseInteger(raw, value))
+                    return false;
+                slot = value;
+                return true;
+            };
+            bool ok = true;
+            if (key == "format")
+                ok = takeString(format);
+            else if (key == "formatVersion")
+                ok = takeInteger(version);
+            else if (key == "model")
+                ok = takeString(model);
+            else if (key == "software")
+                ok = takeString(software);
+            else if (key == "recordCount")
+                ok = takeInteger(recordCount);
+            else if (key == "deletedCount")
+                ok = takeInteger(deletedCount);
+            else if (key == "savedAt") {
+                std::optional<std::string> text;
+                ok = !savedAt && takeString(text) && (savedAt = parseTimestampFast(*text)).has_value();
+            }
+            if (!ok)
+                return false;
+        }
+        const auto next = JsonScan::afterMember(b, pos, end);
+        if (next == JsonScan::AfterMember::invalid)
+            return false;
+        if (next == JsonScan::AfterMember::closed)
+            break;
+    }
+    if (!format || *format != ZmdFile::formatMagic || !version || *version != ZmdFile::formatVersion || !model
+        || !software || !savedAt || !recordCount || *recordCount < 0 || !deletedCount || *deletedCount < 0
+        || !haveRecords)
+        return false;
+    out.model = std::move(*model);
+    out.software = std::move(*software);
+    out.savedAt = *savedAt;
+    out.declaredRecordCount = *recordCount;
+    out.deletedCount = *deletedCount;
+    return true;
+}
+
+const JournalRecord& recordAt(const std::vector<JournalRecord>& records, std::size_t i)
+{
+    return records[i];
+}
+CompactReadings::Record recordAt(const CompactReadings& records, std::size_t i)
+{
+    return records.record(i);
+}
+
+template <typename Document>
+std::expected<std::string, ZmdSaveError> encodeDocument(
+    const Document& document, const ZmdSigner& signer, std::int64_t byteLimit)
+{
+    const int offset = LocalTimeZone::currentOffsetSeconds();
+    if (document.records.size() > ZmdFile::mostRecords)
+        return std::unexpected(ZmdError::io("記錄筆數 " + std::to_string(document.records.size())
+            + " 超過 .zmd 上限 " + std::to_string(ZmdFile::mostRecords)));
+    if (document.deletedCount < 0)
+        return std::unexpected(
+            ZmdError::io("deletedCount 不可為負值（" + std::to_string(document.deletedCount) + "）"));
+    const auto savedAt = canonicalTimestamp(document.savedAt, offset);
+    if (!savedAt)
+        return std::unexpected(ZmdError::io("savedAt 時間無法以 ISO-8601 表示"));
+
+    // The payload is written where the sealed document will hold it.
+    std::string payload(SignedJSONEnvelope::sealedPrefix);
+    payload.reserve(document.records.size() * 96 + 1024); // untouched room costs nothing; a regrowth copies it all
+    payload += "{\"format\":\"ZELMAR-ZMD\",\"formatVersion\":1,\n\"model\":";
+    appendJsonString(payload, document.model);
+    payload += ",\n\"software\":";
+    appendJsonString(payload, document.software);
+    payload += ",\n\"savedAt\":\"" + *savedAt + "\",\n\"recordCount\":" + std::to_string(document.records.size())
+        + ",\n\"deletedCount\":" + std::to_string(document.deletedCount) + ",\n\"records\":[";
+    for (std::size_t i = 0; i < document.records.size(); ++i) {
+        payload += i == 0 ? "\n" : ",\n";
+        if (!appendCanonicalLine(payload, JournalFields::of(recordAt(document.records, i)), offset))
+            return std::unexpected(ZmdError::io("記錄時間無法以 ISO-8601 表示"));
+        payload.pop_back(); // the line's LF
+    }
+    payload += "\n]}";
+
+    auto sealed = SignedJSONEnvelope::sealInPlace(std::move(payload), signer, byteLimit);
+    if (!sealed) {
+        if (const auto* tooLarge = std::get_if<SignedJSONEnvelope::TooLarge>(&sealed.error()))
+            return std::unexpected(ZmdError::io("檔案大小 " + std::to_string(tooLarge->total) + " 位元組超過 .zmd 上限 "
+                + std::to_string(tooLarge->limit)));
+        if (const auto* crypto = std::get_if<CryptoError>(&sealed.error()))
+            return std::unexpected(*crypto);
+        return std::unexpected(ZmdError::io("payload 不是單一 JSON 值"));
+    }
+    return std::move(*sealed);
+}
+
+template <typename Document>
+std::expected<void, ZmdSaveError> saveDocument(
+    const Document& document, const std::filesystem::path& destination, const ZmdSigner& signer)
+{
+    auto bytes = encodeDocument(document, signer, ZmdFile::largestFile);
+    if (!bytes)
+        return std::unexpected(bytes.error());
+    if (auto written = writeFileAtomically(destination, *bytes); !written)
+        return std::unexpected(
+            ZmdError::io(written.error().detail.empty() ? written.error().text() : written.error().detail));
+    return {};
+}
+
+template <typename Document>
+std::expected<Document, ZmdError> decodeDocument(std::string bytes, std::string_view expectedModel,
+    const ZmdVerifier& verifier, std::int64_t byteLimit, std::size_t recordLimit)
+{
+    using Kind = SignedJSONEnvelope::PeekValue::Kind;
+    if (static_cast<std::int64_t>(bytes.size()) > byteLimit)
+        return std::unexpected(ZmdError::notZmd());
+    // The records are read while the envelope is parsed, in the one pass
+    // that finds where the payload ends, and the signature is checked on
+    // the side meanwhile. Errors keep their order: a payload that does not
+    // read as records is skipped here and refused only after the header and
+    // the signature have been checked, and nothing read counts before the
+    // signature does.
+    ZmdScanner::Header header;
+    Document document;
+    bool scanned = false;
+    auto envelope = SignedJSONEnvelope::parseVerifying(
+        std::move(bytes),
+        [&](std::string_view b, std::size_t& pos, std::size_t end) {
+            scanned = scanPayloadAt(b, pos, end, recordLimit, header, document.records);
+            return scanned;
+        },
+        verifier);
+    if (!envelope)
+        return std::unexpected(ZmdError::notZmd());
+    const auto peek = envelope->peekHeader();
+    if (!peek.format) {
+        if (peek.reachedEnd)
+            return std::unexpected(ZmdError::notZmd());
+    } else if (peek.format->kind != Kind::string || peek.format->text != ZmdFile::formatMagic) {
+        return std::unexpected(ZmdError::notZmd());
+    }
+    if (peek.formatVersion && peek.formatVersion->kind == Kind::integer && peek.formatVersion->integer >= 2)
+        return std::unexpected(ZmdError::unsupportedVersion(peek.formatVersion->integer));
+    if (!envelope->verify(verifier))
+        return std::unexpected(ZmdError::tampered());
+    if (!scanned)
+        return std::unexpected(ZmdError::notZmd());
+    if (header.declaredRecordCount != static_cast<std::int64_t>(header.actualRecordCount))
+        return std::unexpected(ZmdError::tampered());
+    if (header.model != expectedModel)
+        return std::unexpected(ZmdError::modelMismatch(header.model));
+    if (header.overLimit)
+        return std::unexpected(ZmdError::notZmd());
+    document.model = std::move(header.model);
+    document.software = std::move(header.software);
+    document.savedAt = header.savedAt;
+    document.deletedCount = header.deletedCount;
+    return document;
+}
+
+template <typename Document>
+std::expected<Document, ZmdError> openDocument(
+    const std::filesystem::path& path, std::string_view expectedModel, const ZmdVerifier& verifier)
+{
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec)
+        return std::unexpected(ZmdError::io(ec.message()));
+    if (size > static_cast<std::uintmax_t>(ZmdFile::largestFile))
+        return std::unexpected(ZmdError::notZmd());
+    auto bytes = readWholeFile(path);
+    if (!bytes)
+        return std::unexpected(ZmdError::io(bytes.error().detail));
+    return decodeDocument<Document>(
+        std::move(*bytes), expectedModel, verifier, ZmdFile::largestFile, ZmdFile::mostRecords);
 }
 
 } // namespace
@@ -120,77 +360,8 @@ std::optional<ZmdScanner::ParsedPayload> ZmdScanner::scanAt(
     std::string_view b, std::size_t& pos, std::size_t end, std::size_t recordLimit)
 {
     ParsedPayload out;
-    if (pos >= end || b[pos] != '{')
+    if (!scanPayloadAt(b, pos, end, recordLimit, out, out.records))
         return std::nullopt;
-    ++pos;
-    std::optional<std::string> format, model, software;
-    std::optional<std::int64_t> version, recordCount, deletedCount;
-    std::optional<double> savedAt;
-    bool haveRecords = false;
-    skipSpace(b, pos, end);
-    if (pos < end && b[pos] == '}')
-        return std::nullopt; // nothing of what is required
-    for (;;) {
-        std::string_view key;
-        if (!JsonScan::readKey(b, pos, end, key))
-            return std::nullopt;
-        const std::size_t valueStart = pos;
-        if (key == "records") {
-            if (haveRecords || !scanRecords(b, pos, end, recordLimit, out))
-                return std::nullopt;
-            haveRecords = true;
-        } else {
-            if (!skipValue(b, pos, end, 2))
-                return std::nullopt;
-            const std::string_view raw = b.substr(valueStart, pos - valueStart);
-            const auto takeString = [&](std::optional<std::string>& slot) {
-                if (slot)
-                    return false;
-                slot = jsonString(raw);
-                return slot.has_value();
-            };
-            const auto takeInteger = [&](std::optional<std::int64_t>& slot) {
-                std::int64_t value = 0;
-                if (slot || !JsonScan::parseInteger(raw, value))
-                    return false;
-                slot = value;
-                return true;
-            };
-            bool ok = true;
-            if (key == "format")
-                ok = takeString(format);
-            else if (key == "formatVersion")
-                ok = takeInteger(version);
-            else if (key == "model")
-                ok = takeString(model);
-            else if (key == "software")
-                ok = takeString(software);
-            else if (key == "recordCount")
-                ok = takeInteger(recordCount);
-            else if (key == "deletedCount")
-                ok = takeInteger(deletedCount);
-            else if (key == "savedAt") {
-                std::optional<std::string> text;
-                ok = !savedAt && takeString(text) && (savedAt = parseTimestampFast(*text)).has_value();
-            }
-            if (!ok)
-                return std::nullopt;
-        }
-        const auto next = JsonScan::afterMember(b, pos, end);
-        if (next == JsonScan::AfterMember::invalid)
-            return std::nullopt;
-        if (next == JsonScan::AfterMember::closed)
-            break;
-    }
-    if (!format || *format != ZmdFile::formatMagic || !version || *version != ZmdFile::formatVersion || !model
-        || !software || !savedAt || !recordCount || *recordCount < 0 || !deletedCount || *deletedCount < 0
-        || !haveRecords)
-        return std::nullopt;
-    out.model = std::move(*model);
-    out.software = std::move(*software);
-    out.savedAt = *savedAt;
-    out.declaredRecordCount = *recordCount;
-    out.deletedCount = *deletedCount;
     return out;
 }
 
@@ -199,112 +370,49 @@ namespace ZmdFile {
 std::expected<std::string, ZmdSaveError> encode(
     const ZmdDocument& document, const ZmdSigner& signer, std::int64_t byteLimit)
 {
-    const int offset = LocalTimeZone::currentOffsetSeconds();
-    if (document.records.size() > mostRecords)
-        return std::unexpected(ZmdError::io(
-            "記錄筆數 " + std::to_string(document.records.size()) + " 超過 .zmd 上限 " + std::to_string(mostRecords)));
-    if (document.deletedCount < 0)
-        return std::unexpected(
-            ZmdError::io("deletedCount 不可為負值（" + std::to_string(document.deletedCount) + "）"));
-    const auto savedAt = canonicalTimestamp(document.savedAt, offset);
-    if (!savedAt)
-        return std::unexpected(ZmdError::io("savedAt 時間無法以 ISO-8601 表示"));
+    return encodeDocument(document, signer, byteLimit);
+}
 
-    // The payload is written where the sealed document will hold it.
-    std::string payload(SignedJSONEnvelope::sealedPrefix);
-    payload.reserve(document.records.size() * 96 + 1024); // untouched room costs nothing; a regrowth copies it all
-    payload += "{\"format\":\"ZELMAR-ZMD\",\"formatVersion\":1,\n\"model\":";
-    appendJsonString(payload, document.model);
-    payload += ",\n\"software\":";
-    appendJsonString(payload, document.software);
-    payload += ",\n\"savedAt\":\"" + *savedAt + "\",\n\"recordCount\":" + std::to_string(document.records.size())
-        + ",\n\"deletedCount\":" + std::to_string(document.deletedCount) + ",\n\"records\":[";
-    for (std::size_t i = 0; i < document.records.size(); ++i) {
-        payload += i == 0 ? "\n" : ",\n";
-        if (!appendCanonicalLine(payload, document.records[i], offset))
-            return std::unexpected(ZmdError::io("記錄時間無法以 ISO-8601 表示"));
-        payload.pop_back(); // the line's LF
-    }
-    payload += "\n]}";
-
-    auto sealed = SignedJSONEnvelope::sealInPlace(std::move(payload), signer, byteLimit);
-    if (!sealed) {
-        if (const auto* tooLarge = std::get_if<SignedJSONEnvelope::TooLarge>(&sealed.error()))
-            return std::unexpected(ZmdError::io("檔案大小 " + std::to_string(tooLarge->total) + " 位元組超過 .zmd 上限 "
-                + std::to_string(tooLarge->limit)));
-        if (const auto* crypto = std::get_if<CryptoError>(&sealed.error()))
-            return std::unexpected(*crypto);
-        return std::unexpected(ZmdError::io("payload 不是單一 JSON 值"));
-    }
-    return std::move(*sealed);
+std::expected<std::string, ZmdSaveError> encodeReadings(
+    const ZmdReadings& document, const ZmdSigner& signer, std::int64_t byteLimit)
+{
+    return encodeDocument(document, signer, byteLimit);
 }
 
 std::expected<void, ZmdSaveError> save(
     const ZmdDocument& document, const std::filesystem::path& destination, const ZmdSigner& signer)
 {
-    auto bytes = encode(document, signer);
-    if (!bytes)
-        return std::unexpected(bytes.error());
-    if (auto written = writeFileAtomically(destination, *bytes); !written)
-        return std::unexpected(
-            ZmdError::io(written.error().detail.empty() ? written.error().text() : written.error().detail));
-    return {};
+    return saveDocument(document, destination, signer);
+}
+
+std::expected<void, ZmdSaveError> saveReadings(
+    const ZmdReadings& document, const std::filesystem::path& destination, const ZmdSigner& signer)
+{
+    return saveDocument(document, destination, signer);
 }
 
 std::expected<ZmdDocument, ZmdError> decode(std::string bytes, std::string_view expectedModel,
     const ZmdVerifier& verifier, std::int64_t byteLimit, std::size_t recordLimit)
 {
-    using Kind = SignedJSONEnvelope::PeekValue::Kind;
-    if (static_cast<std::int64_t>(bytes.size()) > byteLimit)
-        return std::unexpected(ZmdError::notZmd());
-    // The records are read while the envelope is parsed, in the one pass
-    // that finds where the payload ends. Errors keep their order: a payload
-    // that does not read as records is skipped here and refused only after
-    // the header and the signature have been checked, as before.
-    std::optional<ZmdScanner::ParsedPayload> parsed;
-    auto envelope = SignedJSONEnvelope::parse(
-        std::move(bytes), [&parsed, recordLimit](std::string_view b, std::size_t& pos, std::size_t end) {
-            parsed = ZmdScanner::scanAt(b, pos, end, recordLimit);
-            return parsed.has_value();
-        });
-    if (!envelope)
-        return std::unexpected(ZmdError::notZmd());
-    const auto peek = envelope->peekHeader();
-    if (!peek.format) {
-        if (peek.reachedEnd)
-            return std::unexpected(ZmdError::notZmd());
-    } else if (peek.format->kind != Kind::string || peek.format->text != formatMagic) {
-        return std::unexpected(ZmdError::notZmd());
-    }
-    if (peek.formatVersion && peek.formatVersion->kind == Kind::integer && peek.formatVersion->integer >= 2)
-        return std::unexpected(ZmdError::unsupportedVersion(peek.formatVersion->integer));
-    if (!envelope->verify(verifier))
-        return std::unexpected(ZmdError::tampered());
-    if (!parsed)
-        return std::unexpected(ZmdError::notZmd());
-    if (parsed->declaredRecordCount != static_cast<std::int64_t>(parsed->actualRecordCount))
-        return std::unexpected(ZmdError::tampered());
-    if (parsed->model != expectedModel)
-        return std::unexpected(ZmdError::modelMismatch(parsed->model));
-    if (parsed->overLimit)
-        return std::unexpected(ZmdError::notZmd());
-    return ZmdDocument { std::move(parsed->model), std::move(parsed->software), parsed->savedAt, parsed->deletedCount,
-        std::move(parsed->records) };
+    return decodeDocument<ZmdDocument>(std::move(bytes), expectedModel, verifier, byteLimit, recordLimit);
+}
+
+std::expected<ZmdReadings, ZmdError> decodeReadings(std::string bytes, std::string_view expectedModel,
+    const ZmdVerifier& verifier, std::int64_t byteLimit, std::size_t recordLimit)
+{
+    return decodeDocument<ZmdReadings>(std::move(bytes), expectedModel, verifier, byteLimit, recordLimit);
 }
 
 std::expected<ZmdDocument, ZmdError> open(
     const std::filesystem::path& path, std::string_view expectedModel, const ZmdVerifier& verifier)
 {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec)
-        return std::unexpected(ZmdError::io(ec.message()));
-    if (size > static_cast<std::uintmax_t>(largestFile))
-        return std::unexpected(ZmdError::notZmd());
-    auto bytes = readWholeFile(path);
-    if (!bytes)
-        return std::unexpected(ZmdError::io(bytes.error().detail));
-    return decode(std::move(*bytes), expectedModel, verifier);
+    return openDocument<ZmdDocument>(path, expectedModel, verifier);
+}
+
+std::expected<ZmdReadings, ZmdError> openReadings(
+    const std::filesystem::path& path, std::string_view expectedModel, const ZmdVerifier& verifier)
+{
+    return openDocument<ZmdReadings>(path, expectedModel, verifier);
 }
 
 } // namespace ZmdFile

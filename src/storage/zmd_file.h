@@ -39,6 +39,17 @@ struct ZmdDocument {
     std::vector<JournalRecord> records;
 };
 
+// The same contents as the program keeps them: each record as its reading
+// (value and unit worked out from text, function and range, as a reading
+// made from the record has them).
+struct ZmdReadings {
+    std::string model;
+    std::string software;
+    double savedAt = 0;
+    std::int64_t deletedCount = 0;
+    CompactReadings records;
+};
+
 struct ZmdError {
     enum class Kind { unsupportedVersion, modelMismatch, io, notZmd, tampered };
 
@@ -71,27 +82,40 @@ inline constexpr std::size_t mostRecords = 600'000;
 
 [[nodiscard]] std::expected<std::string, ZmdSaveError> encode(
     const ZmdDocument& document, const ZmdSigner& signer, std::int64_t byteLimit = largestFile);
+[[nodiscard]] std::expected<std::string, ZmdSaveError> encodeReadings(
+    const ZmdReadings& document, const ZmdSigner& signer, std::int64_t byteLimit = largestFile);
 [[nodiscard]] std::expected<void, ZmdSaveError> save(
     const ZmdDocument& document, const std::filesystem::path& destination, const ZmdSigner& signer);
+[[nodiscard]] std::expected<void, ZmdSaveError> saveReadings(
+    const ZmdReadings& document, const std::filesystem::path& destination, const ZmdSigner& signer);
 
 [[nodiscard]] std::expected<ZmdDocument, ZmdError> decode(std::string bytes, std::string_view expectedModel,
     const ZmdVerifier& verifier, std::int64_t byteLimit = largestFile, std::size_t recordLimit = mostRecords);
 [[nodiscard]] std::expected<ZmdDocument, ZmdError> open(
+    const std::filesystem::path& path, std::string_view expectedModel, const ZmdVerifier& verifier);
+// The same checks in the same order, each record read straight into the
+// compact store.
+[[nodiscard]] std::expected<ZmdReadings, ZmdError> decodeReadings(std::string bytes,
+    std::string_view expectedModel, const ZmdVerifier& verifier, std::int64_t byteLimit = largestFile,
+    std::size_t recordLimit = mostRecords);
+[[nodiscard]] std::expected<ZmdReadings, ZmdError> openReadings(
     const std::filesystem::path& path, std::string_view expectedModel, const ZmdVerifier& verifier);
 
 } // namespace ZmdFile
 
 // One pass over a payload's bytes.
 struct ZmdScanner {
-    struct ParsedPayload {
+    struct Header {
         std::string model;
         std::string software;
         double savedAt = 0;
         std::int64_t deletedCount = 0;
         std::int64_t declaredRecordCount = 0;
-        std::vector<JournalRecord> records;
         std::size_t actualRecordCount = 0;
         bool overLimit = false;
+    };
+    struct ParsedPayload : Header {
+        std::vector<JournalRecord> records;
     };
     [[nodiscard]] static std::optional<ParsedPayload> scan(std::string_view payload, std::size_t recordLimit);
     // The payload object starting at pos, read up to its closing brace

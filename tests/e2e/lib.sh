@@ -46,7 +46,7 @@ start_program() {
     shift
   done
   env ZELMAR_TEST_LOG_FILE="$(winpath "$log")" ZELMAR_TEST_METER=sim "${vars[@]}" \
-    timeout 120 "$wine64" "$program" "${args[@]}" >/dev/null 2>&1 &
+    timeout 120 "$wine64" "$program" "${args[@]}" >/dev/null 2>"${log%.txt}.wine.txt" &
   started=$!
 }
 

@@ -3,7 +3,7 @@
 // the store, a signed file and back to the same CSV.
 
 #include "security/signature_service.h"
-#include "session/compact_readings.h"
+#include "core/compact_readings.h"
 #include "session/dmm_session.h"
 #include "storage/zmd_file.h"
 #include "support/scripted_port.h"

@@ -100,9 +100,9 @@ bool writeOutput(Context& context, const OutputFile& output, const std::string& 
     return true;
 }
 
-std::expected<ZmdDocument, ZmdError> openFile(const std::string& path)
+std::expected<ZmdReadings, ZmdError> openFile(const std::string& path)
 {
-    return ZmdFile::open(std::filesystem::u8path(path), kModel, ZmdSignatureService::shared());
+    return ZmdFile::openReadings(std::filesystem::u8path(path), kModel, ZmdSignatureService::shared());
 }
 
 struct Statistics : RunningStatistics {
@@ -143,28 +143,30 @@ int runInfo(const std::vector<std::string>& args, Context& context)
 
     // Straight from the records, each field worked out as the reading made
     // from it would have it, without making 600,000 readings.
-    const std::vector<JournalRecord>& records = document->records;
+    const CompactReadings& records = document->records;
     const bool asJson = parsed->has("--json");
     std::map<std::pair<int, std::string>, Statistics> groups;
     // Records come in long runs of one function and unit: the group of the
     // previous record is tried first, and a group is named once.
     Statistics* group = nullptr;
-    for (const JournalRecord& r : records) {
-        const std::string_view unit = DMMUnitTable::unit(r.f, DMMSession::clampedRange(r.r)).value_or("");
-        if (group == nullptr || group->code != r.f || group->unit != unit) {
-            auto [found, added] = groups.try_emplace({ r.f, std::string(unit) });
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const CompactReadings::Record r = records.record(i);
+        const std::string_view unit = DMMUnitTable::unit(r.function, r.range).value_or("");
+        if (group == nullptr || group->code != r.function || group->unit != unit) {
+            auto [found, added] = groups.try_emplace({ r.function, std::string(unit) });
             group = &found->second;
             if (added) {
-                group->code = r.f;
-                group->function = L10n::functionName(DmmFunction(r.f), asJson ? AppLanguage::enUS : context.language);
+                group->code = r.function;
+                group->function
+                    = L10n::functionName(DmmFunction(r.function), asJson ? AppLanguage::enUS : context.language);
                 group->unit = unit;
             }
         }
-        group->add(DMMValueParser::parse(r.x));
+        group->add(DMMValueParser::parse(r.text));
     }
     const bool any = !records.empty();
-    const std::string first = any ? isoTime(records.front().t) : "";
-    const std::string last = any ? isoTime(records.back().t) : "";
+    const std::string first = any ? isoTime(records.record(0).t) : "";
+    const std::string last = any ? isoTime(records.record(records.size() - 1).t) : "";
 
     if (asJson) {
         nlohmann::ordered_json json;
@@ -271,7 +273,7 @@ int runExport(const std::vector<std::string>& args, Context& context)
     const auto document = openFile(parsed->positionals[0]);
     if (!document)
         return refuse(context, document.error(), parsed->positionals[0]);
-    const std::string csv = csvDocument(csvHeader(l), std::span<const JournalRecord>(document->records),
+    const std::string csv = csvDocument(csvHeader(l), document->records,
         std::string(L10n::text(L10nKey::overload, l)), [l](DmmFunction f) { return L10n::functionName(f, l); });
     return writeOutput(context, target, csv) ? exitOk : exitFailure;
 }
@@ -335,9 +337,10 @@ int runPlot(const std::vector<std::string>& args, Context& context)
     // Straight from the records, as info reads them, without making readings.
     ui::ChartSeries series;
     series.reserve(document->records.size());
-    for (const JournalRecord& r : document->records) {
-        const std::string_view unit = DMMUnitTable::unit(r.f, DMMSession::clampedRange(r.r)).value_or("");
-        series.append(r.t, r.f, unit, DMMValueParser::parse(r.x), r.x);
+    for (std::size_t i = 0; i < document->records.size(); ++i) {
+        const CompactReadings::Record r = document->records.record(i);
+        const std::string_view unit = DMMUnitTable::unit(r.function, r.range).value_or("");
+        series.append(r.t, r.function, unit, DMMValueParser::parse(r.text), r.text);
     }
     request.series = &series;
     request.language = context.language;
@@ -491,13 +494,9 @@ int runJournal(const std::vector<std::string>& args, Context& context)
         const std::string name = target->isStandardOutput() ? "-" : pathText(target->path());
         const bool zmd = !target->isStandardOutput() && target->path().extension() == ".zmd";
         if (zmd) {
-            std::vector<JournalRecord> records;
-            records.reserve(recovery->records.size());
-            for (const Reading& r : recovery->records)
-                records.push_back(JournalRecord::from(r));
-            ZmdDocument document { std::string(kModel), softwareText(loadApplicationVersion()), PollingEngine::now(),
-                recovery->deletedCount, std::move(records) };
-            auto saved = ZmdFile::save(document, target->path(), ZmdSignatureService::shared());
+            const ZmdReadings document { std::string(kModel), softwareText(loadApplicationVersion()),
+                PollingEngine::now(), recovery->deletedCount, CompactReadings(recovery->records) };
+            auto saved = ZmdFile::saveReadings(document, target->path(), ZmdSignatureService::shared());
             if (!saved) {
                 std::fprintf(context.err, "%s%s%s\n", L10n::saveFailed(l, describe(saved.error())).c_str(),
                     pick(l, "：", ": ").c_str(), name.c_str());

@@ -523,9 +523,9 @@ bool saveRequested(const LogOptions& o, const DMMSession& session, Context& cont
     bool ok = true;
     if (o.save) {
         const std::string name = pathText(o.save->path());
-        ZmdDocument document { "DMM-5174K", softwareText(context.version), PollingEngine::now(), session.deletedCount(),
-            session.journalRecords() };
-        if (auto saved = ZmdFile::save(document, o.save->path(), ZmdSignatureService::shared()); !saved) {
+        const ZmdReadings document { "DMM-5174K", softwareText(context.version), PollingEngine::now(),
+            session.deletedCount(), session.storedRecords() };
+        if (auto saved = ZmdFile::saveReadings(document, o.save->path(), ZmdSignatureService::shared()); !saved) {
             terminal.errorLine(L10n::saveFailed(l, saveFailureReason(saved.error(), l)) + pick(l, "：", ": ") + name);
             ok = false;
         } else {

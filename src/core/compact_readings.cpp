@@ -1,4 +1,6 @@
-#include "session/compact_readings.h"
+#include "core/compact_readings.h"
+
+#include "core/text_encoding.h"
 
 #include <algorithm>
 #include <cstring>
@@ -49,13 +51,47 @@ void CompactReadings::push_back(const Reading& reading)
         e.bar = static_cast<std::int8_t>(reading.barGraph());
         e.length = static_cast<std::uint8_t>(text.size());
         std::memcpy(e.text, text.data(), text.size());
+        entries_.push_back(e);
     } else {
-        e.length = asideMarker;
-        const auto index = static_cast<std::uint32_t>(aside_.size());
-        std::memcpy(e.text, &index, sizeof index);
-        aside_.push_back(reading);
+        pushAside(e, reading);
     }
+}
+
+void CompactReadings::pushAside(Entry& e, Reading reading)
+{
+    e.length = asideMarker;
+    const auto index = static_cast<std::uint32_t>(aside_.size());
+    std::memcpy(e.text, &index, sizeof index);
+    aside_.push_back(std::move(reading));
     entries_.push_back(e);
+}
+
+void CompactReadings::appendRecord(double t, std::uint8_t function, std::int64_t range, std::string_view rawText)
+{
+    Entry e {};
+    e.t = t;
+    e.function = function;
+    const std::string_view text = text::trimHorizontalSpace(rawText);
+    if (text.size() <= sizeof e.text && range >= INT8_MIN && range <= INT8_MAX) {
+        e.range = static_cast<std::int8_t>(range);
+        e.length = static_cast<std::uint8_t>(text.size());
+        std::memcpy(e.text, text.data(), text.size());
+        entries_.push_back(e);
+    } else {
+        pushAside(e, Reading(t, function, clampedRange(range), rawText, DmmFlags {}, 0));
+    }
+}
+
+CompactReadings::Record CompactReadings::record(std::size_t index) const noexcept
+{
+    const Entry& e = entries_[index];
+    if (e.length == asideMarker) {
+        std::uint32_t aside = 0;
+        std::memcpy(&aside, e.text, sizeof aside);
+        const Reading& r = aside_[aside];
+        return { r.timestamp(), r.function().code(), r.rangeIndex(), r.text() };
+    }
+    return { e.t, e.function, e.range, std::string_view(e.text, e.length) };
 }
 
 Reading CompactReadings::operator[](std::size_t index) const

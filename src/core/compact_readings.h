@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <iterator>
 #include <span>
+#include <string_view>
 #include <vector>
 
 namespace zelmar {
@@ -56,11 +57,31 @@ public:
         std::size_t at_;
     };
 
+    // One stored record as files, exports and charts read it, without
+    // making a Reading (no allocation, no value parsed): what a reading made
+    // from it would give as timestamp, function code, range and text. Valid
+    // until the store changes.
+    struct Record {
+        double t;
+        std::uint8_t function;
+        int range;
+        std::string_view text;
+    };
+
     CompactReadings() = default;
     explicit CompactReadings(std::span<const Reading> readings);
 
     void push_back(const Reading& reading);
+    // Stores what Reading(t, function, range, rawText, {}, 0) would be (a
+    // record read from a journal or file: no flags, no bar graph) without
+    // making it. Ranges beyond int keep their sign at int's bounds.
+    void appendRecord(double t, std::uint8_t function, std::int64_t range, std::string_view rawText);
     [[nodiscard]] Reading operator[](std::size_t index) const;
+    [[nodiscard]] Record record(std::size_t index) const noexcept;
+    [[nodiscard]] static int clampedRange(std::int64_t range) noexcept
+    {
+        return range > INT32_MAX ? INT32_MAX : (range < INT32_MIN ? INT32_MIN : static_cast<int>(range));
+    }
     [[nodiscard]] std::size_t size() const noexcept { return entries_.size(); }
     [[nodiscard]] bool empty() const noexcept { return entries_.empty(); }
     void clear() noexcept;
@@ -75,6 +96,8 @@ public:
     [[nodiscard]] std::size_t asideCount() const noexcept { return aside_.size(); }
 
 private:
+    void pushAside(Entry& entry, Reading reading);
+
     std::vector<Entry> entries_;
     std::vector<Reading> aside_;
 };
