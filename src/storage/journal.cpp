@@ -105,11 +105,12 @@ template <typename Records> std::expected<std::string, StorageError> encodeLines
 {
     std::string buffer;
     buffer.reserve(records.size() * 80);
+    TimestampWriter times;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const JournalFields record = fieldsAt(records, i);
         if (record.v && !std::isfinite(*record.v))
             return std::unexpected(StorageError::encoding("第 " + std::to_string(i + 1) + " 筆記錄的 v 不是有限數值"));
-        if (appendCanonicalLine(buffer, record, offsetSeconds))
+        if (appendCanonicalLine(buffer, record, offsetSeconds, times))
             continue;
         // Out of the canonical range: the general encoder for this record.
         auto general = generalLine(

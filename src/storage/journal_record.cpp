@@ -41,9 +41,15 @@ JournalFields JournalFields::of(const CompactReadings::Record& record) noexcept
 
 bool appendCanonicalLine(std::string& out, const JournalFields& record, int offsetSeconds)
 {
+    TimestampWriter times;
+    return appendCanonicalLine(out, record, offsetSeconds, times);
+}
+
+bool appendCanonicalLine(std::string& out, const JournalFields& record, int offsetSeconds, TimestampWriter& times)
+{
     const std::size_t start = out.size();
     out += "{\"t\":\"";
-    if (!appendCanonicalTimestamp(out, record.t, offsetSeconds)) {
+    if (!times.append(out, record.t, offsetSeconds)) {
         out.resize(start);
         return false;
     }

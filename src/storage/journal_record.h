@@ -68,6 +68,9 @@ struct JournalFields {
 {
     return appendCanonicalLine(out, JournalFields::of(record), offsetSeconds);
 }
+// The same for many records in a row (a save, a journal rewrite).
+[[nodiscard]] bool appendCanonicalLine(
+    std::string& out, const JournalFields& record, int offsetSeconds, TimestampWriter& times);
 
 // The general encoder's line for one record, with its LF: valid JSON with
 // the general timestamp text. None when `t` or `v` is not finite.

@@ -1,5 +1,7 @@
 #include "storage/timestamp.h"
 
+#include <cstring>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -170,6 +172,48 @@ bool appendCanonicalTimestamp(std::string& out, double instant, int offsetSecond
     if (c.year < 0 || c.year > 9999)
         return false;
     formatCanonical(out, offsetSeconds, c);
+    return true;
+}
+
+bool TimestampWriter::append(std::string& out, double instant, int offsetSeconds)
+{
+    if (!std::isfinite(instant))
+        return false;
+    const double whole = std::floor(instant);
+    if (std::fabs(whole) >= 1e14 || offsetSeconds % 60 != 0 || offsetSeconds <= -86'400 || offsetSeconds >= 86'400)
+        return false;
+    const std::int64_t local = static_cast<std::int64_t>(whole) + offsetSeconds;
+    if (!haveDay_ || offsetSeconds != offset_ || local < dayStart_ || local >= dayStart_ + kSecondsPerDay) {
+        const CivilTime c = civilFromSeconds(local);
+        if (c.year < 0 || c.year > 9999)
+            return false;
+        std::string day;
+        formatCanonical(day, offsetSeconds, c);
+        day.copy(day_, sizeof day_);
+        dayStart_ = local - (c.hour * 3600 + c.minute * 60 + c.second);
+        offset_ = offsetSeconds;
+        haveDay_ = true;
+        out += day;
+        return true;
+    }
+    const auto second = static_cast<int>(local - dayStart_);
+    char text[25];
+    std::memcpy(text, day_, sizeof day_);
+    const auto put = [&text](std::size_t at, int value) {
+        text[at] = static_cast<char>('0' + value / 10 % 10);
+        text[at + 1] = static_cast<char>('0' + value % 10);
+    };
+    put(11, second / 3600);
+    text[13] = ':';
+    put(14, second / 60 % 60);
+    text[16] = ':';
+    put(17, second % 60);
+    const int magnitude = offsetSeconds < 0 ? -offsetSeconds : offsetSeconds;
+    text[19] = offsetSeconds < 0 ? '-' : '+';
+    put(20, magnitude / 3600 % 100);
+    text[22] = ':';
+    put(23, magnitude / 60 % 60);
+    out.append(text, sizeof text);
     return true;
 }
 

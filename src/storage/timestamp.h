@@ -45,6 +45,20 @@ struct CivilTime {
 // The fast form alone: whole seconds with Z or a numeric offset.
 [[nodiscard]] std::optional<double> parseTimestampFast(std::string_view text) noexcept;
 
+// appendCanonicalTimestamp for many instants in a row, as a save writes
+// them: the date of the previous instant is reused while the day and offset
+// stay the same. Writes exactly what appendCanonicalTimestamp does.
+class TimestampWriter {
+public:
+    [[nodiscard]] bool append(std::string& out, double instant, int offsetSeconds);
+
+private:
+    std::int64_t dayStart_ = 0; // the cached day's midnight, in local seconds
+    int offset_ = 0;
+    char day_[11] {}; // "YYYY-MM-DDT"
+    bool haveDay_ = false;
+};
+
 // parseTimestamp for many texts in a row, as a journal or file holds them:
 // while the date and offset stay those of the previous canonical text, only
 // the time of day is read. Answers exactly what parseTimestamp does.

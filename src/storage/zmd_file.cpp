@@ -217,9 +217,10 @@ std::expected<std::string, ZmdSaveError> encodeDocument(
     appendJsonString(payload, document.software);
     payload += ",\n\"savedAt\":\"" + *savedAt + "\",\n\"recordCount\":" + std::to_string(document.records.size())
         + ",\n\"deletedCount\":" + std::to_string(document.deletedCount) + ",\n\"records\":[";
+    TimestampWriter times;
     for (std::size_t i = 0; i < document.records.size(); ++i) {
         payload += i == 0 ? "\n" : ",\n";
-        if (!appendCanonicalLine(payload, JournalFields::of(recordAt(document.records, i)), offset))
+        if (!appendCanonicalLine(payload, JournalFields::of(recordAt(document.records, i)), offset, times))
             return std::unexpected(ZmdError::io("記錄時間無法以 ISO-8601 表示"));
         payload.pop_back(); // the line's LF
     }

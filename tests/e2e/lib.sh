@@ -58,10 +58,29 @@ kill_program() {
 }
 
 # run_program LOG [VAR=value...] [-- arguments]: one run in the foreground;
-# its exit code is the program's.
+# its exit code is the program's. A run that leaves no log line at all never
+# reached the program (Wine did not start it): it is started once more, and
+# what Wine said is shown.
 run_program() {
+  local log=$1 code
   start_program "$@"
   wait "$started"
+  code=$?
+  if [ ! -s "$log" ]; then
+    echo "         note: $current: no log from a run (exit $code); Wine said: $(head -c 400 "${log%.txt}.wine.txt" 2>/dev/null | tr '\n' ' ')"
+    sleep 1
+    start_program "$@"
+    wait "$started"
+    code=$?
+    [ -s "$log" ] || fail "the program did not start twice (exit $code): $(head -c 400 "${log%.txt}.wine.txt" 2>/dev/null | tr '\n' ' ')"
+  fi
+  return "$code"
+}
+
+# True when no instance of the program is left (a run just ended may take a
+# moment to be gone, and a new one would then find the first still there).
+program_gone() {
+  ! pgrep -f 'DMM5174K\.exe' >/dev/null
 }
 
 wait_for() { # seconds command...: until the command succeeds

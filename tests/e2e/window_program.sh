@@ -288,6 +288,7 @@ close_during_recovery_question() {
     "[DMMApp] 正常關閉：恢復詢問未獲回答，緩衝檔保留、設定已寫入"
   expect_no_log "$d/asked.txt" "使用者放棄恢復" "已恢復" "緩衝檔與側檔已刪除"
   [ "$(journal_lines "$d/data")" -eq "$journaled" ] || fail "the journal changed: $(journal_lines "$d/data") of $journaled"
+  wait_for 30 program_gone || fail "the program was still running 30 s after its end"
   run_program "$d/restore.txt" ZELMAR_TEST_DATA_DIR="$data" ZELMAR_TEST_RECOVERY=restore \
     ZELMAR_TEST_AUTOCLOSE_MS=1500 ZELMAR_TEST_AUTOSAVE="$(winpath "$d/restored.zmd")"
   expect_log "$d/restore.txt" "[DMMApp] 已恢復 $journaled 筆記錄"

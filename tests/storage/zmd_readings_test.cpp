@@ -228,5 +228,24 @@ TEST(TimestampReader, AnswersAsTheParserDoes)
     }
 }
 
+TEST(TimestampWriter, WritesAsTheCanonicalFormatterDoes)
+{
+    std::mt19937 random(8);
+    const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    TimestampWriter writer;
+    double t = -3.0e5;
+    for (int i = 0; i < 20'000; ++i) {
+        t += pick(0, 10) ? pick(0, 3) + 0.25 * pick(0, 3) : pick(-100'000, 100'000); // runs of a day, and jumps
+        double instant = t;
+        if (pick(0, 200) == 0)
+            instant = pick(0, 1) ? 1e14 : -253402300800.0 - 1; // outside what the form allows
+        const int offset = pick(0, 10) ? 28'800 : 60 * pick(-1441, 1441) + (pick(0, 30) == 0 ? 1 : 0);
+        std::string expected = "x", written = "x";
+        const bool canonical = appendCanonicalTimestamp(expected, instant, offset);
+        ASSERT_EQ(writer.append(written, instant, offset), canonical) << instant << " " << offset;
+        ASSERT_EQ(written, expected) << instant << " " << offset;
+    }
+}
+
 } // namespace
 } // namespace zelmar
