@@ -86,6 +86,32 @@ CsvSource csvSource(const JournalRecord& r)
         DMMUnitTable::unit(r.f, range).value_or("") };
 }
 
+// A stored record read in place, as its reading would give it.
+CsvSource csvSource(const CompactReadings::Record& r)
+{
+    return { r.t, DmmFunction(r.function), DMMValueParser::parse(r.text).has_value(), r.text,
+        DMMUnitTable::unit(r.function, r.range).value_or("") };
+}
+
+// The stored records one by one, without making readings.
+struct StoredRecords {
+    const CompactReadings& records;
+    struct iterator {
+        const CompactReadings* records;
+        std::size_t at;
+        CompactReadings::Record operator*() const noexcept { return records->record(at); }
+        iterator& operator++() noexcept
+        {
+            ++at;
+            return *this;
+        }
+        friend bool operator==(const iterator&, const iterator&) = default;
+    };
+    [[nodiscard]] std::size_t size() const noexcept { return records.size(); }
+    [[nodiscard]] iterator begin() const noexcept { return { &records, 0 }; }
+    [[nodiscard]] iterator end() const noexcept { return { &records, records.size() }; }
+};
+
 template <typename Records>
 std::string csvDocumentOf(const CsvExporter::Row& header, const Records& records, const std::string& overloadText,
     const std::function<std::string(DmmFunction)>& functionName)
@@ -126,7 +152,7 @@ std::string csvDocument(const CsvExporter::Row& header, std::span<const JournalR
 std::string csvDocument(const CsvExporter::Row& header, const CompactReadings& records,
     const std::string& overloadText, const std::function<std::string(DmmFunction)>& functionName)
 {
-    return csvDocumentOf(header, records, overloadText, functionName);
+    return csvDocumentOf(header, StoredRecords { records }, overloadText, functionName);
 }
 
 std::filesystem::path DMMSession::journalPath(const std::filesystem::path& dataDirectory)
