@@ -92,6 +92,15 @@ std::expected<void, StorageError> JournalWriter::append(const JournalRecord& rec
 
 namespace {
 
+const JournalRecord* journalRecordAt(std::span<const JournalRecord> records, std::size_t i)
+{
+    return &records[i];
+}
+const JournalRecord* journalRecordAt(const CompactReadings&, std::size_t)
+{
+    return nullptr;
+}
+
 JournalFields fieldsAt(std::span<const JournalRecord> records, std::size_t i)
 {
     return JournalFields::of(records[i]);
@@ -101,17 +110,43 @@ JournalFields fieldsAt(const CompactReadings& records, std::size_t i)
     return JournalFields::of(records.record(i));
 }
 
+// Canonical lines, many in a row: through one timestamp writer, or for the
+// store's records through one stored-line writer.
+class LineWriter {
+public:
+    explicit LineWriter(int offsetSeconds)
+        : offset_(offsetSeconds)
+        , stored_(offsetSeconds)
+    {
+    }
+    bool append(std::string& out, std::span<const JournalRecord> records, std::size_t i)
+    {
+        return appendCanonicalLine(out, JournalFields::of(records[i]), offset_, times_);
+    }
+    bool append(std::string& out, const CompactReadings& records, std::size_t i)
+    {
+        return stored_.append(out, records.record(i));
+    }
+
+private:
+    int offset_;
+    TimestampWriter times_;
+    StoredLineWriter stored_;
+};
+
 template <typename Records> std::expected<std::string, StorageError> encodeLines(const Records& records, int offsetSeconds)
 {
     std::string buffer;
     buffer.reserve(records.size() * 80);
-    TimestampWriter times;
+    LineWriter lines(offsetSeconds);
     for (std::size_t i = 0; i < records.size(); ++i) {
-        const JournalFields record = fieldsAt(records, i);
-        if (record.v && !std::isfinite(*record.v))
+        // A stored record's value comes from its text and is always finite.
+        if (const auto* journalForm = journalRecordAt(records, i); journalForm && journalForm->v
+            && !std::isfinite(*journalForm->v))
             return std::unexpected(StorageError::encoding("第 " + std::to_string(i + 1) + " 筆記錄的 v 不是有限數值"));
-        if (appendCanonicalLine(buffer, record, offsetSeconds, times))
+        if (lines.append(buffer, records, i))
             continue;
+        const JournalFields record = fieldsAt(records, i);
         // Out of the canonical range: the general encoder for this record.
         auto general = generalLine(
             JournalRecord { record.t, record.f, record.r, std::string(record.x), record.v, std::string(record.u) },

@@ -45,14 +45,12 @@ bool appendCanonicalLine(std::string& out, const JournalFields& record, int offs
     return appendCanonicalLine(out, record, offsetSeconds, times);
 }
 
-bool appendCanonicalLine(std::string& out, const JournalFields& record, int offsetSeconds, TimestampWriter& times)
+namespace {
+
+// Everything of a canonical line after its time, from the quote that ends
+// the time to the LF.
+void appendLineTail(std::string& out, const JournalFields& record)
 {
-    const std::size_t start = out.size();
-    out += "{\"t\":\"";
-    if (!times.append(out, record.t, offsetSeconds)) {
-        out.resize(start);
-        return false;
-    }
     out += "\",\"f\":";
     appendInteger(out, record.f);
     out += ",\"r\":";
@@ -66,6 +64,59 @@ bool appendCanonicalLine(std::string& out, const JournalFields& record, int offs
     out += ",\"u\":";
     appendJsonString(out, record.u);
     out += "}\n";
+}
+
+} // namespace
+
+bool appendCanonicalLine(std::string& out, const JournalFields& record, int offsetSeconds, TimestampWriter& times)
+{
+    const std::size_t start = out.size();
+    out += "{\"t\":\"";
+    if (!times.append(out, record.t, offsetSeconds)) {
+        out.resize(start);
+        return false;
+    }
+    appendLineTail(out, record);
+    return true;
+}
+
+StoredLineWriter::StoredLineWriter(int offsetSeconds)
+    : offset_(offsetSeconds)
+    , slots_(slotCount)
+{
+}
+
+bool StoredLineWriter::append(std::string& out, const CompactReadings::Record& record)
+{
+    const std::size_t start = out.size();
+    out += "{\"t\":\"";
+    if (!times_.append(out, record.t, offset_)) {
+        out.resize(start);
+        return false;
+    }
+    const bool cacheable = record.range >= INT8_MIN && record.range <= INT8_MAX && record.text.size() <= 18;
+    Slot* slot = nullptr;
+    if (cacheable) {
+        std::uint32_t hash = 2166136261u ^ record.function ^ static_cast<std::uint8_t>(record.range) << 8;
+        for (const char c : record.text)
+            hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+        slot = &slots_[(hash ^ hash >> 15) % slotCount];
+        if (slot->tailLength != 0 && slot->function == record.function && slot->range == record.range
+            && record.text == std::string_view(slot->text, slot->length)) {
+            out.append(slot->tail, slot->tailLength);
+            return true;
+        }
+    }
+    const std::size_t tail = out.size();
+    appendLineTail(out, JournalFields::of(record));
+    if (slot != nullptr && out.size() - tail <= sizeof slot->tail) {
+        slot->function = record.function;
+        slot->range = static_cast<std::int8_t>(record.range);
+        slot->length = static_cast<std::uint8_t>(record.text.size());
+        record.text.copy(slot->text, record.text.size());
+        slot->tailLength = static_cast<std::uint8_t>(out.size() - tail);
+        std::memcpy(slot->tail, out.data() + tail, slot->tailLength);
+    }
     return true;
 }
 

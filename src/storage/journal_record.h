@@ -87,6 +87,31 @@ struct JournalFields {
 // the line is left to the general parser.
 [[nodiscard]] bool parseJournalFieldsFast(std::string_view line, JournalFields& out) noexcept;
 
+// Canonical lines of stored records, many in a row (a save, a journal
+// rewrite): what follows the time depends only on function, range and text,
+// of which a recording repeats few, so each such tail is formatted once and
+// copied after. Writes exactly what appendCanonicalLine writes for
+// JournalFields::of(record).
+class StoredLineWriter {
+public:
+    explicit StoredLineWriter(int offsetSeconds);
+    [[nodiscard]] bool append(std::string& out, const CompactReadings::Record& record);
+
+private:
+    static constexpr std::size_t slotCount = 4096;
+    struct Slot {
+        std::uint8_t function = 0;
+        std::int8_t range = 0;
+        std::uint8_t length = 0;
+        std::uint8_t tailLength = 0; // 0: empty
+        char text[18];
+        char tail[98];
+    };
+    int offset_;
+    TimestampWriter times_;
+    std::vector<Slot> slots_;
+};
+
 // The fast parser for many lines in a row (a journal, a file's records):
 // timestamps through one TimestampReader. Without values, a line's `v` is
 // checked as the decoder would read it but not converted (it is then 0):

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <exception>
 #include <thread>
 
 namespace zelmar {
@@ -195,13 +196,22 @@ std::optional<SignedJSONEnvelope> SignedJSONEnvelope::parseVerifying(
     const std::string_view b = bytes;
     const auto guess = b.size() >= worthAThread ? layoutFromEnd(b) : std::nullopt;
     bool guessVerified = false;
+    std::exception_ptr aheadFailed;
     std::optional<Layout> layout;
     {
         std::jthread ahead;
         if (guess)
-            ahead = std::jthread([&] { guessVerified = verify(b, *guess, verifier); });
+            ahead = std::jthread([&] {
+                try {
+                    guessVerified = verify(b, *guess, verifier);
+                } catch (...) {
+                    aheadFailed = std::current_exception();
+                }
+            });
         layout = findLayout(b, scanPayload);
     } // both threads only read the bytes; they are moved once the second is done
+    if (aheadFailed)
+        std::rethrow_exception(aheadFailed);
     if (!layout)
         return std::nullopt;
     SignedJSONEnvelope envelope(std::move(bytes), *layout);

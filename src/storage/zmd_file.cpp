@@ -10,6 +10,8 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <exception>
+#include <thread>
 
 namespace zelmar {
 
@@ -184,13 +186,31 @@ bool scanPayloadAt(std::string_view b, std::size_t& pos, std::size_t end, std::s
     return true;
 }
 
-const JournalRecord& recordAt(const std::vector<JournalRecord>& records, std::size_t i)
+// Records [from, to) as the payload lists them: each after ",\n", the very
+// first after "\n". False when one has no canonical time.
+bool appendRecordLines(
+    std::string& out, const std::vector<JournalRecord>& records, std::size_t from, std::size_t to, int offset)
 {
-    return records[i];
+    TimestampWriter times;
+    for (std::size_t i = from; i < to; ++i) {
+        out += i == 0 ? "\n" : ",\n";
+        if (!appendCanonicalLine(out, JournalFields::of(records[i]), offset, times))
+            return false;
+        out.pop_back(); // the line's LF
+    }
+    return true;
 }
-CompactReadings::Record recordAt(const CompactReadings& records, std::size_t i)
+
+bool appendRecordLines(std::string& out, const CompactReadings& records, std::size_t from, std::size_t to, int offset)
 {
-    return records.record(i);
+    StoredLineWriter lines(offset);
+    for (std::size_t i = from; i < to; ++i) {
+        out += i == 0 ? "\n" : ",\n";
+        if (!lines.append(out, records.record(i)))
+            return false;
+        out.pop_back();
+    }
+    return true;
 }
 
 template <typename Document>
@@ -217,13 +237,31 @@ std::expected<std::string, ZmdSaveError> encodeDocument(
     appendJsonString(payload, document.software);
     payload += ",\n\"savedAt\":\"" + *savedAt + "\",\n\"recordCount\":" + std::to_string(document.records.size())
         + ",\n\"deletedCount\":" + std::to_string(document.deletedCount) + ",\n\"records\":[";
-    TimestampWriter times;
-    for (std::size_t i = 0; i < document.records.size(); ++i) {
-        payload += i == 0 ? "\n" : ",\n";
-        if (!appendCanonicalLine(payload, JournalFields::of(recordAt(document.records, i)), offset, times))
-            return std::unexpected(ZmdError::io("記錄時間無法以 ISO-8601 表示"));
-        payload.pop_back(); // the line's LF
+    // A large save formats its second half on a second core meanwhile.
+    const std::size_t count = document.records.size();
+    const std::size_t split = count >= 50'000 ? count / 2 : count;
+    std::string secondHalf;
+    bool secondWritten = true;
+    std::exception_ptr secondFailed;
+    bool firstWritten = false;
+    {
+        std::jthread second;
+        if (split < count)
+            second = std::jthread([&] {
+                try {
+                    secondHalf.reserve((count - split) * 96);
+                    secondWritten = appendRecordLines(secondHalf, document.records, split, count, offset);
+                } catch (...) {
+                    secondFailed = std::current_exception();
+                }
+            });
+        firstWritten = appendRecordLines(payload, document.records, 0, split, offset);
     }
+    if (secondFailed)
+        std::rethrow_exception(secondFailed);
+    if (!firstWritten || !secondWritten)
+        return std::unexpected(ZmdError::io("記錄時間無法以 ISO-8601 表示"));
+    payload += secondHalf;
     payload += "\n]}";
 
     auto sealed = SignedJSONEnvelope::sealInPlace(std::move(payload), signer, byteLimit);

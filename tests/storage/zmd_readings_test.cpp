@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -244,6 +245,46 @@ TEST(TimestampWriter, WritesAsTheCanonicalFormatterDoes)
         const bool canonical = appendCanonicalTimestamp(expected, instant, offset);
         ASSERT_EQ(writer.append(written, instant, offset), canonical) << instant << " " << offset;
         ASSERT_EQ(written, expected) << instant << " " << offset;
+    }
+}
+
+// Tails are formatted once per function, range and text and copied after:
+// with far more distinct keys than the writer keeps, colliding ones and
+// ones it never keeps (long texts, wide ranges), every line is still the
+// one the plain formatter writes.
+TEST(StoredLineWriter, WritesWhatThePlainFormatterWrites)
+{
+    std::mt19937 random(17);
+    const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    CompactReadings stored;
+    for (int i = 0; i < 60'000; ++i) {
+        std::string text = std::to_string(pick(-20'000, 20'000) / 1000.0).substr(0, pick(1, 9));
+        if (pick(0, 50) == 0)
+            text = pick(0, 1) ? "OL" : "a \"quoted\" text longer than eighteen bytes";
+        stored.appendRecord(1.7e9 + i * (pick(0, 100) ? 1 : 40'000), static_cast<std::uint8_t>(pick(0, 40)),
+            pick(0, 30) ? pick(0, 7) : pick(-300, 300), text);
+    }
+    // Keys that differ in one part only: some of them share a slot.
+    for (int range = -128; range <= 127; ++range)
+        for (const char* text : { "1.000", "OL", "" })
+            for (std::uint8_t function : { 2, 3 })
+                stored.appendRecord(1.8e9, function, range, text);
+    for (const int offset : { 28'800, -18'000, 0 }) {
+        StoredLineWriter writer(offset);
+        TimestampWriter times;
+        std::string lines, expected;
+        for (std::size_t i = 0; i < stored.size(); ++i) {
+            ASSERT_TRUE(writer.append(lines, stored.record(i)));
+            ASSERT_TRUE(appendCanonicalLine(expected, JournalFields::of(stored.record(i)), offset, times));
+        }
+        // The first line that differs (a diff of megabytes helps nobody).
+        const auto [at, _] = std::mismatch(lines.begin(), lines.end(), expected.begin(), expected.end());
+        const auto lineStart = [](const std::string& text, std::size_t i) { return text.rfind('\n', i) + 1; };
+        const std::size_t i = static_cast<std::size_t>(at - lines.begin());
+        EXPECT_EQ(lines.size(), expected.size());
+        EXPECT_TRUE(at == lines.end()) << "offset " << offset << ", written: "
+                                       << lines.substr(lineStart(lines, i), 120)
+                                       << "\nexpected: " << expected.substr(lineStart(expected, i), 120);
     }
 }
 
