@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <iterator>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -103,5 +104,34 @@ private:
 };
 
 static_assert(sizeof(CompactReadings::Entry) == 32, "a stored reading stays 32 bytes");
+
+// A text worked out from a stored record's function, range and text alone
+// (a file line's tail, a CSV row's fields), kept for the next record with
+// the same three: a recording repeats few of them, so writing 600,000
+// records works out a few thousand texts. Records with a wide range or a
+// long text are never kept.
+class RecordTextMemo {
+public:
+    RecordTextMemo();
+    // The text kept for this record's function, range and text, or null.
+    [[nodiscard]] const std::string* find(const CompactReadings::Record& record);
+    // Keeps text for the record last passed to find (replacing what shared
+    // its slot); nothing when that record cannot be kept.
+    void keep(std::string_view text);
+
+private:
+    static constexpr std::size_t slotCount = 4096;
+    struct Slot {
+        bool used = false;
+        std::uint8_t function = 0;
+        std::int8_t range = 0;
+        std::uint8_t length = 0;
+        char key[18];
+        std::string text;
+    };
+    std::vector<Slot> slots_;
+    Slot* pending_ = nullptr; // where keep() puts its text
+    CompactReadings::Record pendingRecord_ {};
+};
 
 } // namespace zelmar

@@ -93,25 +93,6 @@ CsvSource csvSource(const CompactReadings::Record& r)
         DMMUnitTable::unit(r.function, r.range).value_or("") };
 }
 
-// The stored records one by one, without making readings.
-struct StoredRecords {
-    const CompactReadings& records;
-    struct iterator {
-        const CompactReadings* records;
-        std::size_t at;
-        CompactReadings::Record operator*() const noexcept { return records->record(at); }
-        iterator& operator++() noexcept
-        {
-            ++at;
-            return *this;
-        }
-        friend bool operator==(const iterator&, const iterator&) = default;
-    };
-    [[nodiscard]] std::size_t size() const noexcept { return records.size(); }
-    [[nodiscard]] iterator begin() const noexcept { return { &records, 0 }; }
-    [[nodiscard]] iterator end() const noexcept { return { &records, records.size() }; }
-};
-
 template <typename Records>
 std::string csvDocumentOf(const CsvExporter::Row& header, const Records& records, const std::string& overloadText,
     const std::function<std::string(DmmFunction)>& functionName)
@@ -149,10 +130,37 @@ std::string csvDocument(const CsvExporter::Row& header, std::span<const JournalR
     return csvDocumentOf(header, records, overloadText, functionName);
 }
 
+// The same rows from the store: the date made once a day, and the fields
+// after the time (function name, value, unit) once per function, range and
+// text, which a recording repeats.
 std::string csvDocument(const CsvExporter::Row& header, const CompactReadings& records,
     const std::string& overloadText, const std::function<std::string(DmmFunction)>& functionName)
 {
-    return csvDocumentOf(header, StoredRecords { records }, overloadText, functionName);
+    std::string out(CsvExporter::byteOrderMark);
+    out.reserve(out.size() + 64 + records.size() * 56);
+    CsvExporter::appendLine(out, header);
+    SessionTimeFormat::DateTimeWriter times;
+    RecordTextMemo rows;
+    std::optional<DmmFunction> named;
+    std::string name;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const CompactReadings::Record record = records.record(i);
+        times.append(out, record.t);
+        if (const std::string* row = rows.find(record)) {
+            out += *row;
+            continue;
+        }
+        const CsvSource r = csvSource(record);
+        if (named != r.function) {
+            name = functionName(r.function);
+            named = r.function;
+        }
+        const std::size_t start = out.size();
+        out += ',';
+        CsvExporter::appendLine(out, { name, r.hasValue ? r.text : std::string_view(overloadText), r.unit });
+        rows.keep(std::string_view(out).substr(start));
+    }
+    return out;
 }
 
 std::filesystem::path DMMSession::journalPath(const std::filesystem::path& dataDirectory)

@@ -90,4 +90,40 @@ std::string defaultFileName(double t, std::string_view extension)
     return defaultFileName(t, extension, processOffset());
 }
 
+DateTimeWriter::DateTimeWriter()
+    : offset_(processOffset())
+{
+}
+
+DateTimeWriter::DateTimeWriter(int offsetSeconds)
+    : offset_(offsetSeconds)
+{
+}
+
+void DateTimeWriter::append(std::string& out, double t)
+{
+    const double whole = std::isfinite(t) ? std::floor(t) : 0.0;
+    if (std::fabs(whole) >= 1e14) { // far outside any recording: the plain way
+        out += date(t, offset_);
+        out += ',';
+        out += time(t, offset_);
+        return;
+    }
+    const std::int64_t local = static_cast<std::int64_t>(whole) + offset_;
+    if (!haveDay_ || local < dayStart_ || local >= dayStart_ + 86'400) {
+        const CivilTime c = civil(t, offset_);
+        date_ = date(t, offset_);
+        dayStart_ = local - (c.hour * 3600 + c.minute * 60 + c.second);
+        haveDay_ = true;
+    }
+    const auto second = static_cast<int>(local - dayStart_);
+    out += date_;
+    out += ',';
+    put2(out, second / 3600);
+    out += ':';
+    put2(out, second / 60 % 60);
+    out += ':';
+    put2(out, second % 60);
+}
+
 } // namespace zelmar::SessionTimeFormat

@@ -82,7 +82,6 @@ bool appendCanonicalLine(std::string& out, const JournalFields& record, int offs
 
 StoredLineWriter::StoredLineWriter(int offsetSeconds)
     : offset_(offsetSeconds)
-    , slots_(slotCount)
 {
 }
 
@@ -94,29 +93,13 @@ bool StoredLineWriter::append(std::string& out, const CompactReadings::Record& r
         out.resize(start);
         return false;
     }
-    const bool cacheable = record.range >= INT8_MIN && record.range <= INT8_MAX && record.text.size() <= 18;
-    Slot* slot = nullptr;
-    if (cacheable) {
-        std::uint32_t hash = 2166136261u ^ record.function ^ static_cast<std::uint8_t>(record.range) << 8;
-        for (const char c : record.text)
-            hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-        slot = &slots_[(hash ^ hash >> 15) % slotCount];
-        if (slot->tailLength != 0 && slot->function == record.function && slot->range == record.range
-            && record.text == std::string_view(slot->text, slot->length)) {
-            out.append(slot->tail, slot->tailLength);
-            return true;
-        }
+    if (const std::string* tail = tails_.find(record)) {
+        out += *tail;
+        return true;
     }
     const std::size_t tail = out.size();
     appendLineTail(out, JournalFields::of(record));
-    if (slot != nullptr && out.size() - tail <= sizeof slot->tail) {
-        slot->function = record.function;
-        slot->range = static_cast<std::int8_t>(record.range);
-        slot->length = static_cast<std::uint8_t>(record.text.size());
-        record.text.copy(slot->text, record.text.size());
-        slot->tailLength = static_cast<std::uint8_t>(out.size() - tail);
-        std::memcpy(slot->tail, out.data() + tail, slot->tailLength);
-    }
+    tails_.keep(std::string_view(out).substr(tail));
     return true;
 }
 

@@ -98,18 +98,9 @@ public:
     [[nodiscard]] bool append(std::string& out, const CompactReadings::Record& record);
 
 private:
-    static constexpr std::size_t slotCount = 4096;
-    struct Slot {
-        std::uint8_t function = 0;
-        std::int8_t range = 0;
-        std::uint8_t length = 0;
-        std::uint8_t tailLength = 0; // 0: empty
-        char text[18];
-        char tail[98];
-    };
     int offset_;
     TimestampWriter times_;
-    std::vector<Slot> slots_;
+    RecordTextMemo tails_;
 };
 
 // The fast parser for many lines in a row (a journal, a file's records):

@@ -5,12 +5,14 @@
 #include "security/signature_service.h"
 #include "core/compact_readings.h"
 #include "session/dmm_session.h"
+#include "session/session_time_format.h"
 #include "storage/zmd_file.h"
 #include "support/scripted_port.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -114,6 +116,49 @@ TEST(CompactReadings, ADataSetGoesThroughAFileUnchanged)
     EXPECT_EQ(testing::readFile(dir / "again.csv"), expected);
     session.shutdownDiscardingJournal();
     again.shutdownDiscardingJournal();
+}
+
+// CSV rows from the store: dates are made once a day and the fields after
+// the time once per function, range and text; with days changing, keys that
+// differ in one part only and keys never kept, every row is still the one
+// the readings themselves give.
+TEST(CompactReadings, CsvRowsAreTheReadingsOwn)
+{
+    std::mt19937 random(21);
+    const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    std::vector<Reading> readings;
+    double t = 1.7e9;
+    for (int i = 0; i < 30'000; ++i) {
+        t += pick(0, 50) ? 1 : pick(1, 200'000);
+        std::string text = std::to_string(pick(-5000, 5000) / 1000.0).substr(0, pick(1, 8));
+        if (pick(0, 40) == 0)
+            text = pick(0, 1) ? " OL " : "a, \"quoted\" text longer than eighteen bytes";
+        readings.emplace_back(t, static_cast<std::uint8_t>(pick(0, 40)), pick(0, 20) ? pick(0, 7) : pick(-300, 300),
+            text, DmmFlags {}, 0);
+    }
+    for (int range = -128; range <= 127; ++range)
+        for (const char* text : { "1.000", "OL", "" })
+            readings.emplace_back(t + range, 2, range, text, DmmFlags {}, 0);
+    const CsvExporter::Row header { "d", "t", "f", "v", "u" };
+    const auto name = [](DmmFunction f) { return "F," + std::to_string(f.code()); };
+    const std::string expected = csvDocument(header, std::span<const Reading>(readings), "OL", name);
+    const std::string fromStore = csvDocument(header, CompactReadings(readings), "OL", name);
+    const auto [at, _] = std::mismatch(fromStore.begin(), fromStore.end(), expected.begin(), expected.end());
+    const std::size_t i = static_cast<std::size_t>(at - fromStore.begin());
+    EXPECT_EQ(fromStore.size(), expected.size());
+    EXPECT_TRUE(at == fromStore.end()) << "from the store: " << fromStore.substr(fromStore.rfind('\n', i) + 1, 100)
+                                       << "\nreadings: " << expected.substr(expected.rfind('\n', i) + 1, 100);
+
+    // The date and time alone, at other offsets and far from now.
+    for (const int offset : { -43'200, 0, 19'800, 50'400 }) {
+        SessionTimeFormat::DateTimeWriter writer(offset);
+        for (double when : { -1e15, -86'401.5, -0.5, 0.0, 86'399.0, 86'400.0, 1.7e9, 2.5e11, 1e15 }) {
+            std::string written;
+            writer.append(written, when);
+            EXPECT_EQ(written, SessionTimeFormat::date(when, offset) + "," + SessionTimeFormat::time(when, offset))
+                << when << " at " << offset;
+        }
+    }
 }
 
 } // namespace
