@@ -142,40 +142,4 @@ std::size_t CompactReadings::bytes() const noexcept
     return total;
 }
 
-RecordTextMemo::RecordTextMemo()
-    : slots_(slotCount)
-{
-}
-
-const std::string* RecordTextMemo::find(const CompactReadings::Record& record)
-{
-    pending_ = nullptr;
-    if (record.range < INT8_MIN || record.range > INT8_MAX || record.text.size() > sizeof(Slot::key))
-        return nullptr;
-    std::uint32_t hash = 2166136261u ^ record.function ^ static_cast<std::uint32_t>(static_cast<std::uint8_t>(record.range)) << 8;
-    for (const char c : record.text)
-        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-    Slot& slot = slots_[(hash ^ hash >> 15) % slotCount];
-    if (slot.used && slot.function == record.function && slot.range == record.range
-        && record.text == std::string_view(slot.key, slot.length))
-        return &slot.text;
-    pending_ = &slot;
-    pendingRecord_ = record;
-    return nullptr;
-}
-
-void RecordTextMemo::keep(std::string_view text)
-{
-    if (pending_ == nullptr)
-        return;
-    Slot& slot = *pending_;
-    slot.used = true;
-    slot.function = pendingRecord_.function;
-    slot.range = static_cast<std::int8_t>(pendingRecord_.range);
-    slot.length = static_cast<std::uint8_t>(pendingRecord_.text.size());
-    pendingRecord_.text.copy(slot.key, pendingRecord_.text.size());
-    slot.text.assign(text);
-    pending_ = nullptr;
-}
-
 } // namespace zelmar

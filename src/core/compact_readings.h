@@ -14,6 +14,7 @@
 #include <iterator>
 #include <span>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -105,19 +106,50 @@ private:
 
 static_assert(sizeof(CompactReadings::Entry) == 32, "a stored reading stays 32 bytes");
 
-// A text worked out from a stored record's function, range and text alone
-// (a file line's tail, a CSV row's fields), kept for the next record with
-// the same three: a recording repeats few of them, so writing 600,000
-// records works out a few thousand texts. Records with a wide range or a
-// long text are never kept.
-class RecordTextMemo {
+// What is worked out from a stored record's function, range and text alone
+// (a file line's tail, a CSV row's fields, a value), kept for the next
+// record with the same three: a recording repeats few of them, so going
+// through 600,000 records works out a few thousand. Records with a wide
+// range or a long text are never kept.
+template <typename T> class RecordMemo {
 public:
-    RecordTextMemo();
-    // The text kept for this record's function, range and text, or null.
-    [[nodiscard]] const std::string* find(const CompactReadings::Record& record);
-    // Keeps text for the record last passed to find (replacing what shared
-    // its slot); nothing when that record cannot be kept.
-    void keep(std::string_view text);
+    RecordMemo()
+        : slots_(slotCount)
+    {
+    }
+    // What is kept for this record's function, range and text, or null.
+    [[nodiscard]] const T* find(const CompactReadings::Record& record)
+    {
+        pending_ = nullptr;
+        if (record.range < INT8_MIN || record.range > INT8_MAX || record.text.size() > sizeof(Slot::key))
+            return nullptr;
+        std::uint32_t hash = 2166136261u ^ record.function
+            ^ static_cast<std::uint32_t>(static_cast<std::uint8_t>(record.range)) << 8;
+        for (const char c : record.text)
+            hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+        Slot& slot = slots_[(hash ^ hash >> 15) % slotCount];
+        if (slot.used && slot.function == record.function && slot.range == record.range
+            && record.text == std::string_view(slot.key, slot.length))
+            return &slot.value;
+        pending_ = &slot;
+        pendingRecord_ = record;
+        return nullptr;
+    }
+    // Keeps value for the record last passed to find, in place of what
+    // shared its slot; nothing when that record cannot be kept.
+    template <typename V> void keep(V&& value)
+    {
+        if (pending_ == nullptr)
+            return;
+        Slot& slot = *pending_;
+        slot.used = true;
+        slot.function = pendingRecord_.function;
+        slot.range = static_cast<std::int8_t>(pendingRecord_.range);
+        slot.length = static_cast<std::uint8_t>(pendingRecord_.text.size());
+        pendingRecord_.text.copy(slot.key, pendingRecord_.text.size());
+        slot.value = std::forward<V>(value);
+        pending_ = nullptr;
+    }
 
 private:
     static constexpr std::size_t slotCount = 4096;
@@ -127,11 +159,13 @@ private:
         std::int8_t range = 0;
         std::uint8_t length = 0;
         char key[18];
-        std::string text;
+        T value {};
     };
     std::vector<Slot> slots_;
-    Slot* pending_ = nullptr; // where keep() puts its text
+    Slot* pending_ = nullptr;
     CompactReadings::Record pendingRecord_ {};
 };
+
+using RecordTextMemo = RecordMemo<std::string>;
 
 } // namespace zelmar

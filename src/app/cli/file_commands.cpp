@@ -148,9 +148,20 @@ int runInfo(const std::vector<std::string>& args, Context& context)
     std::map<std::pair<int, std::string>, Statistics> groups;
     // Records come in long runs of one function and unit: the group of the
     // previous record is tried first, and a group is named once.
+    // A record's group and value come from its function, range and text
+    // alone, which a recording repeats: each is worked out once.
+    struct Worked {
+        Statistics* group = nullptr;
+        std::optional<double> value;
+    };
+    RecordMemo<Worked> memo;
     Statistics* group = nullptr;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const CompactReadings::Record r = records.record(i);
+        if (const Worked* worked = memo.find(r)) {
+            worked->group->add(worked->value);
+            continue;
+        }
         const std::string_view unit = DMMUnitTable::unit(r.function, r.range).value_or("");
         if (group == nullptr || group->code != r.function || group->unit != unit) {
             auto [found, added] = groups.try_emplace({ r.function, std::string(unit) });
@@ -162,7 +173,9 @@ int runInfo(const std::vector<std::string>& args, Context& context)
                 group->unit = unit;
             }
         }
-        group->add(DMMValueParser::parse(r.text));
+        const auto value = DMMValueParser::parse(r.text);
+        group->add(value);
+        memo.keep(Worked { group, value });
     }
     const bool any = !records.empty();
     const std::string first = any ? isoTime(records.record(0).t) : "";
