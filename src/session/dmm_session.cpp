@@ -230,25 +230,16 @@ void DMMSession::stopRecording()
 
 void DMMSession::loadRecords(std::vector<Reading> records, int deletedCount)
 {
-    if (isRecording_) {
-        isRecording_ = false;
-        log::writeRaw("[DMMSession] 開檔載入時仍在記錄中：已先停止記錄\r\n");
-    }
-    const std::size_t loaded = records.size();
-    store_.replace(std::move(records), deletedCount);
-    sessionLog("開檔載入 " + std::to_string(loaded) + " 筆（刪除筆數 " + std::to_string(store_.deletedCount())
-        + "），緩衝檔已重寫");
+    loadRecords(CompactReadings(records), deletedCount);
 }
 
 void DMMSession::loadRecords(std::span<const JournalRecord> records, int deletedCount)
 {
-    if (isRecording_) {
-        isRecording_ = false;
-        log::writeRaw("[DMMSession] 開檔載入時仍在記錄中：已先停止記錄\r\n");
-    }
-    store_.replace(readings(records), deletedCount, records);
-    sessionLog("開檔載入 " + std::to_string(records.size()) + " 筆（刪除筆數 " + std::to_string(store_.deletedCount())
-        + "），緩衝檔已重寫");
+    CompactReadings stored;
+    stored.reserve(records.size());
+    for (const JournalRecord& r : records)
+        stored.appendRecord(r.t, r.f, r.r, r.x);
+    loadRecords(std::move(stored), deletedCount);
 }
 
 void DMMSession::loadRecords(CompactReadings records, int deletedCount)

@@ -7,19 +7,6 @@
 
 namespace zelmar {
 
-namespace {
-
-std::expected<void, StorageError> rewriteWith(JournalWriter& writer, const CompactReadings& records)
-{
-    return writer.rewriteStored(records);
-}
-
-std::expected<void, StorageError> rewriteWith(JournalWriter& writer, std::span<const JournalRecord> records)
-{
-    return writer.rewrite(records);
-}
-
-} // namespace
 
 RecordStore::RecordStore(int recordLimit, std::filesystem::path journalURL, std::filesystem::path metaURL)
     : recordLimit_(recordLimit)
@@ -67,16 +54,11 @@ void RecordStore::writeMeta()
 
 void RecordStore::rewriteJournal()
 {
-    rewriteJournal(records_);
-}
-
-template <typename Records> void RecordStore::rewriteJournal(const Records& records)
-{
     if (!ensureWriter()) {
         journalIncomplete_ = true;
         return;
     }
-    if (auto rewritten = rewriteWith(*writer_, records); !rewritten) {
+    if (auto rewritten = writer_->rewriteStored(records_); !rewritten) {
         journalFailure(rewritten.error());
         journalIncomplete_ = true;
         return;
@@ -135,26 +117,7 @@ int RecordStore::clearAll()
 
 void RecordStore::replace(std::vector<Reading> records, int deletedCount)
 {
-    const int d = std::max(deletedCount, 0);
-    if (d != deletedCount_) {
-        deletedCount_ = d;
-        writeMeta();
-    }
-    records_ = CompactReadings(records);
-    rewriteJournal();
-}
-
-void RecordStore::replace(std::vector<Reading> records, int deletedCount, std::span<const JournalRecord> journalForm)
-{
-    if (journalForm.size() != records.size())
-        return replace(std::move(records), deletedCount);
-    const int d = std::max(deletedCount, 0);
-    if (d != deletedCount_) {
-        deletedCount_ = d;
-        writeMeta();
-    }
-    records_ = CompactReadings(records);
-    rewriteJournal(journalForm);
+    replace(CompactReadings(records), deletedCount);
 }
 
 void RecordStore::replace(CompactReadings records, int deletedCount)

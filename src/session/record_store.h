@@ -47,9 +47,6 @@ public:
     int remove(std::span<const int> indexes);
     int clearAll();
     void replace(std::vector<Reading> records, int deletedCount);
-    // The same, when the records' journal form is at hand already (a file
-    // just read): the journal is written from it instead of converting back.
-    void replace(std::vector<Reading> records, int deletedCount, std::span<const JournalRecord> journalForm);
     // The same with the records in their stored form already (a file just
     // read): nothing is converted.
     void replace(CompactReadings records, int deletedCount);
@@ -68,7 +65,6 @@ private:
     bool ensureWriter();
     void writeMeta();
     void rewriteJournal();
-    template <typename Records> void rewriteJournal(const Records& records);
     void journalFailure(const StorageError& error);
 
     int recordLimit_;

@@ -183,37 +183,17 @@ bool TimestampWriter::append(std::string& out, double instant, int offsetSeconds
     if (std::fabs(whole) >= 1e14 || offsetSeconds % 60 != 0 || offsetSeconds <= -86'400 || offsetSeconds >= 86'400)
         return false;
     const std::int64_t local = static_cast<std::int64_t>(whole) + offsetSeconds;
-    if (!haveDay_ || offsetSeconds != offset_ || local < dayStart_ || local >= dayStart_ + kSecondsPerDay) {
+    if (!haveDay_ || local < dayStart_ || local >= dayStart_ + kSecondsPerDay) {
         const CivilTime c = civilFromSeconds(local);
         if (c.year < 0 || c.year > 9999)
             return false;
-        std::string day;
-        formatCanonical(day, offsetSeconds, c);
-        day.copy(day_, sizeof day_);
+        day_ = c;
         dayStart_ = local - (c.hour * 3600 + c.minute * 60 + c.second);
-        offset_ = offsetSeconds;
         haveDay_ = true;
-        out += day;
-        return true;
     }
     const auto second = static_cast<int>(local - dayStart_);
-    char text[25];
-    std::memcpy(text, day_, sizeof day_);
-    const auto put = [&text](std::size_t at, int value) {
-        text[at] = static_cast<char>('0' + value / 10 % 10);
-        text[at + 1] = static_cast<char>('0' + value % 10);
-    };
-    put(11, second / 3600);
-    text[13] = ':';
-    put(14, second / 60 % 60);
-    text[16] = ':';
-    put(17, second % 60);
-    const int magnitude = offsetSeconds < 0 ? -offsetSeconds : offsetSeconds;
-    text[19] = offsetSeconds < 0 ? '-' : '+';
-    put(20, magnitude / 3600 % 100);
-    text[22] = ':';
-    put(23, magnitude / 60 % 60);
-    out.append(text, sizeof text);
+    formatCanonical(out, offsetSeconds,
+        CivilTime { day_.year, day_.month, day_.day, second / 3600, second / 60 % 60, second % 60 });
     return true;
 }
 

@@ -53,9 +53,8 @@ public:
     [[nodiscard]] bool append(std::string& out, double instant, int offsetSeconds);
 
 private:
-    std::int64_t dayStart_ = 0; // the cached day's midnight, in local seconds
-    int offset_ = 0;
-    char day_[11] {}; // "YYYY-MM-DDT"
+    std::int64_t dayStart_ = 0; // the kept day's midnight, in local seconds
+    CivilTime day_ {};
     bool haveDay_ = false;
 };
 
