@@ -261,7 +261,7 @@ TEST(StoredLineWriter, WritesWhatThePlainFormatterWrites)
         std::string text = std::to_string(pick(-20'000, 20'000) / 1000.0).substr(0, pick(1, 9));
         if (pick(0, 50) == 0)
             text = pick(0, 1) ? "OL" : "a \"quoted\" text longer than eighteen bytes";
-        stored.appendRecord(1.7e9 + i * (pick(0, 100) ? 1 : 40'000), static_cast<std::uint8_t>(pick(0, 40)),
+        stored.appendRecord(1.7e9 + i * (pick(0, 100) ? 1.0 : 40'000.0), static_cast<std::uint8_t>(pick(0, 40)),
             pick(0, 30) ? pick(0, 7) : pick(-300, 300), text);
     }
     // Keys that differ in one part only: some of them share a slot.
