@@ -1,6 +1,7 @@
 #include "storage/signed_envelope.h"
 #include "storage/json_document.h"
 
+#include "core/alongside.h"
 #include "core/text_encoding.h"
 #include "storage/base64.h"
 #include "storage/json_scan.h"
@@ -8,8 +9,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <exception>
-#include <thread>
 
 namespace zelmar {
 
@@ -196,22 +195,13 @@ std::optional<SignedJSONEnvelope> SignedJSONEnvelope::parseVerifying(
     const std::string_view b = bytes;
     const auto guess = b.size() >= worthAThread ? layoutFromEnd(b) : std::nullopt;
     bool guessVerified = false;
-    std::exception_ptr aheadFailed;
     std::optional<Layout> layout;
-    {
-        std::jthread ahead;
-        if (guess)
-            ahead = std::jthread([&] {
-                try {
-                    guessVerified = verify(b, *guess, verifier);
-                } catch (...) {
-                    aheadFailed = std::current_exception();
-                }
-            });
-        layout = findLayout(b, scanPayload);
-    } // both threads only read the bytes; they are moved once the second is done
-    if (aheadFailed)
-        std::rethrow_exception(aheadFailed);
+    const auto scan = [&] { layout = findLayout(b, scanPayload); };
+    if (guess)
+        runAlongside(scan, [&] { guessVerified = verify(b, *guess, verifier); });
+    else
+        scan();
+    // Both only read the bytes; they are moved once both are done.
     if (!layout)
         return std::nullopt;
     SignedJSONEnvelope envelope(std::move(bytes), *layout);

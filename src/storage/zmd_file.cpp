@@ -1,4 +1,5 @@
 #include "storage/zmd_file.h"
+#include "core/alongside.h"
 #include "storage/json_document.h"
 
 #include "storage/file_io.h"
@@ -10,8 +11,6 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
-#include <exception>
-#include <thread>
 
 namespace zelmar {
 
@@ -242,23 +241,15 @@ std::expected<std::string, ZmdSaveError> encodeDocument(
     const std::size_t split = count >= 50'000 ? count / 2 : count;
     std::string secondHalf;
     bool secondWritten = true;
-    std::exception_ptr secondFailed;
     bool firstWritten = false;
-    {
-        std::jthread second;
-        if (split < count)
-            second = std::jthread([&] {
-                try {
-                    secondHalf.reserve((count - split) * 96);
-                    secondWritten = appendRecordLines(secondHalf, document.records, split, count, offset);
-                } catch (...) {
-                    secondFailed = std::current_exception();
-                }
-            });
-        firstWritten = appendRecordLines(payload, document.records, 0, split, offset);
-    }
-    if (secondFailed)
-        std::rethrow_exception(secondFailed);
+    const auto first = [&] { firstWritten = appendRecordLines(payload, document.records, 0, split, offset); };
+    if (split < count)
+        runAlongside(first, [&] {
+            secondHalf.reserve((count - split) * 96);
+            secondWritten = appendRecordLines(secondHalf, document.records, split, count, offset);
+        });
+    else
+        first();
     if (!firstWritten || !secondWritten)
         return std::unexpected(ZmdError::io("記錄時間無法以 ISO-8601 表示"));
     payload += secondHalf;
