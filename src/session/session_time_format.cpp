@@ -1,6 +1,7 @@
 #include "session/session_time_format.h"
 #include "storage/timestamp.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -15,9 +16,13 @@ int processOffset()
     return offset;
 }
 
+// Times beyond what whole seconds in 64 bits can count (only a damaged or
+// hand-edited journal holds them) are shown at the edge of that range
+// instead of overflowing.
 CivilTime civil(double t, int offsetSeconds)
 {
-    const double whole = std::isfinite(t) ? std::floor(t) : 0.0;
+    constexpr double edge = 9e18;
+    const double whole = std::isfinite(t) ? std::clamp(std::floor(t), -edge, edge) : 0.0;
     return civilFromSeconds(static_cast<std::int64_t>(whole) + offsetSeconds);
 }
 

@@ -173,8 +173,11 @@ std::optional<SignedJSONEnvelope::Layout> SignedJSONEnvelope::layoutFromEnd(std:
     if (name == std::string_view::npos || name <= payloadBegin)
         return std::nullopt;
     std::size_t signatureBegin = name;
+    // A real signature member is some 150 bytes: a guess of a large one
+    // would only make the second thread decode what the scan may refuse.
+    constexpr std::size_t largestSignature = 1024;
     if (!readKey(b, signatureBegin, signatureEnd, key) || signatureBegin >= signatureEnd || b[signatureBegin] != '{'
-        || b[signatureEnd - 1] != '}')
+        || b[signatureEnd - 1] != '}' || signatureEnd - signatureBegin > largestSignature)
         return std::nullopt;
     std::size_t payloadEnd = name;
     backOverSpace(payloadEnd);
@@ -187,7 +190,7 @@ std::optional<SignedJSONEnvelope::Layout> SignedJSONEnvelope::layoutFromEnd(std:
     return Layout { { payloadBegin, payloadEnd }, { signatureBegin, signatureEnd } };
 }
 
-std::optional<SignedJSONEnvelope> SignedJSONEnvelope::parseVerifying(
+SignedJSONEnvelope::Verifying SignedJSONEnvelope::parseVerifying(
     std::string bytes, const PayloadScanner& scanPayload, const ZmdVerifier& verifier)
 {
     // Below this the second thread would cost more than it saves.
@@ -203,13 +206,11 @@ std::optional<SignedJSONEnvelope> SignedJSONEnvelope::parseVerifying(
         scan();
     // Both only read the bytes; they are moved once both are done.
     if (!layout)
-        return std::nullopt;
-    SignedJSONEnvelope envelope(std::move(bytes), *layout);
-    if (guess && guess->payload == layout->payload && guess->signature == layout->signature) {
-        envelope.verifiedBy_ = &verifier;
-        envelope.verifiedAhead_ = guessVerified;
-    }
-    return envelope;
+        return {};
+    Verifying result { SignedJSONEnvelope(std::move(bytes), *layout), std::nullopt };
+    if (guess && guess->payload == layout->payload && guess->signature == layout->signature)
+        result.verified = guessVerified;
+    return result;
 }
 
 std::string_view SignedJSONEnvelope::payloadView() const noexcept
@@ -284,8 +285,6 @@ std::optional<SignedJSONEnvelope::SignatureParts> SignedJSONEnvelope::signatureP
 
 bool SignedJSONEnvelope::verify(const ZmdVerifier& verifier) const
 {
-    if (verifiedBy_ == &verifier)
-        return verifiedAhead_;
     return verify(bytes_, layout_, verifier);
 }
 

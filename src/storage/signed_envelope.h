@@ -76,12 +76,13 @@ public:
     // skipping it and reading it again later saves a pass over a large file.
     using PayloadScanner = std::function<bool(std::string_view document, std::size_t& pos, std::size_t end)>;
     [[nodiscard]] static std::optional<SignedJSONEnvelope> parse(std::string bytes, const PayloadScanner& scanPayload);
-    // The same, with the signature checked on a second thread while this one
-    // scans (a large document's hash costs about what its scan does). The
-    // second thread checks the layout read from the document's end; when the
-    // scan finds that same layout, verify(verifier) answers with that result,
-    // else it checks again. Nothing read is trusted before verify answers.
-    [[nodiscard]] static std::optional<SignedJSONEnvelope> parseVerifying(
+    // The same, with the signature checked by `verifier` on a second thread
+    // while this one scans (a large document's hash costs about what its
+    // scan does). The second thread checks the layout read from the
+    // document's ends; `verified` holds its answer only when the scan found
+    // that same layout, and is empty otherwise (verify() then decides).
+    struct Verifying;
+    [[nodiscard]] static Verifying parseVerifying(
         std::string bytes, const PayloadScanner& scanPayload, const ZmdVerifier& verifier);
 
     [[nodiscard]] const std::string& bytes() const noexcept { return bytes_; }
@@ -105,9 +106,11 @@ private:
 
     std::string bytes_;
     Layout layout_;
-    // The answer parseVerifying's second thread gave for this layout.
-    const ZmdVerifier* verifiedBy_ = nullptr;
-    bool verifiedAhead_ = false;
+};
+
+struct SignedJSONEnvelope::Verifying {
+    std::optional<SignedJSONEnvelope> envelope;
+    std::optional<bool> verified;
 };
 
 } // namespace zelmar

@@ -296,7 +296,7 @@ std::expected<Document, ZmdError> decodeDocument(std::string bytes, std::string_
     ZmdScanner::Header header;
     Document document;
     bool scanned = false;
-    auto envelope = SignedJSONEnvelope::parseVerifying(
+    auto [envelope, verified] = SignedJSONEnvelope::parseVerifying(
         std::move(bytes),
         [&](std::string_view b, std::size_t& pos, std::size_t end) {
             scanned = scanPayloadAt(b, pos, end, recordLimit, header, document.records);
@@ -314,7 +314,7 @@ std::expected<Document, ZmdError> decodeDocument(std::string bytes, std::string_
     }
     if (peek.formatVersion && peek.formatVersion->kind == Kind::integer && peek.formatVersion->integer >= 2)
         return std::unexpected(ZmdError::unsupportedVersion(peek.formatVersion->integer));
-    if (!envelope->verify(verifier))
+    if (!(verified ? *verified : envelope->verify(verifier)))
         return std::unexpected(ZmdError::tampered());
     if (!scanned)
         return std::unexpected(ZmdError::notZmd());

@@ -149,10 +149,15 @@ TEST(CompactReadings, CsvRowsAreTheReadingsOwn)
     EXPECT_TRUE(at == fromStore.end()) << "from the store: " << fromStore.substr(fromStore.rfind('\n', i) + 1, 100)
                                        << "\nreadings: " << expected.substr(expected.rfind('\n', i) + 1, 100);
 
+    // Times no 64-bit count of seconds holds (a damaged journal) are shown
+    // at the edge of that range.
+    EXPECT_EQ(SessionTimeFormat::date(3.2e19, 0), SessionTimeFormat::date(9e18, 0));
+    EXPECT_EQ(SessionTimeFormat::time(-3.2e19, 3600), SessionTimeFormat::time(-9e18, 3600));
+
     // The date and time alone, at other offsets and far from now.
     for (const int offset : { -43'200, 0, 19'800, 50'400 }) {
         SessionTimeFormat::DateTimeWriter writer(offset);
-        for (double when : { -1e15, -86'401.5, -0.5, 0.0, 86'399.0, 86'400.0, 1.7e9, 2.5e11, 1e15 }) {
+        for (double when : { -3.2e19, -1e15, -86'401.5, -0.5, 0.0, 86'399.0, 86'400.0, 1.7e9, 2.5e11, 1e15, 3.2e19 }) {
             std::string written;
             writer.append(written, when);
             EXPECT_EQ(written, SessionTimeFormat::date(when, offset) + "," + SessionTimeFormat::time(when, offset))

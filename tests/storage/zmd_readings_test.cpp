@@ -177,6 +177,42 @@ TEST(ZmdReadings, TheSignatureDecidesWhateverTheLayout)
         ZmdError::tampered());
 }
 
+// The early answer belongs to the one call that made it, for the layout
+// the scan found, and is not sought for a signature member of odd size.
+TEST(ZmdReadings, TheEarlyAnswerIsTheCallsOwn)
+{
+    struct Always final : ZmdVerifier {
+        bool answer;
+        explicit Always(bool a)
+            : answer(a)
+        {
+        }
+        bool verify(std::span<const std::uint8_t>, std::span<const std::uint8_t>, std::string_view) const override
+        {
+            return answer;
+        }
+    };
+    std::vector<std::string> lines(20'000,
+        "{\"t\":\"2024-05-01T13:45:12+08:00\",\"f\":2,\"r\":1,\"x\":\"1.000\",\"v\":1.0,\"u\":\"V\"}");
+    const std::string file = sealedFile(lines);
+    const Always yes(true), no(false);
+    auto result = SignedJSONEnvelope::parseVerifying(file, {}, yes);
+    ASSERT_TRUE(result.envelope && result.verified);
+    EXPECT_TRUE(*result.verified);
+    EXPECT_FALSE(result.envelope->verify(no)); // asked again, another verifier answers for itself
+
+    // A signature member of a kilobyte or more is left to the plain check.
+    const auto envelope = SignedJSONEnvelope::parse(file);
+    const std::string payload(envelope->payloadView());
+    const std::string wide = "{\"payload\":" + payload + ",\"signature\":{\"pad\":\"" + std::string(2000, 'x') + "\"}}";
+    result = SignedJSONEnvelope::parseVerifying(wide, {}, yes);
+    ASSERT_TRUE(result.envelope);
+    EXPECT_FALSE(result.verified.has_value());
+    // And so is a document whose end does not show its layout.
+    result = SignedJSONEnvelope::parseVerifying(file + "\n{", {}, yes);
+    EXPECT_FALSE(result.envelope || result.verified);
+}
+
 TEST(ZmdReadings, StoredRecordsSaveAsTheirReadingsWould)
 {
     std::mt19937 random(5174);
