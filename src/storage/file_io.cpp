@@ -70,6 +70,28 @@ std::expected<PinnedFile, StorageError> PinnedFile::open(const std::filesystem::
     return file;
 }
 
+AtomicFileWriter::AtomicFileWriter(AtomicFileWriter&& other) noexcept
+    : destination_(std::move(other.destination_))
+    , temporary_(std::exchange(other.temporary_, {}))
+    , file_(std::move(other.file_))
+{
+}
+
+AtomicFileWriter::~AtomicFileWriter()
+{
+    abandon();
+}
+
+std::expected<void, StorageError> writeFileAtomically(const std::filesystem::path& target, std::string_view bytes)
+{
+    auto writer = AtomicFileWriter::create(target);
+    if (!writer)
+        return std::unexpected(writer.error());
+    if (auto written = writer->write(bytes); !written)
+        return written;
+    return writer->commit();
+}
+
 std::string pathText(const std::filesystem::path& path)
 {
     const std::u8string text = path.u8string();

@@ -116,8 +116,39 @@ private:
 // Creates an empty file if none exists. False when the platform refuses.
 [[nodiscard]] bool createFileIfMissing(const std::filesystem::path& path);
 
-// Keeps the permissions of the file it replaces; a new file gets the
-// platform's defaults. The temporary file is removed on every failure.
+// A file replaced at once by bytes written in pieces: they go to a fresh
+// temporary file beside it, which commit() flushes to disk and puts in the
+// file's place in one step; until then the file is untouched, and a writer
+// dropped before commit (or one whose write failed) removes its temporary
+// file. Keeps the permissions of the file it replaces; a new file gets the
+// platform's defaults. One owner, one thread at a time.
+class AtomicFileWriter {
+public:
+    [[nodiscard]] static std::expected<AtomicFileWriter, StorageError> create(const std::filesystem::path& target);
+    AtomicFileWriter(AtomicFileWriter&& other) noexcept;
+    AtomicFileWriter& operator=(AtomicFileWriter&&) = delete;
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+    ~AtomicFileWriter();
+
+    [[nodiscard]] std::expected<void, StorageError> write(std::string_view bytes);
+    [[nodiscard]] std::expected<void, StorageError> commit();
+
+private:
+    AtomicFileWriter(std::filesystem::path destination, std::filesystem::path temporary, detail::OwnedFile file)
+        : destination_(std::move(destination))
+        , temporary_(std::move(temporary))
+        , file_(std::move(file))
+    {
+    }
+    void abandon() noexcept;
+
+    std::filesystem::path destination_;
+    std::filesystem::path temporary_; // empty once committed or abandoned
+    detail::OwnedFile file_;
+};
+
+// All bytes at once through an AtomicFileWriter.
 [[nodiscard]] std::expected<void, StorageError> writeFileAtomically(
     const std::filesystem::path& target, std::string_view bytes);
 

@@ -145,9 +145,9 @@ bool createFileIfMissing(const std::filesystem::path& path)
     return true;
 }
 
-std::expected<void, StorageError> writeFileAtomically(const std::filesystem::path& target, std::string_view bytes)
+std::expected<AtomicFileWriter, StorageError> AtomicFileWriter::create(const std::filesystem::path& target)
 {
-    const std::filesystem::path destination = resolveLinks(target);
+    std::filesystem::path destination = resolveLinks(target);
     struct stat existing { };
     const bool replacing = ::stat(destination.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
 
@@ -161,25 +161,51 @@ std::expected<void, StorageError> writeFileAtomically(const std::filesystem::pat
     }
     if (fd < 0)
         return std::unexpected(lastError(destination));
+    AtomicFileWriter writer(std::move(destination), std::move(temporary), detail::OwnedFile(fd));
+    if (replacing && ::fchmod(fd, existing.st_mode & 07777) != 0)
+        return std::unexpected(lastError(writer.destination_)); // the writer removes its file
+    return writer;
+}
 
-    const bool written
-        = (!replacing || ::fchmod(fd, existing.st_mode & 07777) == 0) && writeAll(fd, bytes) && ::fsync(fd) == 0;
-    std::optional<StorageError> failure;
-    if (!written)
-        failure = lastError(destination);
-    if (::close(fd) != 0 && !failure)
-        failure = lastError(destination);
-    if (failure) {
-        ::unlink(temporary.c_str());
-        return std::unexpected(*failure);
-    }
-    if (::rename(temporary.c_str(), destination.c_str()) != 0) {
-        const StorageError error = lastError(destination);
-        ::unlink(temporary.c_str());
+std::expected<void, StorageError> AtomicFileWriter::write(std::string_view bytes)
+{
+    if (temporary_.empty())
+        return std::unexpected(StorageError::fileSystem(pathText(destination_), "寫入已結束"));
+    if (!writeAll(static_cast<int>(file_.get()), bytes)) {
+        const StorageError error = lastError(destination_);
+        abandon();
         return std::unexpected(error);
     }
-    syncFolder(destination.parent_path());
     return {};
+}
+
+std::expected<void, StorageError> AtomicFileWriter::commit()
+{
+    if (temporary_.empty())
+        return std::unexpected(StorageError::fileSystem(pathText(destination_), "寫入已結束"));
+    std::optional<StorageError> failure;
+    if (::fsync(static_cast<int>(file_.get())) != 0)
+        failure = lastError(destination_);
+    if (!file_.close() && !failure)
+        failure = lastError(destination_);
+    if (!failure && ::rename(temporary_.c_str(), destination_.c_str()) != 0)
+        failure = lastError(destination_);
+    if (failure) {
+        abandon();
+        return std::unexpected(*failure);
+    }
+    temporary_.clear();
+    syncFolder(destination_.parent_path());
+    return {};
+}
+
+void AtomicFileWriter::abandon() noexcept
+{
+    if (temporary_.empty())
+        return;
+    (void)file_.close();
+    ::unlink(temporary_.c_str());
+    temporary_.clear();
 }
 
 } // namespace zelmar

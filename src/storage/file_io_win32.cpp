@@ -125,9 +125,9 @@ bool createFileIfMissing(const std::filesystem::path& path)
     return true;
 }
 
-std::expected<void, StorageError> writeFileAtomically(const std::filesystem::path& target, std::string_view bytes)
+std::expected<AtomicFileWriter, StorageError> AtomicFileWriter::create(const std::filesystem::path& target)
 {
-    const std::filesystem::path destination = resolveLinks(target);
+    std::filesystem::path destination = resolveLinks(target);
     const DWORD existingAttributes = GetFileAttributesW(destination.c_str());
     const DWORD attributes
         = existingAttributes != INVALID_FILE_ATTRIBUTES && (existingAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0
@@ -145,6 +145,15 @@ std::expected<void, StorageError> writeFileAtomically(const std::filesystem::pat
     }
     if (h == INVALID_HANDLE_VALUE)
         return std::unexpected(lastError(destination));
+    return AtomicFileWriter(
+        std::move(destination), std::move(temporary), detail::OwnedFile(reinterpret_cast<std::intptr_t>(h)));
+}
+
+std::expected<void, StorageError> AtomicFileWriter::write(std::string_view bytes)
+{
+    if (temporary_.empty())
+        return std::unexpected(StorageError::fileSystem(pathText(destination_), "寫入已結束"));
+    const HANDLE h = native(file_.get());
     bool ok = true;
     std::string_view rest = bytes;
     while (ok && !rest.empty()) {
@@ -153,23 +162,42 @@ std::expected<void, StorageError> writeFileAtomically(const std::filesystem::pat
         ok = WriteFile(h, rest.data(), chunk, &written, nullptr) && written == chunk;
         rest.remove_prefix(chunk);
     }
-    ok = ok && FlushFileBuffers(h);
-    std::optional<StorageError> failure;
-    if (!ok)
-        failure = lastError(destination);
-    if (!CloseHandle(h) && !failure)
-        failure = lastError(destination);
-    if (failure) {
-        DeleteFileW(temporary.c_str());
-        return std::unexpected(*failure);
-    }
-    // One step replaces the old content; there is never a moment without it.
-    if (!MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const StorageError error = lastError(destination);
-        DeleteFileW(temporary.c_str());
+    if (!ok) {
+        const StorageError error = lastError(destination_);
+        abandon();
         return std::unexpected(error);
     }
     return {};
+}
+
+std::expected<void, StorageError> AtomicFileWriter::commit()
+{
+    if (temporary_.empty())
+        return std::unexpected(StorageError::fileSystem(pathText(destination_), "寫入已結束"));
+    std::optional<StorageError> failure;
+    if (!FlushFileBuffers(native(file_.get())))
+        failure = lastError(destination_);
+    if (!file_.close() && !failure)
+        failure = lastError(destination_);
+    // One step replaces the old content; there is never a moment without it.
+    if (!failure
+        && !MoveFileExW(temporary_.c_str(), destination_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        failure = lastError(destination_);
+    if (failure) {
+        abandon();
+        return std::unexpected(*failure);
+    }
+    temporary_.clear();
+    return {};
+}
+
+void AtomicFileWriter::abandon() noexcept
+{
+    if (temporary_.empty())
+        return;
+    (void)file_.close();
+    DeleteFileW(temporary_.c_str());
+    temporary_.clear();
 }
 
 } // namespace zelmar

@@ -79,18 +79,26 @@ std::expected<std::string, SignedJSONEnvelope::SealError> SignedJSONEnvelope::se
     while (lead < document.size() && isSpace(document[lead]))
         ++lead;
     document.erase(sealedPrefix.size(), lead - sealedPrefix.size());
-    const std::string_view payload = std::string_view(document).substr(sealedPrefix.size());
+    auto suffix = signatureSuffix(std::string_view(document).substr(sealedPrefix.size()), signer);
+    if (!suffix)
+        return std::unexpected(SealError(suffix.error()));
+    const auto total = static_cast<std::int64_t>(document.size() + suffix->size());
+    if (total > limit)
+        return std::unexpected(SealError(TooLarge { total, limit }));
+    document += *suffix;
+    return document;
+}
+
+std::expected<std::string, CryptoError> SignedJSONEnvelope::signatureSuffix(
+    std::string_view payload, const ZmdSigner& signer)
+{
     auto signature = signer.sign(asBytes(payload));
     if (!signature)
-        return std::unexpected(SealError(signature.error()));
+        return std::unexpected(signature.error());
     std::string suffix = ",\n\"signature\":{\"alg\":\"ES256\",\"keyId\":";
     appendJsonString(suffix, signer.keyId());
     suffix += ",\"value\":\"" + Base64::encode(*signature) + "\"}}\n";
-    const auto total = static_cast<std::int64_t>(document.size() + suffix.size());
-    if (total > limit)
-        return std::unexpected(SealError(TooLarge { total, limit }));
-    document += suffix;
-    return document;
+    return suffix;
 }
 
 std::optional<SignedJSONEnvelope> SignedJSONEnvelope::parse(std::string bytes)

@@ -68,6 +68,11 @@ public:
     static constexpr std::string_view sealedPrefix = "{\"payload\":";
     [[nodiscard]] static std::expected<std::string, SealError> sealInPlace(
         std::string prefixAndPayload, const ZmdSigner& signer, std::int64_t limit);
+    // What sealing appends to a payload with no white space around it (the
+    // signature member and the closing brace), for a caller that writes the
+    // payload out while it is signed.
+    [[nodiscard]] static std::expected<std::string, CryptoError> signatureSuffix(
+        std::string_view payload, const ZmdSigner& signer);
     [[nodiscard]] static std::optional<SignedJSONEnvelope> parse(std::string bytes);
     // The same, offering the payload's value first to a caller that reads it
     // completely anyway: scanPayload either reads the value starting at pos,

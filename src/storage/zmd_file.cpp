@@ -212,9 +212,13 @@ bool appendRecordLines(std::string& out, const CompactReadings& records, std::si
     return true;
 }
 
-template <typename Document>
-std::expected<std::string, ZmdSaveError> encodeDocument(
-    const Document& document, const ZmdSigner& signer, std::int64_t byteLimit)
+ZmdError tooLarge(std::int64_t total, std::int64_t limit)
+{
+    return ZmdError::io("檔案大小 " + std::to_string(total) + " 位元組超過 .zmd 上限 " + std::to_string(limit));
+}
+
+// The sealed document's opening and the payload, ready to be signed.
+template <typename Document> std::expected<std::string, ZmdSaveError> encodePayload(const Document& document)
 {
     const int offset = LocalTimeZone::currentOffsetSeconds();
     if (document.records.size() > ZmdFile::mostRecords)
@@ -254,12 +258,20 @@ std::expected<std::string, ZmdSaveError> encodeDocument(
         return std::unexpected(ZmdError::io("記錄時間無法以 ISO-8601 表示"));
     payload += secondHalf;
     payload += "\n]}";
+    return payload;
+}
 
-    auto sealed = SignedJSONEnvelope::sealInPlace(std::move(payload), signer, byteLimit);
+template <typename Document>
+std::expected<std::string, ZmdSaveError> encodeDocument(
+    const Document& document, const ZmdSigner& signer, std::int64_t byteLimit)
+{
+    auto payload = encodePayload(document);
+    if (!payload)
+        return std::unexpected(payload.error());
+    auto sealed = SignedJSONEnvelope::sealInPlace(std::move(*payload), signer, byteLimit);
     if (!sealed) {
-        if (const auto* tooLarge = std::get_if<SignedJSONEnvelope::TooLarge>(&sealed.error()))
-            return std::unexpected(ZmdError::io("檔案大小 " + std::to_string(tooLarge->total) + " 位元組超過 .zmd 上限 "
-                + std::to_string(tooLarge->limit)));
+        if (const auto* large = std::get_if<SignedJSONEnvelope::TooLarge>(&sealed.error()))
+            return std::unexpected(tooLarge(large->total, large->limit));
         if (const auto* crypto = std::get_if<CryptoError>(&sealed.error()))
             return std::unexpected(*crypto);
         return std::unexpected(ZmdError::io("payload 不是單一 JSON 值"));
@@ -267,16 +279,42 @@ std::expected<std::string, ZmdSaveError> encodeDocument(
     return std::move(*sealed);
 }
 
+ZmdError fileError(const StorageError& error)
+{
+    return ZmdError::io(error.detail.empty() ? error.text() : error.detail);
+}
+
+// The bytes go to disk while the same bytes are signed; the signature ends
+// the file, which takes the destination's place only when all is written.
 template <typename Document>
 std::expected<void, ZmdSaveError> saveDocument(
     const Document& document, const std::filesystem::path& destination, const ZmdSigner& signer)
 {
-    auto bytes = encodeDocument(document, signer, ZmdFile::largestFile);
-    if (!bytes)
-        return std::unexpected(bytes.error());
-    if (auto written = writeFileAtomically(destination, *bytes); !written)
-        return std::unexpected(
-            ZmdError::io(written.error().detail.empty() ? written.error().text() : written.error().detail));
+    const auto payload = encodePayload(document);
+    if (!payload)
+        return std::unexpected(payload.error());
+    auto file = AtomicFileWriter::create(destination);
+    if (!file)
+        return std::unexpected(fileError(file.error()));
+    std::expected<std::string, CryptoError> suffix = std::unexpected(CryptoError {});
+    std::expected<void, StorageError> written;
+    runAlongside(
+        [&] {
+            suffix = SignedJSONEnvelope::signatureSuffix(
+                std::string_view(*payload).substr(SignedJSONEnvelope::sealedPrefix.size()), signer);
+        },
+        [&] { written = file->write(*payload); });
+    if (!suffix)
+        return std::unexpected(suffix.error()); // the writer removes what it wrote
+    const auto total = static_cast<std::int64_t>(payload->size() + suffix->size());
+    if (total > ZmdFile::largestFile)
+        return std::unexpected(tooLarge(total, ZmdFile::largestFile));
+    if (!written)
+        return std::unexpected(fileError(written.error()));
+    if (auto last = file->write(*suffix); !last)
+        return std::unexpected(fileError(last.error()));
+    if (auto committed = file->commit(); !committed)
+        return std::unexpected(fileError(committed.error()));
     return {};
 }
 

@@ -89,6 +89,35 @@ TEST(WriteFileAtomically, AFailedReplaceKeepsTheOldTargetAndCleansUp)
     EXPECT_FALSE(missing.error().path.empty());
 }
 
+// Written in pieces: nothing changes at the destination until commit, and
+// a writer given up before it leaves the old file and nothing else.
+TEST(AtomicFileWriter, PiecesTakeThePlaceAtCommitOnly)
+{
+    TempDir dir;
+    const auto path = dir / "data.zmd";
+    writeFile(path, "old");
+    {
+        auto writer = AtomicFileWriter::create(path);
+        ASSERT_TRUE(writer);
+        ASSERT_TRUE(writer->write("new "));
+        ASSERT_TRUE(writer->write(std::string(100'000, 'x')));
+        EXPECT_EQ(readFile(path), "old");
+        ASSERT_TRUE(writer->write("end"));
+        ASSERT_TRUE(writer->commit());
+        EXPECT_FALSE(writer->write("late")); // a committed writer is done
+        EXPECT_FALSE(writer->commit());
+    }
+    EXPECT_EQ(readFile(path), "new " + std::string(100'000, 'x') + "end");
+    {
+        auto writer = AtomicFileWriter::create(path);
+        ASSERT_TRUE(writer);
+        ASSERT_TRUE(writer->write("never put in place"));
+        auto moved = std::move(*writer); // one owner, whoever holds it
+    }
+    EXPECT_EQ(readFile(path), "new " + std::string(100'000, 'x') + "end");
+    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string> { "data.zmd" });
+}
+
 TEST(UniqueTemporaryPath, FreshNamesBesideTheFile)
 {
     TempDir dir;

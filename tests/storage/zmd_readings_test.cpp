@@ -265,6 +265,43 @@ TEST(TimestampReader, AnswersAsTheParserDoes)
     }
 }
 
+// A save large enough to be formatted in two halves and written while it
+// is signed opens as the store it came from; one whose signing fails
+// leaves the old file as it was and nothing beside it.
+TEST(ZmdReadings, ALargeSaveOpensAsItsStoreAndAFailedOneChangesNothing)
+{
+    ZmdReadings readings { "DMM-5174K", "test", 1.7e9, 2, {} };
+    for (int i = 0; i < 120'000; ++i)
+        readings.records.appendRecord(1.7e9 + i, static_cast<std::uint8_t>(i % 3 + 1), i % 4,
+            i % 101 == 0 ? "OL" : std::to_string(i % 997));
+    testing::TempDir dir;
+    const auto path = dir / "large.zmd";
+    ASSERT_TRUE(ZmdFile::saveReadings(readings, path, service()));
+    const auto opened = ZmdFile::openReadings(path, "DMM-5174K", service());
+    ASSERT_TRUE(opened);
+    ASSERT_EQ(opened->records.size(), readings.records.size());
+    for (std::size_t i = 0; i < readings.records.size(); ++i)
+        ASSERT_EQ(opened->records[i], readings.records[i]) << i;
+    // The same bytes as the document sealed in one piece (but the signature).
+    const auto sealed = ZmdFile::encodeReadings(readings, service());
+    ASSERT_TRUE(sealed);
+    const std::string onDisk = testing::readFile(path);
+    EXPECT_EQ(SignedJSONEnvelope::parse(onDisk)->payloadBytes(), SignedJSONEnvelope::parse(*sealed)->payloadBytes());
+
+    struct Refusing final : ZmdSigner {
+        std::string keyId() const override { return "ZMD-4"; }
+        std::expected<ByteVector, CryptoError> sign(std::span<const std::uint8_t>) const override
+        {
+            return std::unexpected(CryptoError { "sign", 3, 0, std::string("no key") });
+        }
+    };
+    const auto failed = ZmdFile::saveReadings(readings, path, Refusing());
+    ASSERT_FALSE(failed);
+    EXPECT_TRUE(std::holds_alternative<CryptoError>(failed.error()));
+    EXPECT_EQ(testing::readFile(path), onDisk);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
+}
+
 TEST(TimestampWriter, WritesAsTheCanonicalFormatterDoes)
 {
     std::mt19937 random(8);
