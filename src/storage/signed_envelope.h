@@ -68,11 +68,7 @@ public:
     static constexpr std::string_view sealedPrefix = "{\"payload\":";
     [[nodiscard]] static std::expected<std::string, SealError> sealInPlace(
         std::string prefixAndPayload, const ZmdSigner& signer, std::int64_t limit);
-    // What sealing appends to a payload with no white space around it (the
-    // signature member and the closing brace), for a caller that writes the
-    // payload out while it is signed.
-    [[nodiscard]] static std::expected<std::string, CryptoError> signatureSuffix(
-        std::string_view payload, const ZmdSigner& signer);
+
     [[nodiscard]] static std::optional<SignedJSONEnvelope> parse(std::string bytes);
     // The same, offering the payload's value first to a caller that reads it
     // completely anyway: scanPayload either reads the value starting at pos,
@@ -104,6 +100,10 @@ private:
         , layout_(layout)
     {
     }
+    // What sealing appends to a payload with no white space around it: the
+    // signature member and the closing brace.
+    [[nodiscard]] static std::expected<std::string, CryptoError> signatureSuffix(
+        std::string_view payload, const ZmdSigner& signer);
     [[nodiscard]] static std::optional<Layout> findLayout(std::string_view bytes, const PayloadScanner& scanPayload);
     [[nodiscard]] static std::optional<Layout> layoutFromEnd(std::string_view bytes);
     [[nodiscard]] static std::optional<SignatureParts> signatureParts(std::string_view bytes, Range signature);

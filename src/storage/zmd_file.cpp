@@ -284,37 +284,15 @@ ZmdError fileError(const StorageError& error)
     return ZmdError::io(error.detail.empty() ? error.text() : error.detail);
 }
 
-// The bytes go to disk while the same bytes are signed; the signature ends
-// the file, which takes the destination's place only when all is written.
 template <typename Document>
 std::expected<void, ZmdSaveError> saveDocument(
     const Document& document, const std::filesystem::path& destination, const ZmdSigner& signer)
 {
-    const auto payload = encodePayload(document);
-    if (!payload)
-        return std::unexpected(payload.error());
-    auto file = AtomicFileWriter::create(destination);
-    if (!file)
-        return std::unexpected(fileError(file.error()));
-    std::expected<std::string, CryptoError> suffix = std::unexpected(CryptoError {});
-    std::expected<void, StorageError> written;
-    runAlongside(
-        [&] {
-            suffix = SignedJSONEnvelope::signatureSuffix(
-                std::string_view(*payload).substr(SignedJSONEnvelope::sealedPrefix.size()), signer);
-        },
-        [&] { written = file->write(*payload); });
-    if (!suffix)
-        return std::unexpected(suffix.error()); // the writer removes what it wrote
-    const auto total = static_cast<std::int64_t>(payload->size() + suffix->size());
-    if (total > ZmdFile::largestFile)
-        return std::unexpected(tooLarge(total, ZmdFile::largestFile));
-    if (!written)
+    auto bytes = encodeDocument(document, signer, ZmdFile::largestFile);
+    if (!bytes)
+        return std::unexpected(bytes.error());
+    if (auto written = writeFileAtomically(destination, *bytes); !written)
         return std::unexpected(fileError(written.error()));
-    if (auto last = file->write(*suffix); !last)
-        return std::unexpected(fileError(last.error()));
-    if (auto committed = file->commit(); !committed)
-        return std::unexpected(fileError(committed.error()));
     return {};
 }
 

@@ -265,9 +265,9 @@ TEST(TimestampReader, AnswersAsTheParserDoes)
     }
 }
 
-// A save large enough to be formatted in two halves and written while it
-// is signed opens as the store it came from; one whose signing fails
-// leaves the old file as it was and nothing beside it.
+// A save large enough to be formatted in two halves opens as the store it
+// came from; one whose signing fails leaves the old file as it was and
+// nothing beside it.
 TEST(ZmdReadings, ALargeSaveOpensAsItsStoreAndAFailedOneChangesNothing)
 {
     ZmdReadings readings { "DMM-5174K", "test", 1.7e9, 2, {} };
