@@ -82,6 +82,48 @@ AtomicFileWriter::~AtomicFileWriter()
     abandon();
 }
 
+std::expected<void, StorageError> AtomicFileWriter::write(std::string_view bytes)
+{
+    if (temporary_.empty())
+        return std::unexpected(StorageError::fileSystem(pathText(destination_), "寫入已結束"));
+    if (!detail::writeAllTo(file_, bytes)) {
+        const StorageError error = detail::lastError(destination_);
+        abandon();
+        return std::unexpected(error);
+    }
+    return {};
+}
+
+std::expected<void, StorageError> AtomicFileWriter::commit()
+{
+    if (temporary_.empty())
+        return std::unexpected(StorageError::fileSystem(pathText(destination_), "寫入已結束"));
+    std::optional<StorageError> failure;
+    if (!detail::flushToDisk(file_))
+        failure = detail::lastError(destination_);
+    if (!file_.close() && !failure)
+        failure = detail::lastError(destination_);
+    // One step replaces the old content; there is never a moment without it.
+    if (!failure && !detail::replaceWith(temporary_, destination_))
+        failure = detail::lastError(destination_);
+    if (failure) {
+        abandon();
+        return std::unexpected(*failure);
+    }
+    temporary_.clear();
+    detail::syncFolderOf(destination_);
+    return {};
+}
+
+void AtomicFileWriter::abandon() noexcept
+{
+    if (temporary_.empty())
+        return;
+    (void)file_.close();
+    detail::removeTemporary(temporary_);
+    temporary_.clear();
+}
+
 std::expected<void, StorageError> writeFileAtomically(const std::filesystem::path& target, std::string_view bytes)
 {
     auto writer = AtomicFileWriter::create(target);

@@ -71,6 +71,18 @@ enum class OpenMode { append, readAlone, readShared };
 // device, checked on the open file itself); one backend per platform.
 [[nodiscard]] std::expected<OwnedFile, StorageError> openRegular(const std::filesystem::path& path, OpenMode mode);
 
+// The platform's steps of an atomic replacement: every byte to the file;
+// the file's content to disk; the temporary put in the destination's place
+// in one step; the folder's entry to disk (where the platform needs that);
+// a temporary removed. Failures leave their cause for lastError.
+[[nodiscard]] bool writeAllTo(OwnedFile& file, std::string_view bytes);
+[[nodiscard]] bool flushToDisk(OwnedFile& file);
+[[nodiscard]] bool replaceWith(const std::filesystem::path& temporary, const std::filesystem::path& destination);
+void syncFolderOf(const std::filesystem::path& destination);
+void removeTemporary(const std::filesystem::path& temporary);
+// The platform's last error, about `path`.
+[[nodiscard]] StorageError lastError(const std::filesystem::path& path);
+
 } // namespace detail
 
 class AppendFile {

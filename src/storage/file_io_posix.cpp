@@ -167,45 +167,34 @@ std::expected<AtomicFileWriter, StorageError> AtomicFileWriter::create(const std
     return writer;
 }
 
-std::expected<void, StorageError> AtomicFileWriter::write(std::string_view bytes)
+bool detail::writeAllTo(OwnedFile& file, std::string_view bytes)
 {
-    if (temporary_.empty())
-        return std::unexpected(StorageError::fileSystem(pathText(destination_), "寫入已結束"));
-    if (!writeAll(static_cast<int>(file_.get()), bytes)) {
-        const StorageError error = lastError(destination_);
-        abandon();
-        return std::unexpected(error);
-    }
-    return {};
+    return writeAll(static_cast<int>(file.get()), bytes);
 }
 
-std::expected<void, StorageError> AtomicFileWriter::commit()
+bool detail::flushToDisk(OwnedFile& file)
 {
-    if (temporary_.empty())
-        return std::unexpected(StorageError::fileSystem(pathText(destination_), "寫入已結束"));
-    std::optional<StorageError> failure;
-    if (::fsync(static_cast<int>(file_.get())) != 0)
-        failure = lastError(destination_);
-    if (!file_.close() && !failure)
-        failure = lastError(destination_);
-    if (!failure && ::rename(temporary_.c_str(), destination_.c_str()) != 0)
-        failure = lastError(destination_);
-    if (failure) {
-        abandon();
-        return std::unexpected(*failure);
-    }
-    temporary_.clear();
-    syncFolder(destination_.parent_path());
-    return {};
+    return ::fsync(static_cast<int>(file.get())) == 0;
 }
 
-void AtomicFileWriter::abandon() noexcept
+bool detail::replaceWith(const std::filesystem::path& temporary, const std::filesystem::path& destination)
 {
-    if (temporary_.empty())
-        return;
-    (void)file_.close();
-    ::unlink(temporary_.c_str());
-    temporary_.clear();
+    return ::rename(temporary.c_str(), destination.c_str()) == 0;
+}
+
+void detail::syncFolderOf(const std::filesystem::path& destination)
+{
+    syncFolder(destination.parent_path());
+}
+
+void detail::removeTemporary(const std::filesystem::path& temporary)
+{
+    ::unlink(temporary.c_str());
+}
+
+StorageError detail::lastError(const std::filesystem::path& path)
+{
+    return zelmar::lastError(path);
 }
 
 } // namespace zelmar

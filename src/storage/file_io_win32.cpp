@@ -149,55 +149,41 @@ std::expected<AtomicFileWriter, StorageError> AtomicFileWriter::create(const std
         std::move(destination), std::move(temporary), detail::OwnedFile(reinterpret_cast<std::intptr_t>(h)));
 }
 
-std::expected<void, StorageError> AtomicFileWriter::write(std::string_view bytes)
+bool detail::writeAllTo(OwnedFile& file, std::string_view bytes)
 {
-    if (temporary_.empty())
-        return std::unexpected(StorageError::fileSystem(pathText(destination_), "寫入已結束"));
-    const HANDLE h = native(file_.get());
     bool ok = true;
-    std::string_view rest = bytes;
-    while (ok && !rest.empty()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(rest.size(), 1u << 30));
+    while (ok && !bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
         DWORD written = 0;
-        ok = WriteFile(h, rest.data(), chunk, &written, nullptr) && written == chunk;
-        rest.remove_prefix(chunk);
+        ok = WriteFile(native(file.get()), bytes.data(), chunk, &written, nullptr) && written == chunk;
+        bytes.remove_prefix(chunk);
     }
-    if (!ok) {
-        const StorageError error = lastError(destination_);
-        abandon();
-        return std::unexpected(error);
-    }
-    return {};
+    return ok;
 }
 
-std::expected<void, StorageError> AtomicFileWriter::commit()
+bool detail::flushToDisk(OwnedFile& file)
 {
-    if (temporary_.empty())
-        return std::unexpected(StorageError::fileSystem(pathText(destination_), "寫入已結束"));
-    std::optional<StorageError> failure;
-    if (!FlushFileBuffers(native(file_.get())))
-        failure = lastError(destination_);
-    if (!file_.close() && !failure)
-        failure = lastError(destination_);
-    // One step replaces the old content; there is never a moment without it.
-    if (!failure
-        && !MoveFileExW(temporary_.c_str(), destination_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        failure = lastError(destination_);
-    if (failure) {
-        abandon();
-        return std::unexpected(*failure);
-    }
-    temporary_.clear();
-    return {};
+    return FlushFileBuffers(native(file.get())) != 0;
 }
 
-void AtomicFileWriter::abandon() noexcept
+bool detail::replaceWith(const std::filesystem::path& temporary, const std::filesystem::path& destination)
 {
-    if (temporary_.empty())
-        return;
-    (void)file_.close();
-    DeleteFileW(temporary_.c_str());
-    temporary_.clear();
+    return MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void detail::syncFolderOf(const std::filesystem::path&)
+{
+    // MOVEFILE_WRITE_THROUGH has put the new entry on disk already.
+}
+
+void detail::removeTemporary(const std::filesystem::path& temporary)
+{
+    DeleteFileW(temporary.c_str());
+}
+
+StorageError detail::lastError(const std::filesystem::path& path)
+{
+    return zelmar::lastError(path);
 }
 
 } // namespace zelmar
