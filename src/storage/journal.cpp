@@ -92,68 +92,75 @@ std::expected<void, StorageError> JournalWriter::append(const JournalRecord& rec
 
 namespace {
 
-const JournalRecord* journalRecordAt(std::span<const JournalRecord> records, std::size_t i)
+// The general encoder's line, for a record whose time has no canonical
+// text; otherwise what keeps the record from being written.
+std::optional<std::string> appendGeneralLine(std::string& out, const JournalRecord& record, int offsetSeconds)
 {
-    return &records[i];
-}
-const JournalRecord* journalRecordAt(const CompactReadings&, std::size_t)
-{
-    return nullptr;
-}
-
-JournalFields fieldsAt(std::span<const JournalRecord> records, std::size_t i)
-{
-    return JournalFields::of(records[i]);
-}
-JournalFields fieldsAt(const CompactReadings& records, std::size_t i)
-{
-    return JournalFields::of(records.record(i));
+    auto general = generalLine(record, offsetSeconds);
+    if (!general)
+        return "t 不是有限數值";
+    out += *general;
+    return std::nullopt;
 }
 
-// Canonical lines, many in a row: through one timestamp writer, or for the
-// store's records through one stored-line writer.
-class LineWriter {
+// Lines of records in their journal form, one after another.
+class JournalFormLines {
 public:
-    explicit LineWriter(int offsetSeconds)
-        : offset_(offsetSeconds)
-        , stored_(offsetSeconds)
+    JournalFormLines(std::span<const JournalRecord> records, int offsetSeconds)
+        : records_(records)
+        , offset_(offsetSeconds)
     {
     }
-    bool append(std::string& out, std::span<const JournalRecord> records, std::size_t i)
+    [[nodiscard]] std::size_t size() const noexcept { return records_.size(); }
+    std::optional<std::string> append(std::string& out, std::size_t i)
     {
-        return appendCanonicalLine(out, JournalFields::of(records[i]), offset_, times_);
-    }
-    bool append(std::string& out, const CompactReadings& records, std::size_t i)
-    {
-        return stored_.append(out, records.record(i));
+        const JournalRecord& record = records_[i];
+        if (record.v && !std::isfinite(*record.v))
+            return "v 不是有限數值";
+        if (appendCanonicalLine(out, JournalFields::of(record), offset_, times_))
+            return std::nullopt;
+        return appendGeneralLine(out, record, offset_);
     }
 
 private:
+    std::span<const JournalRecord> records_;
     int offset_;
     TimestampWriter times_;
-    StoredLineWriter stored_;
 };
 
-template <typename Records> std::expected<std::string, StorageError> encodeLines(const Records& records, int offsetSeconds)
+// Lines of the store's records (their values come from their texts and are
+// always finite), one after another.
+class StoredLines {
+public:
+    StoredLines(const CompactReadings& records, int offsetSeconds)
+        : records_(records)
+        , offset_(offsetSeconds)
+        , lines_(offsetSeconds)
+    {
+    }
+    [[nodiscard]] std::size_t size() const noexcept { return records_.size(); }
+    std::optional<std::string> append(std::string& out, std::size_t i)
+    {
+        const CompactReadings::Record record = records_.record(i);
+        if (lines_.append(out, record))
+            return std::nullopt;
+        const JournalFields f = JournalFields::of(record);
+        return appendGeneralLine(out, { f.t, f.f, f.r, std::string(f.x), f.v, std::string(f.u) }, offset_);
+    }
+
+private:
+    const CompactReadings& records_;
+    int offset_;
+    StoredLineWriter lines_;
+};
+
+template <typename Lines> std::expected<std::string, StorageError> encodeLines(Lines lines)
 {
     std::string buffer;
-    buffer.reserve(records.size() * 80);
-    LineWriter lines(offsetSeconds);
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        // A stored record's value comes from its text and is always finite.
-        if (const auto* journalForm = journalRecordAt(records, i); journalForm && journalForm->v
-            && !std::isfinite(*journalForm->v))
-            return std::unexpected(StorageError::encoding("第 " + std::to_string(i + 1) + " 筆記錄的 v 不是有限數值"));
-        if (lines.append(buffer, records, i))
-            continue;
-        const JournalFields record = fieldsAt(records, i);
-        // Out of the canonical range: the general encoder for this record.
-        auto general = generalLine(
-            JournalRecord { record.t, record.f, record.r, std::string(record.x), record.v, std::string(record.u) },
-            offsetSeconds);
-        if (!general)
-            return std::unexpected(StorageError::encoding("第 " + std::to_string(i + 1) + " 筆記錄的 t 不是有限數值"));
-        buffer += *general;
+    buffer.reserve(lines.size() * 80);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (const auto problem = lines.append(buffer, i))
+            return std::unexpected(StorageError::encoding("第 " + std::to_string(i + 1) + " 筆記錄的 " + *problem));
     }
     return buffer;
 }
@@ -163,13 +170,13 @@ template <typename Records> std::expected<std::string, StorageError> encodeLines
 std::expected<std::string, StorageError> JournalWriter::encode(
     std::span<const JournalRecord> records, int offsetSeconds)
 {
-    return encodeLines(records, offsetSeconds);
+    return encodeLines(JournalFormLines(records, offsetSeconds));
 }
 
 std::expected<std::string, StorageError> JournalWriter::encodeStored(
     const CompactReadings& records, int offsetSeconds)
 {
-    return encodeLines(records, offsetSeconds);
+    return encodeLines(StoredLines(records, offsetSeconds));
 }
 
 std::expected<void, StorageError> JournalWriter::rewrite(std::span<const JournalRecord> records)
