@@ -191,10 +191,21 @@ int dmm_ecdsa_sign(const std::uint8_t* privateBlob, std::size_t privateLength, c
     std::uint8_t digest[32];
     if (!hash(message, messageLength, digest))
         return dmmCryptoFailure;
+    return dmm_ecdsa_sign_digest(privateBlob, privateLength, digest, signature64);
+}
+
+int dmm_ecdsa_sign_digest(
+    const std::uint8_t* privateBlob, std::size_t privateLength, const std::uint8_t* digest32, std::uint8_t* signature64)
+{
+    if (signature64 == nullptr || digest32 == nullptr
+        || !validBlob(privateBlob, privateLength, dmmPrivateBlobLength, dmmPrivateMagic))
+        return badArgument();
     Provider ecdsa(BCRYPT_ECDSA_P256_ALGORITHM);
     Key key;
     if (!ecdsa || !importKey(ecdsa, BCRYPT_ECCPRIVATE_BLOB, privateBlob, privateLength, key))
         return dmmCryptoFailure;
+    std::uint8_t digest[32];
+    std::memcpy(digest, digest32, sizeof digest); // the platform takes it unconst
     ULONG written = 0;
     if (!succeeded(BCryptSignHash(key.get(), nullptr, digest, 32, signature64, 64, &written, 0)))
         return dmmCryptoFailure;

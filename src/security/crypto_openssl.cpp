@@ -201,11 +201,22 @@ int dmm_ecdsa_sign(const std::uint8_t* privateBlob, std::size_t privateLength, c
     std::uint8_t hash[32];
     if (!digest(message, messageLength, hash))
         return fail();
+    return dmm_ecdsa_sign_digest(privateBlob, privateLength, hash, signature64);
+}
+
+int dmm_ecdsa_sign_digest(
+    const std::uint8_t* privateBlob, std::size_t privateLength, const std::uint8_t* digest32, std::uint8_t* signature64)
+{
+    if (signature64 == nullptr || digest32 == nullptr
+        || !validBlob(privateBlob, privateLength, dmmPrivateBlobLength, dmmPrivateMagic)) {
+        setLastStatus(0);
+        return dmmCryptoBadArgument;
+    }
     Owned<EVP_PKEY> key = importKey(privateBlob, true);
     Owned<EVP_PKEY_CTX> ctx(key ? EVP_PKEY_CTX_new_from_pkey(nullptr, key.get(), nullptr) : nullptr);
     std::uint8_t der[80];
     std::size_t derLength = sizeof der;
-    if (!ctx || EVP_PKEY_sign_init(ctx.get()) != 1 || EVP_PKEY_sign(ctx.get(), der, &derLength, hash, 32) != 1)
+    if (!ctx || EVP_PKEY_sign_init(ctx.get()) != 1 || EVP_PKEY_sign(ctx.get(), der, &derLength, digest32, 32) != 1)
         return fail();
     const std::uint8_t* cursor = der;
     Owned<ECDSA_SIG> sig(d2i_ECDSA_SIG(nullptr, &cursor, static_cast<long>(derLength)));

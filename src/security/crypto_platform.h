@@ -33,6 +33,9 @@ inline constexpr std::uint32_t dmmStatusUnsuccessful = 0xC0000001;
 [[nodiscard]] int dmm_ecdsa_generate(std::uint8_t* privateBlob104, std::uint8_t* publicBlob72);
 [[nodiscard]] int dmm_ecdsa_sign(const std::uint8_t* privateBlob, std::size_t privateLength,
     const std::uint8_t* message, std::size_t messageLength, std::uint8_t* signature64);
+// The same for a message whose SHA-256 digest was made as it was written.
+[[nodiscard]] int dmm_ecdsa_sign_digest(
+    const std::uint8_t* privateBlob, std::size_t privateLength, const std::uint8_t* digest32, std::uint8_t* signature64);
 [[nodiscard]] int dmm_ecdsa_verify(const std::uint8_t* publicBlob, std::size_t publicLength,
     const std::uint8_t* message, std::size_t messageLength, const std::uint8_t* signature, std::size_t signatureLength);
 [[nodiscard]] int dmm_ecdsa_public_from_private(

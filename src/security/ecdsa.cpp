@@ -58,6 +58,16 @@ std::expected<ByteVector, CryptoError> EcdsaP256::sign(
     return signature;
 }
 
+std::expected<ByteVector, CryptoError> EcdsaP256::signDigest(
+    std::span<const std::uint8_t, 32> digest, std::span<const std::uint8_t> privateKey)
+{
+    ByteVector signature(dmmSignatureLength, 0);
+    const int code = dmm_ecdsa_sign_digest(privateKey.data(), privateKey.size(), digest.data(), signature.data());
+    if (code != dmmCryptoOk)
+        return std::unexpected(error("sign", code));
+    return signature;
+}
+
 bool EcdsaP256::verify(std::span<const std::uint8_t> message, std::span<const std::uint8_t> signature,
     std::span<const std::uint8_t> publicKey)
 {
@@ -141,14 +151,22 @@ std::expected<void, CryptoError> Sha256Stream::update(std::span<const std::uint8
     return {};
 }
 
-std::expected<std::string, CryptoError> Sha256Stream::finishHex()
+std::expected<std::array<std::uint8_t, 32>, CryptoError> Sha256Stream::finish()
 {
-    std::uint8_t digest[dmmDigestLength];
-    const int code = dmm_sha256_finish(stream_, digest);
+    std::array<std::uint8_t, 32> digest {};
+    const int code = dmm_sha256_finish(stream_, digest.data());
     dmm_sha256_free(std::exchange(stream_, nullptr));
     if (code != dmmCryptoOk)
         return std::unexpected(error("sha256", code));
-    return hexText(digest);
+    return digest;
+}
+
+std::expected<std::string, CryptoError> Sha256Stream::finishHex()
+{
+    const auto digest = finish();
+    if (!digest)
+        return std::unexpected(digest.error());
+    return hexText(*digest);
 }
 
 void SecureMemory::zero(ByteVector& bytes)

@@ -4,6 +4,7 @@
 // rest of the system uses them: byte vectors in, values or CryptoError out.
 // Verification never fails: every problem is the answer false.
 
+#include <array>
 #include <cstdint>
 #include <expected>
 #include <optional>
@@ -42,6 +43,9 @@ namespace EcdsaP256 {
 [[nodiscard]] std::expected<KeyPair, CryptoError> generateKeyPair();
 [[nodiscard]] std::expected<ByteVector, CryptoError> sign(
     std::span<const std::uint8_t> message, std::span<const std::uint8_t> privateKey);
+// The same for a message hashed as it was written (a Sha256Stream's digest).
+[[nodiscard]] std::expected<ByteVector, CryptoError> signDigest(
+    std::span<const std::uint8_t, 32> digest, std::span<const std::uint8_t> privateKey);
 [[nodiscard]] bool verify(std::span<const std::uint8_t> message, std::span<const std::uint8_t> signature,
     std::span<const std::uint8_t> publicKey);
 [[nodiscard]] std::expected<ByteVector, CryptoError> publicKey(std::span<const std::uint8_t> privateKey);
@@ -63,7 +67,9 @@ public:
     Sha256Stream& operator=(const Sha256Stream&) = delete;
 
     [[nodiscard]] std::expected<void, CryptoError> update(std::span<const std::uint8_t> data);
-    // The digest as 64 lower-case hex digits; the stream is used up.
+    // The digest, as 32 bytes or as 64 lower-case hex digits; the stream is
+    // used up.
+    [[nodiscard]] std::expected<std::array<std::uint8_t, 32>, CryptoError> finish();
     [[nodiscard]] std::expected<std::string, CryptoError> finishHex();
 
 private:

@@ -24,7 +24,15 @@ const ZmdSignatureService& ZmdSignatureService::shared()
     return service;
 }
 
-std::expected<ByteVector, CryptoError> ZmdSignatureService::sign(std::span<const std::uint8_t> payload) const
+std::expected<ByteVector, CryptoError> ZmdSigner::sign(std::span<const std::uint8_t> payload) const
+{
+    const auto digest = EcdsaP256::sha256(payload);
+    if (!digest)
+        return std::unexpected(digest.error());
+    return signDigest(std::span<const std::uint8_t, 32>(digest->data(), 32));
+}
+
+std::expected<ByteVector, CryptoError> ZmdSignatureService::signDigest(std::span<const std::uint8_t, 32> digest) const
 {
     const auto unavailable = [](const char* detail) {
         return std::unexpected(CryptoError { "sign", 2, 0, std::string(detail) });
@@ -41,7 +49,7 @@ std::expected<ByteVector, CryptoError> ZmdSignatureService::sign(std::span<const
         SecureMemory::zero(key);
         return unavailable("簽章金鑰資料損毀");
     }
-    auto signature = EcdsaP256::sign(payload, key);
+    auto signature = EcdsaP256::signDigest(digest, key);
     SecureMemory::zero(key);
     return signature;
 }

@@ -21,7 +21,11 @@ class ZmdSigner {
 public:
     virtual ~ZmdSigner() = default;
     [[nodiscard]] virtual std::string keyId() const = 0;
-    [[nodiscard]] virtual std::expected<ByteVector, CryptoError> sign(std::span<const std::uint8_t> payload) const = 0;
+    // ES256 over a message's SHA-256 digest, made as the message was written.
+    [[nodiscard]] virtual std::expected<ByteVector, CryptoError> signDigest(
+        std::span<const std::uint8_t, 32> digest) const = 0;
+    // The same over a whole message in memory.
+    [[nodiscard]] std::expected<ByteVector, CryptoError> sign(std::span<const std::uint8_t> payload) const;
 };
 
 class ZmdVerifier {
@@ -53,7 +57,8 @@ public:
     [[nodiscard]] static const ZmdSignatureService& shared();
 
     [[nodiscard]] std::string keyId() const override { return currentKeyId_; }
-    [[nodiscard]] std::expected<ByteVector, CryptoError> sign(std::span<const std::uint8_t> payload) const override;
+    [[nodiscard]] std::expected<ByteVector, CryptoError> signDigest(
+        std::span<const std::uint8_t, 32> digest) const override;
     [[nodiscard]] bool verify(std::span<const std::uint8_t> payload, std::span<const std::uint8_t> signature,
         std::string_view keyId) const override;
 

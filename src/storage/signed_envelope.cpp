@@ -95,10 +95,65 @@ std::expected<std::string, CryptoError> SignedJSONEnvelope::signatureSuffix(
     auto signature = signer.sign(asBytes(payload));
     if (!signature)
         return std::unexpected(signature.error());
+    return signatureSuffix(signer.keyId(), *signature);
+}
+
+std::string SignedJSONEnvelope::signatureSuffix(std::string_view keyId, std::span<const std::uint8_t> signature)
+{
     std::string suffix = ",\n\"signature\":{\"alg\":\"ES256\",\"keyId\":";
-    appendJsonString(suffix, signer.keyId());
-    suffix += ",\"value\":\"" + Base64::encode(*signature) + "\"}}\n";
+    appendJsonString(suffix, keyId);
+    suffix += ",\"value\":\"" + Base64::encode(signature) + "\"}}\n";
     return suffix;
+}
+
+std::expected<SealedFileWriter, SealedFileWriter::Error> SealedFileWriter::create(
+    const std::filesystem::path& target, const ZmdSigner& signer, std::int64_t limit)
+{
+    auto hash = Sha256Stream::create();
+    if (!hash)
+        return std::unexpected(Error(hash.error()));
+    auto file = AtomicFileWriter::create(target);
+    if (!file)
+        return std::unexpected(Error(file.error()));
+    if (auto opened = file->write(SignedJSONEnvelope::sealedPrefix); !opened)
+        return std::unexpected(Error(opened.error()));
+    // Every signature (r and s, 32 bytes each) has the same length, so the
+    // sealed size is known before the signing.
+    const std::uint8_t anySignature[64] {};
+    const auto suffixSize = static_cast<std::int64_t>(
+        SignedJSONEnvelope::signatureSuffix(signer.keyId(), anySignature).size());
+    return SealedFileWriter(std::move(*file), std::move(*hash), signer, limit, suffixSize);
+}
+
+std::expected<void, SealedFileWriter::Error> SealedFileWriter::write(std::string_view piece)
+{
+    payloadSize_ += static_cast<std::int64_t>(piece.size());
+    if (static_cast<std::int64_t>(SignedJSONEnvelope::sealedPrefix.size()) + payloadSize_ + suffixSize_ > limit_)
+        return {};
+    if (auto hashed = hash_.update(asBytes(piece)); !hashed)
+        return std::unexpected(Error(hashed.error()));
+    if (auto written = file_.write(piece); !written)
+        return std::unexpected(Error(written.error()));
+    return {};
+}
+
+std::expected<void, SealedFileWriter::Error> SealedFileWriter::commit()
+{
+    const std::int64_t total = static_cast<std::int64_t>(SignedJSONEnvelope::sealedPrefix.size()) + payloadSize_
+        + suffixSize_;
+    if (total > limit_)
+        return std::unexpected(Error(SignedJSONEnvelope::TooLarge { total, limit_ }));
+    const auto digest = hash_.finish();
+    if (!digest)
+        return std::unexpected(Error(digest.error()));
+    const auto signature = signer_->signDigest(*digest);
+    if (!signature)
+        return std::unexpected(Error(signature.error()));
+    if (auto written = file_.write(SignedJSONEnvelope::signatureSuffix(signer_->keyId(), *signature)); !written)
+        return std::unexpected(Error(written.error()));
+    if (auto committed = file_.commit(); !committed)
+        return std::unexpected(Error(committed.error()));
+    return {};
 }
 
 std::optional<SignedJSONEnvelope> SignedJSONEnvelope::parse(std::string bytes)

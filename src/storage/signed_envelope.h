@@ -9,12 +9,16 @@
 // payload bytes as they stand in the file; a reader finds their range with
 // a byte-level scanner and verifies them without re-serializing anything.
 
+#include "security/ecdsa.h"
 #include "security/signature_service.h"
+#include "storage/file_io.h"
 
 #include <cstdint>
 #include <expected>
+#include <filesystem>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <variant>
 
@@ -104,6 +108,8 @@ private:
     // signature member and the closing brace.
     [[nodiscard]] static std::expected<std::string, CryptoError> signatureSuffix(
         std::string_view payload, const ZmdSigner& signer);
+    [[nodiscard]] static std::string signatureSuffix(std::string_view keyId, std::span<const std::uint8_t> signature);
+    friend class SealedFileWriter;
     [[nodiscard]] static std::optional<Layout> findLayout(std::string_view bytes, const PayloadScanner& scanPayload);
     [[nodiscard]] static std::optional<Layout> layoutFromEnd(std::string_view bytes);
     [[nodiscard]] static std::optional<SignatureParts> signatureParts(std::string_view bytes, Range signature);
@@ -111,6 +117,44 @@ private:
 
     std::string bytes_;
     Layout layout_;
+};
+
+// Seals a payload that is written in pieces straight into a file: each
+// piece is hashed and written as it comes, so no copy of a large document
+// is ever held; commit signs the digest, writes the signature member and
+// puts the file in place. The pieces must make one JSON value with no white
+// space around it (callers that format their own payload know theirs
+// does). Until commit succeeds the file is as it was, and a writer dropped
+// before then leaves nothing behind.
+class SealedFileWriter {
+public:
+    using Error = std::variant<CryptoError, SignedJSONEnvelope::TooLarge, StorageError>;
+
+    [[nodiscard]] static std::expected<SealedFileWriter, Error> create(
+        const std::filesystem::path& target, const ZmdSigner& signer, std::int64_t limit);
+
+    // Past the limit nothing more is written; the pieces are only counted,
+    // so commit can say how large the document would have been.
+    [[nodiscard]] std::expected<void, Error> write(std::string_view piece);
+    [[nodiscard]] std::expected<void, Error> commit();
+
+private:
+    SealedFileWriter(AtomicFileWriter file, Sha256Stream hash, const ZmdSigner& signer, std::int64_t limit,
+        std::int64_t suffixSize)
+        : file_(std::move(file))
+        , hash_(std::move(hash))
+        , signer_(&signer)
+        , limit_(limit)
+        , suffixSize_(suffixSize)
+    {
+    }
+
+    AtomicFileWriter file_;
+    Sha256Stream hash_;
+    const ZmdSigner* signer_;
+    std::int64_t limit_;
+    std::int64_t suffixSize_; // of the signature member and what closes the document
+    std::int64_t payloadSize_ = 0;
 };
 
 struct SignedJSONEnvelope::Verifying {

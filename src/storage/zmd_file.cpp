@@ -1,5 +1,6 @@
 #include "storage/zmd_file.h"
 #include "core/alongside.h"
+#include "core/pipeline.h"
 #include "storage/json_document.h"
 
 #include "storage/file_io.h"
@@ -10,7 +11,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 namespace zelmar {
 
@@ -185,42 +188,70 @@ bool scanPayloadAt(std::string_view b, std::size_t& pos, std::size_t end, std::s
     return true;
 }
 
-// Records [from, to) as the payload lists them: each after ",\n", the very
-// first after "\n". False when one has no canonical time.
-bool appendRecordLines(
-    std::string& out, const std::vector<JournalRecord>& records, std::size_t from, std::size_t to, int offset)
-{
-    TimestampWriter times;
-    for (std::size_t i = from; i < to; ++i) {
-        out += i == 0 ? "\n" : ",\n";
-        if (!appendCanonicalLine(out, JournalFields::of(records[i]), offset, times))
-            return false;
-        out.pop_back(); // the line's LF
+// The payload's record lines, written by one thread with what it keeps
+// from line to line: each line after ",\n", the very first after "\n".
+// False when a record has no canonical time.
+class JournalFormLines {
+public:
+    explicit JournalFormLines(int offset)
+        : offset_(offset)
+    {
     }
-    return true;
-}
+    bool append(std::string& out, const std::vector<JournalRecord>& records, std::size_t from, std::size_t to)
+    {
+        for (std::size_t i = from; i < to; ++i) {
+            out += i == 0 ? "\n" : ",\n";
+            if (!appendCanonicalLine(out, JournalFields::of(records[i]), offset_, times_))
+                return false;
+            out.pop_back(); // the line's LF
+        }
+        return true;
+    }
 
-bool appendRecordLines(std::string& out, const CompactReadings& records, std::size_t from, std::size_t to, int offset)
-{
-    StoredLineWriter lines(offset);
-    for (std::size_t i = from; i < to; ++i) {
-        out += i == 0 ? "\n" : ",\n";
-        if (!lines.append(out, records.record(i)))
-            return false;
-        out.pop_back();
+private:
+    int offset_;
+    TimestampWriter times_;
+};
+
+class StoredLines {
+public:
+    explicit StoredLines(int offset)
+        : lines_(offset)
+    {
     }
-    return true;
-}
+    bool append(std::string& out, const CompactReadings& records, std::size_t from, std::size_t to)
+    {
+        for (std::size_t i = from; i < to; ++i) {
+            out += i == 0 ? "\n" : ",\n";
+            if (!lines_.append(out, records.record(i)))
+                return false;
+            out.pop_back();
+        }
+        return true;
+    }
+
+private:
+    StoredLineWriter lines_;
+};
+
+template <typename Records>
+using PayloadLines = std::conditional_t<std::is_same_v<Records, CompactReadings>, StoredLines, JournalFormLines>;
 
 ZmdError tooLarge(std::int64_t total, std::int64_t limit)
 {
     return ZmdError::io("檔案大小 " + std::to_string(total) + " 位元組超過 .zmd 上限 " + std::to_string(limit));
 }
 
-// The sealed document's opening and the payload, ready to be signed.
-template <typename Document> std::expected<std::string, ZmdSaveError> encodePayload(const Document& document)
+ZmdError unwritableTime()
 {
-    const int offset = LocalTimeZone::currentOffsetSeconds();
+    return ZmdError::io("記錄時間無法以 ISO-8601 表示");
+}
+
+// The payload up to its first record line (the members before the records),
+// or why the document cannot be saved.
+template <typename Document>
+std::expected<std::string, ZmdSaveError> payloadOpening(const Document& document, int offset)
+{
     if (document.records.size() > ZmdFile::mostRecords)
         return std::unexpected(ZmdError::io("記錄筆數 " + std::to_string(document.records.size())
             + " 超過 .zmd 上限 " + std::to_string(ZmdFile::mostRecords)));
@@ -230,34 +261,49 @@ template <typename Document> std::expected<std::string, ZmdSaveError> encodePayl
     const auto savedAt = canonicalTimestamp(document.savedAt, offset);
     if (!savedAt)
         return std::unexpected(ZmdError::io("savedAt 時間無法以 ISO-8601 表示"));
+    std::string opening = "{\"format\":\"ZELMAR-ZMD\",\"formatVersion\":1,\n\"model\":";
+    appendJsonString(opening, document.model);
+    opening += ",\n\"software\":";
+    appendJsonString(opening, document.software);
+    opening += ",\n\"savedAt\":\"" + *savedAt + "\",\n\"recordCount\":" + std::to_string(document.records.size())
+        + ",\n\"deletedCount\":" + std::to_string(document.deletedCount) + ",\n\"records\":[";
+    return opening;
+}
 
+constexpr std::string_view payloadClosing = "\n]}";
+
+// The sealed document's opening and the payload, ready to be signed.
+template <typename Document> std::expected<std::string, ZmdSaveError> encodePayload(const Document& document)
+{
+    const int offset = LocalTimeZone::currentOffsetSeconds();
+    auto opening = payloadOpening(document, offset);
+    if (!opening)
+        return std::unexpected(opening.error());
     // The payload is written where the sealed document will hold it.
     std::string payload(SignedJSONEnvelope::sealedPrefix);
     payload.reserve(document.records.size() * 96 + 1024); // untouched room costs nothing; a regrowth copies it all
-    payload += "{\"format\":\"ZELMAR-ZMD\",\"formatVersion\":1,\n\"model\":";
-    appendJsonString(payload, document.model);
-    payload += ",\n\"software\":";
-    appendJsonString(payload, document.software);
-    payload += ",\n\"savedAt\":\"" + *savedAt + "\",\n\"recordCount\":" + std::to_string(document.records.size())
-        + ",\n\"deletedCount\":" + std::to_string(document.deletedCount) + ",\n\"records\":[";
-    // A large save formats its second half on a second core meanwhile.
+    payload += *opening;
+    // A large document formats its second half on a second core meanwhile.
     const std::size_t count = document.records.size();
     const std::size_t split = count >= 50'000 ? count / 2 : count;
     std::string secondHalf;
     bool secondWritten = true;
     bool firstWritten = false;
-    const auto first = [&] { firstWritten = appendRecordLines(payload, document.records, 0, split, offset); };
+    const auto first = [&] {
+        firstWritten = PayloadLines<decltype(document.records)>(offset).append(payload, document.records, 0, split);
+    };
     if (split < count)
         runAlongside(first, [&] {
             secondHalf.reserve((count - split) * 96);
-            secondWritten = appendRecordLines(secondHalf, document.records, split, count, offset);
+            secondWritten
+                = PayloadLines<decltype(document.records)>(offset).append(secondHalf, document.records, split, count);
         });
     else
         first();
     if (!firstWritten || !secondWritten)
-        return std::unexpected(ZmdError::io("記錄時間無法以 ISO-8601 表示"));
+        return std::unexpected(unwritableTime());
     payload += secondHalf;
-    payload += "\n]}";
+    payload += payloadClosing;
     return payload;
 }
 
@@ -284,15 +330,60 @@ ZmdError fileError(const StorageError& error)
     return ZmdError::io(error.detail.empty() ? error.text() : error.detail);
 }
 
+ZmdSaveError saveError(const SealedFileWriter::Error& error)
+{
+    if (const auto* large = std::get_if<SignedJSONEnvelope::TooLarge>(&error))
+        return tooLarge(large->total, large->limit);
+    if (const auto* crypto = std::get_if<CryptoError>(&error))
+        return *crypto;
+    return fileError(std::get<StorageError>(error));
+}
+
+// A save streams the document into the file: the record lines are formatted
+// on a second core, a piece at a time, while this thread hashes and writes
+// the pieces before them, so the document is never held whole (for a week
+// of readings that would be about 50 MB of fresh memory, which costs about
+// what writing it does).
 template <typename Document>
 std::expected<void, ZmdSaveError> saveDocument(
     const Document& document, const std::filesystem::path& destination, const ZmdSigner& signer)
 {
-    auto bytes = encodeDocument(document, signer, ZmdFile::largestFile);
-    if (!bytes)
-        return std::unexpected(bytes.error());
-    if (auto written = writeFileAtomically(destination, *bytes); !written)
-        return std::unexpected(fileError(written.error()));
+    const int offset = LocalTimeZone::currentOffsetSeconds();
+    const auto opening = payloadOpening(document, offset);
+    if (!opening)
+        return std::unexpected(opening.error());
+    auto file = SealedFileWriter::create(destination, signer, ZmdFile::largestFile);
+    if (!file)
+        return std::unexpected(saveError(file.error()));
+    std::optional<SealedFileWriter::Error> failed;
+    const auto write = [&](std::string_view piece) {
+        if (auto written = file->write(piece); !written) {
+            failed = written.error();
+            return false;
+        }
+        return true;
+    };
+    if (!write(*opening))
+        return std::unexpected(saveError(*failed));
+
+    constexpr std::size_t linesPerPiece = 8192; // about 650 KB: a few pieces stay in the cache
+    const std::size_t count = document.records.size();
+    PayloadLines<decltype(document.records)> lines(offset);
+    bool timesWritten = true;
+    const bool all = runPipelined(
+        (count + linesPerPiece - 1) / linesPerPiece,
+        [&](std::size_t piece, std::string& buffer) {
+            const std::size_t from = piece * linesPerPiece;
+            timesWritten = lines.append(buffer, document.records, from, std::min(count, from + linesPerPiece));
+            return timesWritten;
+        },
+        [&](const std::string& buffer) { return write(buffer); });
+    if (!timesWritten)
+        return std::unexpected(unwritableTime());
+    if (!all || !write(payloadClosing))
+        return std::unexpected(saveError(*failed));
+    if (auto committed = file->commit(); !committed)
+        return std::unexpected(saveError(committed.error()));
     return {};
 }
 

@@ -98,9 +98,10 @@ public:
     }
     ~PrivateKeySigner() override { SecureMemory::zero(privateKey_); }
     [[nodiscard]] std::string keyId() const override { return keyId_; }
-    [[nodiscard]] std::expected<ByteVector, CryptoError> sign(std::span<const std::uint8_t> payload) const override
+    [[nodiscard]] std::expected<ByteVector, CryptoError> signDigest(
+        std::span<const std::uint8_t, 32> digest) const override
     {
-        return EcdsaP256::sign(payload, privateKey_);
+        return EcdsaP256::signDigest(digest, privateKey_);
     }
 
 private:

@@ -2,12 +2,15 @@
 // failure of either reaches the caller only after both are.
 
 #include "core/alongside.h"
+#include "core/pipeline.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace zelmar {
 namespace {
@@ -38,6 +41,71 @@ TEST(RunAlongside, BothFinishAndFailuresComeAfter)
                      }),
         std::logic_error);
     EXPECT_TRUE(sideDone);
+}
+
+// Pieces arrive in order whatever the two threads' pace, each whole; a
+// false from either side stops both, and a throw reaches the caller once
+// both have stopped.
+TEST(RunPipelined, PiecesArriveInOrderAndEitherSideStopsBoth)
+{
+    const auto makePiece = [](std::size_t i, std::string& buffer) {
+        EXPECT_TRUE(buffer.empty());
+        buffer = "piece " + std::to_string(i) + ";";
+        if (i % 7 == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return true;
+    };
+    std::string all;
+    EXPECT_TRUE(runPipelined(100, makePiece, [&](const std::string& piece) {
+        all += piece;
+        return true;
+    }));
+    std::string expected;
+    for (int i = 0; i < 100; ++i)
+        expected += "piece " + std::to_string(i) + ";";
+    EXPECT_EQ(all, expected);
+    EXPECT_TRUE(runPipelined(0, makePiece, [](const std::string&) { return false; }));
+
+    // The maker stops at piece 30: the pieces before it are all taken.
+    std::vector<std::string> taken;
+    EXPECT_FALSE(runPipelined(
+        100, [&](std::size_t i, std::string& buffer) { return i != 30 && makePiece(i, buffer); },
+        [&](const std::string& piece) {
+            taken.push_back(piece);
+            return true;
+        }));
+    ASSERT_EQ(taken.size(), 30u);
+    EXPECT_EQ(taken.back(), "piece 29;");
+
+    // The taker stops at its fifth piece: the maker never runs far ahead.
+    std::atomic<std::size_t> made = 0;
+    int calls = 0;
+    EXPECT_FALSE(runPipelined(
+        1000,
+        [&](std::size_t i, std::string& buffer) {
+            ++made;
+            return makePiece(i, buffer);
+        },
+        [&](const std::string&) { return ++calls < 5; }));
+    EXPECT_EQ(calls, 5);
+    EXPECT_LE(made.load(), 5u + 4u);
+
+    EXPECT_THROW(runPipelined(
+                     100,
+                     [&](std::size_t i, std::string& buffer) {
+                         if (i == 50)
+                             throw std::runtime_error("maker");
+                         return makePiece(i, buffer);
+                     },
+                     [](const std::string&) { return true; }),
+        std::runtime_error);
+    EXPECT_THROW(runPipelined(100, makePiece,
+                     [&](const std::string& piece) {
+                         if (piece == "piece 3;")
+                             throw std::logic_error("taker");
+                         return true;
+                     }),
+        std::logic_error);
 }
 
 } // namespace

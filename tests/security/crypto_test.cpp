@@ -123,6 +123,20 @@ TEST(EcdsaP256, GenerateSignVerify)
         ByteVector altered = message;
         altered.push_back(0);
         EXPECT_FALSE(EcdsaP256::verify(altered, *signature, pair->publicKey));
+
+        // Signing a digest made in pieces signs the whole message.
+        auto stream = Sha256Stream::create();
+        ASSERT_TRUE(stream);
+        const std::size_t half = message.size() / 2;
+        ASSERT_TRUE(stream->update(std::span(message).first(half)));
+        ASSERT_TRUE(stream->update(std::span(message).subspan(half)));
+        const auto digest = stream->finish();
+        ASSERT_TRUE(digest);
+        EXPECT_EQ(ByteVector(digest->begin(), digest->end()), *EcdsaP256::sha256(message));
+        const auto ofDigest = EcdsaP256::signDigest(*digest, pair->privateKey);
+        ASSERT_TRUE(ofDigest);
+        EXPECT_TRUE(EcdsaP256::verify(message, *ofDigest, pair->publicKey));
+        EXPECT_FALSE(EcdsaP256::verify(altered, *ofDigest, pair->publicKey));
     }
 }
 
@@ -137,7 +151,11 @@ TEST(EcdsaP256, BadArgumentsAreRefusedBeforeThePlatform)
         EXPECT_EQ(signed_.error().code, 2);
         EXPECT_EQ(signed_.error().ntStatus, 0);
         EXPECT_NE(signed_.error().text().find("BAD_ARGUMENT(2)"), std::string::npos);
+        const std::array<std::uint8_t, 32> digest {};
+        EXPECT_EQ(EcdsaP256::signDigest(digest, bad).error().code, 2);
     }
+    std::uint8_t signature[64];
+    EXPECT_EQ(dmm_ecdsa_sign_digest(privateKey.data(), privateKey.size(), nullptr, signature), dmmCryptoBadArgument);
     ByteVector wrongLength = privateKey;
     wrongLength[4] = 48;
     EXPECT_EQ(EcdsaP256::publicKey(wrongLength).error().code, 2);

@@ -2,6 +2,7 @@
 #include "storage/base64.h"
 #include "storage/json_scan.h"
 #include "storage/signed_envelope.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -134,6 +135,87 @@ TEST(SignedJSONEnvelope, TooLargeCarriesTheExactTotal)
     EXPECT_EQ(tooLarge->total, total);
     EXPECT_EQ(tooLarge->limit, total - 1);
     EXPECT_TRUE(SignedJSONEnvelope::seal("{}", service(), total));
+}
+
+std::size_t filesIn(const std::filesystem::path& folder)
+{
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
+}
+
+// A payload written in pieces is sealed into the file as sealing it whole
+// would seal it; past the limit, or with a signer that fails, or dropped
+// before commit, the old file stays and nothing is left beside it.
+TEST(SealedFileWriter, PiecesSealAsTheWholeAndFailuresChangeNothing)
+{
+    testing::TempDir dir;
+    const auto path = dir / "sealed.json";
+    const std::string payload = "{\"a\":[1,2,3],\n\"b\":\"text\"}";
+    {
+        auto writer = SealedFileWriter::create(path, service(), 1 << 20);
+        ASSERT_TRUE(writer);
+        for (const std::string_view piece : { "{\"a\":[1,", "", "2,3],\n\"b\":", "\"text\"}" })
+            ASSERT_TRUE(writer->write(piece));
+        ASSERT_TRUE(writer->commit());
+    }
+    const std::string onDisk = testing::readFile(path);
+    const std::string whole = sealed(payload);
+    // The same bytes but the signature's value (signatures are randomized).
+    const auto valueAt = whole.find("\"value\":\"") + 9;
+    ASSERT_EQ(onDisk.size(), whole.size());
+    EXPECT_EQ(onDisk.substr(0, valueAt), whole.substr(0, valueAt));
+    EXPECT_EQ(onDisk.substr(onDisk.size() - 4), whole.substr(whole.size() - 4));
+    auto envelope = SignedJSONEnvelope::parse(onDisk);
+    ASSERT_TRUE(envelope);
+    EXPECT_EQ(envelope->payloadBytes(), payload);
+    EXPECT_TRUE(envelope->verify(service()));
+    EXPECT_EQ(filesIn(dir.path()), 1u);
+
+    // One byte over the limit: the exact total, as sealing whole says it.
+    const auto total = static_cast<std::int64_t>(whole.size());
+    {
+        auto writer = SealedFileWriter::create(path, service(), total - 1);
+        ASSERT_TRUE(writer);
+        ASSERT_TRUE(writer->write(std::string_view(payload).substr(0, 5)));
+        ASSERT_TRUE(writer->write(std::string_view(payload).substr(5)));
+        const auto refused = writer->commit();
+        ASSERT_FALSE(refused);
+        const auto* tooLarge = std::get_if<SignedJSONEnvelope::TooLarge>(&refused.error());
+        ASSERT_TRUE(tooLarge);
+        EXPECT_EQ(tooLarge->total, total);
+        EXPECT_EQ(tooLarge->limit, total - 1);
+    }
+    EXPECT_EQ(testing::readFile(path), onDisk);
+    EXPECT_EQ(filesIn(dir.path()), 1u);
+
+    struct Refusing final : ZmdSigner {
+        std::string keyId() const override { return "ZMD-4"; }
+        std::expected<ByteVector, CryptoError> signDigest(std::span<const std::uint8_t, 32>) const override
+        {
+            return std::unexpected(CryptoError { "sign", 3, 0, std::string("no key") });
+        }
+    };
+    const Refusing refusing;
+    {
+        auto writer = SealedFileWriter::create(path, refusing, 1 << 20);
+        ASSERT_TRUE(writer);
+        ASSERT_TRUE(writer->write(payload));
+        const auto refused = writer->commit();
+        ASSERT_FALSE(refused);
+        EXPECT_TRUE(std::holds_alternative<CryptoError>(refused.error()));
+    }
+    {
+        auto writer = SealedFileWriter::create(path, service(), 1 << 20);
+        ASSERT_TRUE(writer);
+        ASSERT_TRUE(writer->write(payload));
+        EXPECT_EQ(filesIn(dir.path()), 2u); // the temporary file beside it
+    }
+    EXPECT_EQ(testing::readFile(path), onDisk);
+    EXPECT_EQ(filesIn(dir.path()), 1u);
+
+    const auto nowhere = SealedFileWriter::create(dir / "missing" / "sealed.json", service(), 1 << 20);
+    ASSERT_FALSE(nowhere);
+    EXPECT_TRUE(std::holds_alternative<StorageError>(nowhere.error()));
 }
 
 TEST(Base64, StrictStandardForm)

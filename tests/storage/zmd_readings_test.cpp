@@ -265,9 +265,9 @@ TEST(TimestampReader, AnswersAsTheParserDoes)
     }
 }
 
-// A save large enough to be formatted in two halves opens as the store it
-// came from; one whose signing fails leaves the old file as it was and
-// nothing beside it.
+// A save large enough to be written in many pieces opens as the store it
+// came from; one whose signing fails, or whose record deep inside has no
+// writable time, leaves the old file as it was and nothing beside it.
 TEST(ZmdReadings, ALargeSaveOpensAsItsStoreAndAFailedOneChangesNothing)
 {
     ZmdReadings readings { "DMM-5174K", "test", 1.7e9, 2, {} };
@@ -290,7 +290,7 @@ TEST(ZmdReadings, ALargeSaveOpensAsItsStoreAndAFailedOneChangesNothing)
 
     struct Refusing final : ZmdSigner {
         std::string keyId() const override { return "ZMD-4"; }
-        std::expected<ByteVector, CryptoError> sign(std::span<const std::uint8_t>) const override
+        std::expected<ByteVector, CryptoError> signDigest(std::span<const std::uint8_t, 32>) const override
         {
             return std::unexpected(CryptoError { "sign", 3, 0, std::string("no key") });
         }
@@ -300,6 +300,26 @@ TEST(ZmdReadings, ALargeSaveOpensAsItsStoreAndAFailedOneChangesNothing)
     EXPECT_TRUE(std::holds_alternative<CryptoError>(failed.error()));
     EXPECT_EQ(testing::readFile(path), onDisk);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
+
+    ZmdReadings unwritable = readings;
+    unwritable.records.clear();
+    for (std::size_t i = 0; i < readings.records.size(); ++i)
+        unwritable.records.appendRecord(i == 70'000 ? 1e15 : readings.records.record(i).t, 1, 0, "1.0");
+    const auto refused = ZmdFile::saveReadings(unwritable, path, service());
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(describe(refused.error()), "ZmdError.io(記錄時間無法以 ISO-8601 表示)");
+    EXPECT_EQ(testing::readFile(path), onDisk);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
+
+    // Records of the journal's form are written in pieces the same way.
+    ZmdDocument journalForm { "DMM-5174K", "test", 1.7e9, 2, {} };
+    for (std::size_t i = 0; i < 30'000; ++i)
+        journalForm.records.push_back(JournalRecord::from(readings.records[i]));
+    ASSERT_TRUE(ZmdFile::save(journalForm, path, service()));
+    const auto whole = ZmdFile::encode(journalForm, service());
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(SignedJSONEnvelope::parse(testing::readFile(path))->payloadBytes(),
+        SignedJSONEnvelope::parse(*whole)->payloadBytes());
 }
 
 TEST(TimestampWriter, WritesAsTheCanonicalFormatterDoes)
