@@ -1,37 +1,47 @@
 #pragma once
 
-// Pieces of text made on a second core while this thread takes them, in
-// order and a few ahead at most. make(index, buffer) fills piece `index` of
-// `count` into an emptied buffer; take(buffer) uses it. The few buffers go
-// round and round, so their memory is touched once however many pieces
-// pass through (a large file's worth of fresh memory costs about what
-// writing it does). Either answering false stops both; the answer is
-// whether every piece was made and taken. What either throws is thrown here
-// once both have stopped. Where no thread can be started, each piece is
-// made and taken in turn on this thread.
+// Pieces of text made on both cores while this thread takes them in order.
+// make(index, buffer, maker) fills piece `index` of `count` into an emptied
+// buffer; maker is 0 on this thread and 1 on the second, so each can keep
+// its own state (caches), and a piece must not depend on which one made it.
+// take(buffer) uses the pieces in order on this thread, which makes pieces
+// itself whenever the next one is not ready yet, so neither core waits
+// while there is work. A few buffers go round and round, so their memory is
+// touched once however many pieces pass through (a large file's worth of
+// fresh memory costs about what writing it does). Either answering false
+// stops both; the answer is whether every piece was made and taken. What
+// either throws is thrown here once both have stopped. Where no thread can
+// be started, this thread makes every piece.
 
 #include <array>
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace zelmar {
 
 template <typename Make, typename Take> bool runPipelined(std::size_t count, Make&& make, Take&& take)
 {
-    constexpr std::size_t ahead = 4;
-    std::array<std::string, ahead> buffers;
+    constexpr std::size_t ahead = 6;
+    struct Slot {
+        std::string buffer;
+        bool ready = false;
+    };
+    std::array<Slot, ahead> slots;
     std::mutex mutex;
     std::condition_variable changed;
-    std::size_t made = 0; // pieces ready, in order
+    std::size_t claimed = 0; // pieces given to a maker, in order
     std::size_t taken = 0;
     bool stopped = false;
-    std::exception_ptr makerFailed;
+    std::exception_ptr sideFailed;
 
+    const auto claimable = [&] { return claimed < count && claimed - taken < ahead; };
     const auto stop = [&] {
         {
             const std::lock_guard lock(mutex);
@@ -39,74 +49,91 @@ template <typename Make, typename Take> bool runPipelined(std::size_t count, Mak
         }
         changed.notify_all();
     };
-    const auto maker = [&] {
+    // Makes a claimed piece outside the lock; false when it stopped both.
+    const auto makePiece = [&](std::size_t index, int maker) {
+        Slot& slot = slots[index % ahead];
+        slot.buffer.clear();
+        const bool made = make(index, slot.buffer, maker);
+        {
+            const std::lock_guard lock(mutex);
+            if (made)
+                slot.ready = true;
+            else
+                stopped = true;
+        }
+        changed.notify_all();
+        return made;
+    };
+    const auto side = [&] {
         try {
-            for (std::size_t i = 0; i < count; ++i) {
+            for (;;) {
+                std::size_t index = 0;
                 {
                     std::unique_lock lock(mutex);
-                    changed.wait(lock, [&] { return stopped || i - taken < ahead; });
-                    if (stopped)
+                    changed.wait(lock, [&] { return stopped || claimed >= count || claimable(); });
+                    if (stopped || claimed >= count)
                         return;
+                    index = claimed++;
                 }
-                std::string& buffer = buffers[i % ahead];
-                buffer.clear();
-                if (!make(i, buffer)) {
-                    stop();
+                if (!makePiece(index, 1))
                     return;
-                }
-                {
-                    const std::lock_guard lock(mutex);
-                    made = i + 1;
-                }
-                changed.notify_all();
             }
         } catch (...) {
-            makerFailed = std::current_exception();
+            sideFailed = std::current_exception();
             stop();
         }
     };
 
     std::thread thread;
     try {
-        thread = std::thread(maker);
+        thread = std::thread(side);
     } catch (const std::system_error&) {
-        for (std::size_t i = 0; i < count; ++i) {
-            std::string& buffer = buffers[0];
-            buffer.clear();
-            if (!make(i, buffer) || !take(buffer))
-                return false;
-        }
-        return true;
+        // This thread alone: it claims and makes every piece below.
     }
-
     bool all = true;
     try {
-        for (std::size_t i = 0; i < count && all; ++i) {
+        for (std::size_t next = 0; next < count;) {
+            Slot& slot = slots[next % ahead];
+            std::optional<std::size_t> own;
             {
                 std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return stopped || made > i; });
-                if (made <= i) {
+                changed.wait(lock, [&] { return stopped || slot.ready || claimable(); });
+                if (stopped) {
                     all = false;
                     break;
                 }
+                if (!slot.ready)
+                    own = claimed++;
             }
-            all = take(buffers[i % ahead]);
+            if (own) {
+                if (!makePiece(*own, 0)) {
+                    all = false;
+                    break;
+                }
+                continue;
+            }
+            all = take(std::as_const(slot.buffer));
             {
                 const std::lock_guard lock(mutex);
-                taken = i + 1;
+                slot.ready = false;
+                taken = ++next;
+                if (!all)
+                    stopped = true;
             }
             changed.notify_all();
+            if (!all)
+                break;
         }
     } catch (...) {
         stop();
-        thread.join();
+        if (thread.joinable())
+            thread.join();
         throw;
     }
-    if (!all)
-        stop();
-    thread.join();
-    if (makerFailed)
-        std::rethrow_exception(makerFailed);
+    if (thread.joinable())
+        thread.join();
+    if (sideFailed)
+        std::rethrow_exception(sideFailed);
     return all;
 }
 

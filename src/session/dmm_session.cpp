@@ -1,6 +1,7 @@
 #include "session/dmm_session.h"
 
 #include "core/diagnostic_log.h"
+#include "core/pipeline.h"
 #include "core/text_encoding.h"
 #include "core/units.h"
 #include "session/session_time_format.h"
@@ -130,37 +131,94 @@ std::string csvDocument(const CsvExporter::Row& header, std::span<const JournalR
     return csvDocumentOf(header, records, overloadText, functionName);
 }
 
-// The same rows from the store: the date made once a day, and the fields
-// after the time (function name, value, unit) once per function, range and
-// text, which a recording repeats.
+namespace {
+
+// The rows of stored records, for one thread: the date is made once a day,
+// and the fields after the time (function name, value, unit) once per
+// function, range and text, which a recording repeats.
+class StoredCsvRows {
+public:
+    StoredCsvRows(const std::string& overloadText, const std::function<std::string(DmmFunction)>& functionName)
+        : overloadText_(overloadText)
+        , functionName_(functionName)
+    {
+    }
+
+    void append(std::string& out, const CompactReadings& records, std::size_t from, std::size_t to)
+    {
+        for (std::size_t i = from; i < to; ++i) {
+            const CompactReadings::Record record = records.record(i);
+            times_.append(out, record.t);
+            if (const std::string* row = rows_.find(record)) {
+                out += *row;
+                continue;
+            }
+            const CsvSource r = csvSource(record);
+            if (named_ != r.function) {
+                name_ = functionName_(r.function);
+                named_ = r.function;
+            }
+            const std::size_t start = out.size();
+            out += ',';
+            CsvExporter::appendLine(out, { name_, r.hasValue ? r.text : std::string_view(overloadText_), r.unit });
+            rows_.keep(std::string_view(out).substr(start));
+        }
+    }
+
+private:
+    const std::string& overloadText_;
+    const std::function<std::string(DmmFunction)>& functionName_;
+    SessionTimeFormat::DateTimeWriter times_;
+    RecordTextMemo rows_;
+    std::optional<DmmFunction> named_;
+    std::string name_;
+};
+
+std::string csvOpening(const CsvExporter::Row& header)
+{
+    std::string out(CsvExporter::byteOrderMark);
+    CsvExporter::appendLine(out, header);
+    return out;
+}
+
+} // namespace
+
 std::string csvDocument(const CsvExporter::Row& header, const CompactReadings& records,
     const std::string& overloadText, const std::function<std::string(DmmFunction)>& functionName)
 {
-    std::string out(CsvExporter::byteOrderMark);
-    out.reserve(out.size() + 64 + records.size() * 56);
-    CsvExporter::appendLine(out, header);
-    SessionTimeFormat::DateTimeWriter times;
-    RecordTextMemo rows;
-    std::optional<DmmFunction> named;
-    std::string name;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const CompactReadings::Record record = records.record(i);
-        times.append(out, record.t);
-        if (const std::string* row = rows.find(record)) {
-            out += *row;
-            continue;
-        }
-        const CsvSource r = csvSource(record);
-        if (named != r.function) {
-            name = functionName(r.function);
-            named = r.function;
-        }
-        const std::size_t start = out.size();
-        out += ',';
-        CsvExporter::appendLine(out, { name, r.hasValue ? r.text : std::string_view(overloadText), r.unit });
-        rows.keep(std::string_view(out).substr(start));
-    }
+    std::string out = csvOpening(header);
+    out.reserve(out.size() + records.size() * 56);
+    StoredCsvRows(overloadText, functionName).append(out, records, 0, records.size());
     return out;
+}
+
+std::expected<void, StorageError> writeCsvFile(const std::filesystem::path& destination,
+    const CsvExporter::Row& header, const CompactReadings& records, const std::string& overloadText,
+    const std::function<std::string(DmmFunction)>& functionName)
+{
+    auto file = AtomicFileWriter::create(destination);
+    if (!file)
+        return std::unexpected(file.error());
+    if (auto written = file->write(csvOpening(header)); !written)
+        return written;
+    constexpr std::size_t rowsPerPiece = 16'384; // about 650 KB
+    std::array<StoredCsvRows, 2> rows { StoredCsvRows(overloadText, functionName),
+        StoredCsvRows(overloadText, functionName) }; // one for each core
+    std::expected<void, StorageError> written;
+    runPipelined(
+        (records.size() + rowsPerPiece - 1) / rowsPerPiece,
+        [&](std::size_t piece, std::string& buffer, int maker) {
+            const std::size_t from = piece * rowsPerPiece;
+            rows[maker].append(buffer, records, from, std::min(records.size(), from + rowsPerPiece));
+            return true;
+        },
+        [&](const std::string& buffer) {
+            written = file->write(buffer);
+            return written.has_value();
+        });
+    if (!written)
+        return written;
+    return file->commit();
 }
 
 std::filesystem::path DMMSession::journalPath(const std::filesystem::path& dataDirectory)
@@ -332,8 +390,7 @@ std::expected<void, StorageError> DMMSession::exportCSV(const std::filesystem::p
     const std::function<std::string(DmmFunction)>& functionName) const
 {
     const CompactReadings& records = store_.stored();
-    if (auto written = writeFileAtomically(destination, csvDocument(header, records, overloadText, functionName));
-        !written)
+    if (auto written = writeCsvFile(destination, header, records, overloadText, functionName); !written)
         return written;
     sessionLog("已匯出 CSV " + std::to_string(records.size()) + " 列：" + pathText(destination));
     return {};

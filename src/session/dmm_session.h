@@ -50,9 +50,16 @@ struct SampleOutcome {
 // fields are the readings' own, without making the readings.
 [[nodiscard]] std::string csvDocument(const CsvExporter::Row& header, std::span<const JournalRecord> records,
     const std::string& overloadText, const std::function<std::string(DmmFunction)>& functionName);
-// The same from the records as a data set keeps them, one reading made at a time.
+// The same from the records as a data set keeps them, without making the readings.
 [[nodiscard]] std::string csvDocument(const CsvExporter::Row& header, const CompactReadings& records,
     const std::string& overloadText, const std::function<std::string(DmmFunction)>& functionName);
+// The same document written into a file as it is made: rows are formatted
+// a piece at a time on both cores while this thread writes the pieces
+// before them, so the document is never held whole. The file is replaced
+// in one step once everything is written, or left as it was.
+[[nodiscard]] std::expected<void, StorageError> writeCsvFile(const std::filesystem::path& destination,
+    const CsvExporter::Row& header, const CompactReadings& records, const std::string& overloadText,
+    const std::function<std::string(DmmFunction)>& functionName);
 
 struct RecoveryInfo {
     std::vector<Reading> records;

@@ -12,6 +12,8 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cmath>
 #include <type_traits>
 
@@ -340,8 +342,8 @@ ZmdSaveError saveError(const SealedFileWriter::Error& error)
 }
 
 // A save streams the document into the file: the record lines are formatted
-// on a second core, a piece at a time, while this thread hashes and writes
-// the pieces before them, so the document is never held whole (for a week
+// a piece at a time on both cores while this thread hashes and writes the
+// pieces before them, so the document is never held whole (for a week
 // of readings that would be about 50 MB of fresh memory, which costs about
 // what writing it does).
 template <typename Document>
@@ -368,14 +370,17 @@ std::expected<void, ZmdSaveError> saveDocument(
 
     constexpr std::size_t linesPerPiece = 8192; // about 650 KB: a few pieces stay in the cache
     const std::size_t count = document.records.size();
-    PayloadLines<decltype(document.records)> lines(offset);
-    bool timesWritten = true;
+    using Lines = PayloadLines<decltype(document.records)>;
+    std::array<Lines, 2> lines { Lines(offset), Lines(offset) }; // one for each core
+    std::atomic<bool> timesWritten = true;
     const bool all = runPipelined(
         (count + linesPerPiece - 1) / linesPerPiece,
-        [&](std::size_t piece, std::string& buffer) {
+        [&](std::size_t piece, std::string& buffer, int maker) {
             const std::size_t from = piece * linesPerPiece;
-            timesWritten = lines.append(buffer, document.records, from, std::min(count, from + linesPerPiece));
-            return timesWritten;
+            if (lines[maker].append(buffer, document.records, from, std::min(count, from + linesPerPiece)))
+                return true;
+            timesWritten = false;
+            return false;
         },
         [&](const std::string& buffer) { return write(buffer); });
     if (!timesWritten)

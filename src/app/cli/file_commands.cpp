@@ -78,6 +78,17 @@ std::string isoTime(double instant)
 }
 
 // Writes bytes to a file (atomically) or to standard output ("-").
+// Says why a file could not be written; false.
+bool fileWriteFailed(Context& context, const OutputFile& output, const StorageError& error)
+{
+    const AppLanguage l = context.language;
+    const std::string reason = error.detail.empty() ? error.text() : error.detail;
+    std::fprintf(context.err, "%s%s%s\n",
+        L10n::exportFailed(l, l == AppLanguage::enUS ? englishReason(reason) : reason).c_str(),
+        pick(l, "：", ": ").c_str(), output.text.c_str());
+    return false;
+}
+
 bool writeOutput(Context& context, const OutputFile& output, const std::string& bytes)
 {
     const AppLanguage l = context.language;
@@ -90,13 +101,8 @@ bool writeOutput(Context& context, const OutputFile& output, const std::string& 
                 L10n::exportFailed(l, pick(l, "標準輸出已關閉", "standard output is closed")).c_str());
         return ok;
     }
-    if (auto written = writeFileAtomically(output.path(), bytes); !written) {
-        const std::string reason = written.error().detail.empty() ? written.error().text() : written.error().detail;
-        std::fprintf(context.err, "%s%s%s\n",
-            L10n::exportFailed(l, l == AppLanguage::enUS ? englishReason(reason) : reason).c_str(),
-            pick(l, "：", ": ").c_str(), output.text.c_str());
-        return false;
-    }
+    if (auto written = writeFileAtomically(output.path(), bytes); !written)
+        return fileWriteFailed(context, output, written.error());
     return true;
 }
 
@@ -286,9 +292,15 @@ int runExport(const std::vector<std::string>& args, Context& context)
     const auto document = openFile(parsed->positionals[0]);
     if (!document)
         return refuse(context, document.error(), parsed->positionals[0]);
-    const std::string csv = csvDocument(csvHeader(l), document->records,
-        std::string(L10n::text(L10nKey::overload, l)), [l](DmmFunction f) { return L10n::functionName(f, l); });
-    return writeOutput(context, target, csv) ? exitOk : exitFailure;
+    const std::string overload(L10n::text(L10nKey::overload, l));
+    const auto functionName = [l](DmmFunction f) { return L10n::functionName(f, l); };
+    if (target.isStandardOutput())
+        return writeOutput(context, target, csvDocument(csvHeader(l), document->records, overload, functionName))
+            ? exitOk
+            : exitFailure;
+    if (auto written = writeCsvFile(target.path(), csvHeader(l), document->records, overload, functionName); !written)
+        return fileWriteFailed(context, target, written.error()), exitFailure;
+    return exitOk;
 }
 
 int runPlot(const std::vector<std::string>& args, Context& context)
