@@ -6,6 +6,7 @@
 #include "core/compact_readings.h"
 #include "session/dmm_session.h"
 #include "session/session_time_format.h"
+#include "storage/signed_envelope.h"
 #include "storage/zmd_file.h"
 #include "support/scripted_port.h"
 #include "support/temp_dir.h"
@@ -93,7 +94,7 @@ TEST(CompactReadings, RemovingKeepsTheOrderAndWhatIsAside)
 TEST(CompactReadings, ADataSetGoesThroughAFileUnchanged)
 {
     testing::TempDir dir;
-    auto readings = randomReadings(3000, 9);
+    auto readings = randomReadings(40'000, 9); // several pieces of a streamed save and export
     for (Reading& r : readings) // a file keeps whole seconds
         r = Reading(std::floor(r.timestamp()), r.function().code(), r.rangeIndex(), r.text(), r.flags(), r.barGraph());
     const CsvExporter::Row header { "d", "t", "f", "v", "u" };
@@ -114,6 +115,18 @@ TEST(CompactReadings, ADataSetGoesThroughAFileUnchanged)
     again.loadRecords(std::span<const JournalRecord>(opened->records), opened->deletedCount);
     ASSERT_TRUE(again.exportCSV(dir / "again.csv", header, "OL", name));
     EXPECT_EQ(testing::readFile(dir / "again.csv"), expected);
+
+    // The same through the stored form all the way: saved from the store,
+    // opened into one, exported from it.
+    const auto compactFile = dir / "compact.zmd";
+    ASSERT_TRUE(ZmdFile::saveReadings({ "DMM-5174K", "test", 1.7e9, 4, session.storedRecords() }, compactFile,
+        ZmdSignatureService::shared()));
+    EXPECT_EQ(SignedJSONEnvelope::parse(testing::readFile(compactFile))->payloadBytes(),
+        SignedJSONEnvelope::parse(testing::readFile(file))->payloadBytes());
+    const auto reopened = ZmdFile::openReadings(compactFile, "DMM-5174K", ZmdSignatureService::shared());
+    ASSERT_TRUE(reopened) << reopened.error().description();
+    ASSERT_TRUE(writeCsvFile(dir / "compact.csv", header, reopened->records, "OL", name));
+    EXPECT_EQ(testing::readFile(dir / "compact.csv"), expected);
     session.shutdownDiscardingJournal();
     again.shutdownDiscardingJournal();
 }
@@ -148,6 +161,10 @@ TEST(CompactReadings, CsvRowsAreTheReadingsOwn)
     EXPECT_EQ(fromStore.size(), expected.size());
     EXPECT_TRUE(at == fromStore.end()) << "from the store: " << fromStore.substr(fromStore.rfind('\n', i) + 1, 100)
                                        << "\nreadings: " << expected.substr(expected.rfind('\n', i) + 1, 100);
+    // Written straight into a file, in pieces made on both cores.
+    testing::TempDir dir;
+    ASSERT_TRUE(writeCsvFile(dir / "rows.csv", header, CompactReadings(readings), "OL", name));
+    EXPECT_TRUE(testing::readFile(dir / "rows.csv") == expected);
 
     // Times no 64-bit count of seconds holds (a damaged journal) are shown
     // at the edge of that range.
