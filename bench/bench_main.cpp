@@ -27,6 +27,7 @@ constexpr Ratio ratios[] = {
     { "journal replay / simdjson reading 2 fields", "BM_JournalReplay600k", "BM_JournalReplaySimdjsonBaseline600k",
         0.0 },
     { "export to CSV / .zmd open", "BM_CliExport600k", "BM_ZmdOpen600k", 1.2 },
+    { "export / open + CSV write + fsync", "BM_CliExport600k", "BM_CliExportFloor600k", 0.0 },
     { "info / .zmd open", "BM_CliInfo600k", "BM_ZmdOpen600k", 1.2 },
     { "plot PNG / info", "BM_CliPlotPng600k", "BM_CliInfo600k", 1.5 },
     { "plot SVG / info", "BM_CliPlotSvg600k", "BM_CliInfo600k", 1.5 },

@@ -374,6 +374,41 @@ void BM_CliExport600k(benchmark::State& state)
 }
 BENCHMARK(BM_CliExport600k)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// What no export can do without: the open, then writing and flushing the
+// CSV's bytes (made beforehand) to a file.
+void BM_CliExportFloor600k(benchmark::State& state)
+{
+    const auto made = benchDir() / "cli-export-floor-source.csv";
+    {
+        cli::Context context;
+        std::FILE* sink = std::fopen("/dev/null", "w");
+        context.out = sink;
+        context.err = sink;
+        const auto file = benchDir() / "bench-open.zmd";
+        if (!std::filesystem::exists(file))
+            (void)ZmdFile::save(fullDocument(), file, ZmdSignatureService::shared());
+        const bool exported = cli::runExport({ file.string(), "-o", made.string(), "--force" }, context) == 0;
+        std::fclose(sink);
+        if (!exported) {
+            state.SkipWithError("export failed");
+            return;
+        }
+    }
+    std::ifstream in(made, std::ios::binary);
+    const std::string csv((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto path = benchDir() / "cli-export-floor.csv";
+    for (auto _ : state) {
+        auto opened = ZmdFile::openReadings(benchDir() / "bench-open.zmd", "DMM-5174K", ZmdSignatureService::shared());
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (!opened || fd < 0 || ::write(fd, csv.data(), csv.size()) != static_cast<ssize_t>(csv.size())
+            || ::fsync(fd) != 0)
+            state.SkipWithError("open or write failed");
+        if (fd >= 0)
+            ::close(fd);
+    }
+}
+BENCHMARK(BM_CliExportFloor600k)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 void BM_CliPlotPng600k(benchmark::State& state)
 {
     runCommand(state, cli::runPlot, { "-o", (benchDir() / "cli-plot.png").string(), "--force" });
