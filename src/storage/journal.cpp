@@ -1,8 +1,12 @@
 #include "storage/journal.h"
 #include "storage/timestamp.h"
 
+#include "core/pipeline.h"
+
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <mutex>
 
 namespace zelmar {
 
@@ -154,15 +158,56 @@ private:
     StoredLineWriter lines_;
 };
 
+StorageError unwritableRecord(std::size_t index, const std::string& problem)
+{
+    return StorageError::encoding("第 " + std::to_string(index + 1) + " 筆記錄的 " + problem);
+}
+
 template <typename Lines> std::expected<std::string, StorageError> encodeLines(Lines lines)
 {
     std::string buffer;
     buffer.reserve(lines.size() * 80);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (const auto problem = lines.append(buffer, i))
-            return std::unexpected(StorageError::encoding("第 " + std::to_string(i + 1) + " 筆記錄的 " + *problem));
+            return std::unexpected(unwritableRecord(i, *problem));
     }
     return buffer;
+}
+
+// The same lines written into a file as they are made, a piece at a time on
+// both cores (each with its own copy of the line source), so the journal is
+// never held whole. A record that cannot be written stops it: the one
+// reported is the first found, not always the first in the file.
+template <typename MakeLines>
+std::expected<void, StorageError> writeLines(AtomicFileWriter& file, const MakeLines& makeLines)
+{
+    constexpr std::size_t linesPerPiece = 8192;
+    std::array makers { makeLines(), makeLines() };
+    const std::size_t count = makers[0].size();
+    std::mutex mutex;
+    std::optional<StorageError> unwritable;
+    std::expected<void, StorageError> written;
+    runPipelined(
+        (count + linesPerPiece - 1) / linesPerPiece,
+        [&](std::size_t piece, std::string& buffer, int maker) {
+            const std::size_t to = std::min(count, (piece + 1) * linesPerPiece);
+            for (std::size_t i = piece * linesPerPiece; i < to; ++i) {
+                if (const auto problem = makers[maker].append(buffer, i)) {
+                    const std::lock_guard lock(mutex);
+                    if (!unwritable)
+                        unwritable = unwritableRecord(i, *problem);
+                    return false;
+                }
+            }
+            return true;
+        },
+        [&](const std::string& buffer) {
+            written = file.write(buffer);
+            return written.has_value();
+        });
+    if (unwritable)
+        return std::unexpected(*unwritable);
+    return written;
 }
 
 } // namespace
@@ -181,32 +226,34 @@ std::expected<std::string, StorageError> JournalWriter::encodeStored(
 
 std::expected<void, StorageError> JournalWriter::rewrite(std::span<const JournalRecord> records)
 {
-    // Everything is encoded before the old journal is touched, so a record
-    // that cannot be written leaves the journal and its handle as they were.
-    const auto bytes = encode(records, LocalTimeZone::currentOffsetSeconds());
-    if (!bytes)
-        return std::unexpected(bytes.error());
-    return replaceWith(*bytes);
+    const int offset = LocalTimeZone::currentOffsetSeconds();
+    return rewriteWith([&] { return JournalFormLines(records, offset); });
 }
 
 std::expected<void, StorageError> JournalWriter::rewriteStored(const CompactReadings& records)
 {
-    const auto bytes = encodeStored(records, LocalTimeZone::currentOffsetSeconds());
-    if (!bytes)
-        return std::unexpected(bytes.error());
-    return replaceWith(*bytes);
+    const int offset = LocalTimeZone::currentOffsetSeconds();
+    return rewriteWith([&] { return StoredLines(records, offset); });
 }
 
-std::expected<void, StorageError> JournalWriter::replaceWith(const std::string& bytes)
+// Everything is written beside the journal before the old one is touched,
+// so a record that cannot be written, or a failed write, leaves the journal
+// and its handle as they were.
+template <typename MakeLines> std::expected<void, StorageError> JournalWriter::rewriteWith(const MakeLines& makeLines)
 {
+    std::error_code ec;
+    std::filesystem::create_directories(fileURL_.parent_path(), ec);
+    auto file = AtomicFileWriter::create(fileURL_);
+    if (!file)
+        return std::unexpected(file.error());
+    if (auto written = writeLines(*file, makeLines); !written)
+        return written;
     if (auto closed = handle_.close(); !closed)
         return closed;
     handle_ = AppendFile();
-    std::error_code ec;
-    std::filesystem::create_directories(fileURL_.parent_path(), ec);
-    if (auto written = writeFileAtomically(fileURL_, bytes); !written) {
+    if (auto committed = file->commit(); !committed) {
         (void)reopen(false); // keep appending to the old journal
-        return written;
+        return committed;
     }
     return reopen(false);
 }

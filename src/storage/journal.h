@@ -59,7 +59,9 @@ private:
     {
     }
     [[nodiscard]] std::expected<void, StorageError> reopen(bool createIfMissing);
-    [[nodiscard]] std::expected<void, StorageError> replaceWith(const std::string& bytes);
+    // Writes the lines a line source made by makeLines gives (one source for
+    // each core) beside the journal, then puts them in its place.
+    template <typename MakeLines> [[nodiscard]] std::expected<void, StorageError> rewriteWith(const MakeLines& makeLines);
 
     std::filesystem::path fileURL_;
     AppendFile handle_;

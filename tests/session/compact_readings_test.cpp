@@ -6,7 +6,9 @@
 #include "core/compact_readings.h"
 #include "session/dmm_session.h"
 #include "session/session_time_format.h"
+#include "storage/journal.h"
 #include "storage/signed_envelope.h"
+#include "storage/timestamp.h"
 #include "storage/zmd_file.h"
 #include "support/scripted_port.h"
 #include "support/temp_dir.h"
@@ -104,6 +106,10 @@ TEST(CompactReadings, ADataSetGoesThroughAFileUnchanged)
     DMMSession session(std::make_unique<testing::ScriptedPort>(std::make_shared<testing::PortScript>()), dir.path() / "a");
     session.loadRecords(readings, 4);
     EXPECT_EQ(session.records(), readings);
+    // Its journal was written in pieces from the store, as the encoder
+    // writes the same records.
+    EXPECT_TRUE(testing::readFile(DMMSession::journalPath(dir.path() / "a"))
+        == JournalWriter::encode(session.journalRecords(), LocalTimeZone::currentOffsetSeconds()).value());
     EXPECT_EQ(csvDocument(header, std::span<const Reading>(session.records()), "OL", name), expected);
     const auto file = dir / "set.zmd";
     ASSERT_TRUE(ZmdFile::save({ "DMM-5174K", "test", 1.7e9, 4, session.journalRecords() }, file,

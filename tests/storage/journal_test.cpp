@@ -287,9 +287,28 @@ TEST(JournalWriter, ARecordThatCannotBeWrittenFailsTheRewriteAndKeepsTheJournal)
         EXPECT_EQ(readFile(path), before);
         EXPECT_FALSE(JournalWriter::encode(records, 0));
     }
+    // The same deep inside a rewrite long enough to be written in pieces:
+    // nothing is left beside the journal either.
+    std::vector<JournalRecord> many;
+    for (int i = 0; i < 40'000; ++i)
+        many.push_back(record(k20240501 + i, std::to_string(i % 1000), i % 1000));
+    many[33'333].t = NAN;
+    const auto rewritten = writer->rewrite(many);
+    ASSERT_FALSE(rewritten);
+    EXPECT_EQ(rewritten.error().detail, "第 33334 筆記錄的 t 不是有限數值");
+    EXPECT_EQ(readFile(path), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path.parent_path()), {}), 1);
+
     // The writer still appends to the journal it had.
     ASSERT_TRUE(writer->append(record(k20240501 + 1, "b", 2.0)));
     EXPECT_EQ(JournalReplayer::replay(path).records.size(), 2u);
+
+    // Whole, the long rewrite is what the encoder makes of it.
+    many[33'333].t = k20240501;
+    ASSERT_TRUE(writer->rewrite(many));
+    EXPECT_EQ(readFile(path), JournalWriter::encode(many, LocalTimeZone::currentOffsetSeconds()).value());
+    ASSERT_TRUE(writer->append(record(k20240501 + 1, "c", 3.0)));
+    EXPECT_EQ(JournalReplayer::replay(path).records.size(), many.size() + 1);
 }
 
 // The same record, bit for bit (a value of -0.0 differs from 0.0 here).
