@@ -10,14 +10,15 @@
 // touched once however many pieces pass through (a large file's worth of
 // fresh memory costs about what writing it does). Either answering false
 // stops both; the answer is whether every piece was made and taken. What
-// either throws is thrown here once both have stopped. Where no thread can
-// be started, this thread makes every piece.
+// either throws is thrown here once both have stopped. For a single piece,
+// or where no thread can be started, this thread makes every piece.
 
 #include <array>
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -86,9 +87,11 @@ template <typename Make, typename Take> bool runPipelined(std::size_t count, Mak
 
     std::thread thread;
     try {
-        thread = std::thread(side);
+        if (count > 1)
+            thread = std::thread(side);
     } catch (const std::system_error&) {
         // This thread alone: it claims and makes every piece below.
+    } catch (const std::bad_alloc&) {
     }
     bool all = true;
     try {

@@ -55,8 +55,9 @@ struct SampleOutcome {
     const std::string& overloadText, const std::function<std::string(DmmFunction)>& functionName);
 // The same document written into a file as it is made: rows are formatted
 // a piece at a time on both cores while this thread writes the pieces
-// before them, so the document is never held whole. The file is replaced
-// in one step once everything is written, or left as it was.
+// before them, so the document is never held whole (functionName is then
+// called from both threads). The file is replaced in one step once
+// everything is written, or left as it was.
 [[nodiscard]] std::expected<void, StorageError> writeCsvFile(const std::filesystem::path& destination,
     const CsvExporter::Row& header, const CompactReadings& records, const std::string& overloadText,
     const std::function<std::string(DmmFunction)>& functionName);

@@ -175,6 +175,20 @@ bool appendCanonicalTimestamp(std::string& out, double instant, int offsetSecond
     return true;
 }
 
+bool hasCanonicalTimestamp(double instant, int offsetSeconds) noexcept
+{
+    // Years 0 to 9999 of local time, in local seconds.
+    static const std::int64_t first = daysFromCivil(0, 1, 1) * kSecondsPerDay;
+    static const std::int64_t last = daysFromCivil(10'000, 1, 1) * kSecondsPerDay - 1;
+    if (!std::isfinite(instant))
+        return false;
+    const double whole = std::floor(instant);
+    if (std::fabs(whole) >= 1e14 || offsetSeconds % 60 != 0 || offsetSeconds <= -86'400 || offsetSeconds >= 86'400)
+        return false;
+    const std::int64_t local = static_cast<std::int64_t>(whole) + offsetSeconds;
+    return local >= first && local <= last;
+}
+
 bool TimestampWriter::append(std::string& out, double instant, int offsetSeconds)
 {
     if (!std::isfinite(instant))

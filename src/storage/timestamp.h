@@ -34,6 +34,9 @@ struct CivilTime {
 [[nodiscard]] std::optional<std::string> canonicalTimestamp(double instant, int offsetSeconds);
 // The same, appended to `out`; false (nothing appended) when refused.
 [[nodiscard]] bool appendCanonicalTimestamp(std::string& out, double instant, int offsetSeconds);
+// Whether appendCanonicalTimestamp writes this instant at this offset,
+// without writing it.
+[[nodiscard]] bool hasCanonicalTimestamp(double instant, int offsetSeconds) noexcept;
 
 // The general encoder's text: the same steps, with the year padded to at
 // least four digits (and a sign when negative) instead of refusing. None

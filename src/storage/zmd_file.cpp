@@ -236,6 +236,15 @@ private:
     StoredLineWriter lines_;
 };
 
+double recordTime(const std::vector<JournalRecord>& records, std::size_t i)
+{
+    return records[i].t;
+}
+double recordTime(const CompactReadings& records, std::size_t i)
+{
+    return records.record(i).t;
+}
+
 template <typename Records>
 using PayloadLines = std::conditional_t<std::is_same_v<Records, CompactReadings>, StoredLines, JournalFormLines>;
 
@@ -354,6 +363,11 @@ std::expected<void, ZmdSaveError> saveDocument(
     const auto opening = payloadOpening(document, offset);
     if (!opening)
         return std::unexpected(opening.error());
+    // A time that cannot be written is found before the file is touched, as
+    // when the document was made whole first.
+    for (std::size_t i = 0; i < document.records.size(); ++i)
+        if (!hasCanonicalTimestamp(recordTime(document.records, i), offset))
+            return std::unexpected(unwritableTime());
     auto file = SealedFileWriter::create(destination, signer, ZmdFile::largestFile);
     if (!file)
         return std::unexpected(saveError(file.error()));

@@ -8,6 +8,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -90,7 +92,41 @@ TEST(RunPipelined, PiecesArriveInOrderAndEitherSideStopsBoth)
         },
         [&](const std::string&) { return ++calls < 5; }));
     EXPECT_EQ(calls, 5);
-    EXPECT_LE(made.load(), 5u + 6u);
+    EXPECT_LE(made.load(), 4u + 6u); // the four taken and a full ring
+
+    // A buffer is made again only once its piece has been taken: while the
+    // first piece is held, the second thread fills the rest of the ring and
+    // must then wait.
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t ready = 0, done = 0;
+    std::vector<std::string> seen;
+    EXPECT_TRUE(runPipelined(
+        40,
+        [&](std::size_t i, std::string& buffer, int maker) {
+            {
+                const std::lock_guard lock(mutex);
+                EXPECT_GE(done + 6, i + 1) << "piece " << i << " made before piece " << i - 6 << " was taken";
+            }
+            makePiece(i, buffer, maker);
+            {
+                const std::lock_guard lock(mutex);
+                ++ready;
+            }
+            changed.notify_all();
+            return true;
+        },
+        [&](const std::string& piece) {
+            std::unique_lock lock(mutex);
+            if (done == 0)
+                changed.wait(lock, [&] { return ready >= 6; });
+            seen.push_back(piece);
+            ++done;
+            return true;
+        }));
+    ASSERT_EQ(seen.size(), 40u);
+    for (std::size_t i = 0; i < seen.size(); ++i)
+        EXPECT_EQ(seen[i], "piece " + std::to_string(i) + ";");
 
     EXPECT_THROW(runPipelined(
                      100,

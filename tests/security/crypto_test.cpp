@@ -152,7 +152,9 @@ TEST(EcdsaP256, BadArgumentsAreRefusedBeforeThePlatform)
         EXPECT_EQ(signed_.error().ntStatus, 0);
         EXPECT_NE(signed_.error().text().find("BAD_ARGUMENT(2)"), std::string::npos);
         const std::array<std::uint8_t, 32> digest {};
-        EXPECT_EQ(EcdsaP256::signDigest(digest, bad).error().code, 2);
+        const auto ofDigest = EcdsaP256::signDigest(digest, bad);
+        ASSERT_FALSE(ofDigest);
+        EXPECT_EQ(ofDigest.error().code, 2);
     }
     std::uint8_t signature[64];
     EXPECT_EQ(dmm_ecdsa_sign_digest(privateKey.data(), privateKey.size(), nullptr, signature), dmmCryptoBadArgument);

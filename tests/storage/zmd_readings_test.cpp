@@ -309,6 +309,10 @@ TEST(ZmdReadings, ALargeSaveOpensAsItsStoreAndAFailedOneChangesNothing)
     ASSERT_FALSE(refused);
     EXPECT_EQ(describe(refused.error()), "ZmdError.io(記錄時間無法以 ISO-8601 表示)");
     EXPECT_EQ(testing::readFile(path), onDisk);
+    // That is said before anything about where the file was to go.
+    const auto nowhere = ZmdFile::saveReadings(unwritable, dir / "missing" / "large.zmd", service());
+    ASSERT_FALSE(nowhere);
+    EXPECT_EQ(describe(nowhere.error()), "ZmdError.io(記錄時間無法以 ISO-8601 表示)");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
 
     // Records of the journal's form are written in pieces the same way.
@@ -337,6 +341,7 @@ TEST(TimestampWriter, WritesAsTheCanonicalFormatterDoes)
         std::string expected = "x", written = "x";
         const bool canonical = appendCanonicalTimestamp(expected, instant, offset);
         ASSERT_EQ(writer.append(written, instant, offset), canonical) << instant << " " << offset;
+        ASSERT_EQ(hasCanonicalTimestamp(instant, offset), canonical) << instant << " " << offset;
         ASSERT_EQ(written, expected) << instant << " " << offset;
     }
 }

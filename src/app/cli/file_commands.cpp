@@ -77,7 +77,6 @@ std::string isoTime(double instant)
         .value_or(SessionTimeFormat::dateTime(instant));
 }
 
-// Writes bytes to a file (atomically) or to standard output ("-").
 // Says why a file could not be written; false.
 bool fileWriteFailed(Context& context, const OutputFile& output, const StorageError& error)
 {
@@ -89,6 +88,7 @@ bool fileWriteFailed(Context& context, const OutputFile& output, const StorageEr
     return false;
 }
 
+// Writes bytes to a file (atomically) or to standard output ("-").
 bool writeOutput(Context& context, const OutputFile& output, const std::string& bytes)
 {
     const AppLanguage l = context.language;
@@ -298,9 +298,8 @@ int runExport(const std::vector<std::string>& args, Context& context)
         return writeOutput(context, target, csvDocument(csvHeader(l), document->records, overload, functionName))
             ? exitOk
             : exitFailure;
-    if (auto written = writeCsvFile(target.path(), csvHeader(l), document->records, overload, functionName); !written)
-        return fileWriteFailed(context, target, written.error()), exitFailure;
-    return exitOk;
+    const auto written = writeCsvFile(target.path(), csvHeader(l), document->records, overload, functionName);
+    return written || fileWriteFailed(context, target, written.error()) ? exitOk : exitFailure;
 }
 
 int runPlot(const std::vector<std::string>& args, Context& context)
