@@ -553,10 +553,10 @@ AppController::JournalTakeover AppController::takeOverJournal(bool interactive)
 
 bool AppController::askRecovery(RecoveryInfo info)
 {
-    const auto first
-        = info.records.empty() ? std::string("-") : SessionTimeFormat::dateTime(info.records.front().timestamp());
-    const auto last
-        = info.records.empty() ? std::string("-") : SessionTimeFormat::dateTime(info.records.back().timestamp());
+    const auto first = info.records.empty() ? std::string("-") : SessionTimeFormat::dateTime(info.records.record(0).t);
+    const auto last = info.records.empty()
+        ? std::string("-")
+        : SessionTimeFormat::dateTime(info.records.record(info.records.size() - 1).t);
     bool restore = false;
     if (hooks_.recoveryAnswer) {
         logApp("測試 hook：恢復詢問自動回答 " + std::string(recoveryAnswerText(*hooks_.recoveryAnswer)));

@@ -345,13 +345,13 @@ std::optional<RecoveryInfo> DMMSession::pendingRecovery(const std::filesystem::p
         cleanUpStaleMeta(meta);
         return std::nullopt;
     }
-    auto replayed = JournalReplayer::replay(journal);
+    auto replayed = JournalReplayer::replayStored(journal);
     if (replayed.records.empty()) {
         cleanUpStaleMeta(meta);
         return std::nullopt;
     }
     RecoveryInfo info;
-    info.records = readings(replayed.records);
+    info.records = std::move(replayed.records);
     info.wasTruncated = replayed.wasTruncated;
     info.droppedLineCount = replayed.droppedLineCount;
     info.deletedCount = readDeletedCount(meta);

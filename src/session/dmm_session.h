@@ -63,7 +63,7 @@ struct SampleOutcome {
     const std::function<std::string(DmmFunction)>& functionName);
 
 struct RecoveryInfo {
-    std::vector<Reading> records;
+    CompactReadings records;
     bool wasTruncated = false;
     int droppedLineCount = 0;
     int deletedCount = 0;

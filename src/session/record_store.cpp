@@ -161,9 +161,9 @@ void RecordStore::reset()
     }
 }
 
-void RecordStore::adopt(std::vector<Reading> records, int deletedCount)
+void RecordStore::adopt(CompactReadings records, int deletedCount)
 {
-    records_ = CompactReadings(records);
+    records_ = std::move(records);
     deletedCount_ = std::max(deletedCount, 0);
 }
 

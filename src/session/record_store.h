@@ -55,7 +55,7 @@ public:
 
     // Recovery: take records and deleted count as the journal already
     // holds them, without writing anything.
-    void adopt(std::vector<Reading> records, int deletedCount);
+    void adopt(CompactReadings records, int deletedCount);
     // Closes the journal writer if open (errors ignored) and drops it.
     void closeJournal();
 

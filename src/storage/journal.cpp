@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <mutex>
+#include <type_traits>
 
 namespace zelmar {
 
@@ -283,6 +284,70 @@ bool JournalReplayer::hasContent(const std::filesystem::path& path)
     return !ec && size > 0;
 }
 
+namespace {
+
+void addRecord(std::vector<JournalRecord>& records, const JournalFields& r)
+{
+    records.push_back({ r.t, r.f, r.r, std::string(r.x), r.v, std::string(r.u) });
+}
+void addRecord(std::vector<JournalRecord>& records, JournalRecord&& record)
+{
+    records.push_back(std::move(record));
+}
+void addRecord(CompactReadings& records, const JournalFields& r)
+{
+    records.appendRecord(r.t, r.f, r.r, r.x);
+}
+void addRecord(CompactReadings& records, JournalRecord&& record)
+{
+    records.appendRecord(record.t, record.f, record.r, record.x);
+}
+
+// Every line up to the first damaged one, into records; the lines from
+// there on are counted as dropped. Answers the length of the leading bytes
+// ending with the last accepted line's LF.
+template <typename Records> std::size_t replayInto(std::string_view bytes, Records& records, int& droppedLineCount)
+{
+    // A record line is never shorter than about 60 bytes; reserving by the
+    // byte count (not the line count) keeps a file of blank lines harmless.
+    records.reserve(std::min<std::size_t>(bytes.size() / minimumLineLength, 1u << 20));
+    // The stored form works values out from the text: the fast parser only
+    // checks them.
+    JournalLineReader reader(!std::is_same_v<Records, CompactReadings>);
+    std::size_t keptLength = 0;
+    bool failed = false;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        const std::size_t end = bytes.find('\n', start);
+        if (end == std::string_view::npos) {
+            ++droppedLineCount; // a last line without its LF is never parsed
+            break;
+        }
+        const std::string_view line = bytes.substr(start, end - start);
+        start = end + 1;
+        if (failed) {
+            ++droppedLineCount;
+            continue;
+        }
+        if (line.empty())
+            continue;
+        JournalFields fields;
+        if (reader.fast(line, fields)) {
+            addRecord(records, fields);
+            keptLength = start;
+        } else if (auto record = parseJournalLineGeneral(line)) {
+            addRecord(records, std::move(*record));
+            keptLength = start;
+        } else {
+            ++droppedLineCount;
+            failed = true;
+        }
+    }
+    return keptLength;
+}
+
+} // namespace
+
 JournalReplayer::ReplayResult JournalReplayer::replay(const std::filesystem::path& path)
 {
     auto bytes = readWholeFile(path);
@@ -292,41 +357,21 @@ JournalReplayer::ReplayResult JournalReplayer::replay(const std::filesystem::pat
     return ReplayResult { std::move(result.records), result.droppedLineCount > 0, result.droppedLineCount };
 }
 
+JournalReplayer::StoredReplayResult JournalReplayer::replayStored(const std::filesystem::path& path)
+{
+    auto bytes = readWholeFile(path);
+    if (!bytes)
+        return {};
+    StoredReplayResult result;
+    (void)replayInto(*bytes, result.records, result.droppedLineCount);
+    result.wasTruncated = result.droppedLineCount > 0;
+    return result;
+}
+
 JournalReplayer::BytesResult JournalReplayer::replayBytes(std::string_view bytes)
 {
     BytesResult result;
-    // A record line is never shorter than about 60 bytes; reserving by the
-    // byte count (not the line count) keeps a file of blank lines harmless.
-    result.records.reserve(std::min<std::size_t>(bytes.size() / minimumLineLength, 1u << 20));
-    JournalLineReader reader;
-    bool failed = false;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        const std::size_t end = bytes.find('\n', start);
-        if (end == std::string_view::npos) {
-            ++result.droppedLineCount; // a last line without its LF is never parsed
-            break;
-        }
-        const std::string_view line = bytes.substr(start, end - start);
-        start = end + 1;
-        if (failed) {
-            ++result.droppedLineCount;
-            continue;
-        }
-        if (line.empty())
-            continue;
-        JournalFields fields;
-        if (reader.fast(line, fields)) {
-            result.records.push_back({ fields.t, fields.f, fields.r, std::string(fields.x), fields.v, std::string(fields.u) });
-            result.keptLength = start;
-        } else if (auto record = parseJournalLineGeneral(line)) {
-            result.records.push_back(std::move(*record));
-            result.keptLength = start;
-        } else {
-            ++result.droppedLineCount;
-            failed = true;
-        }
-    }
+    result.keptLength = replayInto(bytes, result.records, result.droppedLineCount);
     return result;
 }
 

@@ -85,6 +85,15 @@ struct BytesResult {
 [[nodiscard]] bool hasContent(const std::filesystem::path& path);
 // An empty result when the file cannot be read at all.
 [[nodiscard]] ReplayResult replay(const std::filesystem::path& path);
+// The same read straight into a data set's stored form: each record as the
+// reading made from it would be (value and unit worked out from its text),
+// with no record of the journal's form made in between.
+struct StoredReplayResult {
+    CompactReadings records;
+    bool wasTruncated = false;
+    int droppedLineCount = 0;
+};
+[[nodiscard]] StoredReplayResult replayStored(const std::filesystem::path& path);
 [[nodiscard]] BytesResult replayBytes(std::string_view bytes);
 
 } // namespace JournalReplayer

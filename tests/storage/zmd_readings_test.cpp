@@ -141,6 +141,42 @@ TEST(ZmdReadings, ReadsWhatTheJournalFormReads)
     expectSameReading(sealedFile(plain, 19'999));
 }
 
+// A journal replayed into the stored form holds what replaying it into
+// records and making readings of them gives, up to the same damaged line.
+TEST(JournalReplayer, TheStoredFormReadsWhatTheJournalFormReads)
+{
+    testing::TempDir dir;
+    for (unsigned seed = 0; seed < 12; ++seed) {
+        std::mt19937 random(seed + 100);
+        std::string journal;
+        const int count = seed % 4 == 0 ? 12'000 : 300;
+        for (int i = 0; i < count; ++i) {
+            std::string line = randomLine(random, i);
+            const auto record = parseJournalLineGeneral(line);
+            // A file mostly of lines a decoder takes, so that records come
+            // before the first damaged line (if any).
+            if (seed % 3 == 0 || (record && (!record->v || std::isfinite(*record->v))) || i > count - 5)
+                journal += line + (random() % 50 == 0 ? "\n\n" : "\n");
+        }
+        if (seed % 2 == 1)
+            journal += "{\"t\":\"2024-05-01T13:45:1"; // cut short by a crash
+        const auto path = dir / ("journal-" + std::to_string(seed) + ".jsonl");
+        testing::writeFile(path, journal);
+        SCOPED_TRACE(seed);
+        const auto general = JournalReplayer::replay(path);
+        const auto stored = JournalReplayer::replayStored(path);
+        EXPECT_EQ(stored.wasTruncated, general.wasTruncated);
+        EXPECT_EQ(stored.droppedLineCount, general.droppedLineCount);
+        ASSERT_EQ(stored.records.size(), general.records.size());
+        for (std::size_t i = 0; i < general.records.size(); ++i) {
+            const JournalRecord& r = general.records[i];
+            ASSERT_EQ(stored.records[i], Reading(r.t, r.f, CompactReadings::clampedRange(r.r), r.x, DmmFlags {}, 0))
+                << "record " << i << ": " << r.x;
+        }
+    }
+    EXPECT_TRUE(JournalReplayer::replayStored(dir / "missing.jsonl").records.empty());
+}
+
 TEST(ZmdReadings, TheSignatureDecidesWhateverTheLayout)
 {
     std::vector<std::string> lines;

@@ -106,6 +106,19 @@ bool writeOutput(Context& context, const OutputFile& output, const std::string& 
     return true;
 }
 
+// The CSV of records in the context's language, to a file (streamed into
+// it, atomically) or to standard output.
+bool writeCsv(Context& context, const OutputFile& output, const CompactReadings& records)
+{
+    const AppLanguage l = context.language;
+    const std::string overload(L10n::text(L10nKey::overload, l));
+    const auto functionName = [l](DmmFunction f) { return L10n::functionName(f, l); };
+    if (output.isStandardOutput())
+        return writeOutput(context, output, csvDocument(csvHeader(l), records, overload, functionName));
+    const auto written = writeCsvFile(output.path(), csvHeader(l), records, overload, functionName);
+    return written || fileWriteFailed(context, output, written.error());
+}
+
 std::expected<ZmdReadings, ZmdError> openFile(const std::string& path)
 {
     return ZmdFile::openReadings(std::filesystem::u8path(path), kModel, ZmdSignatureService::shared());
@@ -292,14 +305,7 @@ int runExport(const std::vector<std::string>& args, Context& context)
     const auto document = openFile(parsed->positionals[0]);
     if (!document)
         return refuse(context, document.error(), parsed->positionals[0]);
-    const std::string overload(L10n::text(L10nKey::overload, l));
-    const auto functionName = [l](DmmFunction f) { return L10n::functionName(f, l); };
-    if (target.isStandardOutput())
-        return writeOutput(context, target, csvDocument(csvHeader(l), document->records, overload, functionName))
-            ? exitOk
-            : exitFailure;
-    const auto written = writeCsvFile(target.path(), csvHeader(l), document->records, overload, functionName);
-    return written || fileWriteFailed(context, target, written.error()) ? exitOk : exitFailure;
+    return writeCsv(context, target, document->records) ? exitOk : exitFailure;
 }
 
 int runPlot(const std::vector<std::string>& args, Context& context)
@@ -514,23 +520,19 @@ int runJournal(const std::vector<std::string>& args, Context& context)
                 pick(l, "沒有待恢復的記錄：", "no records to export: ").append(pathText(journal)).c_str());
             return exitFailure;
         }
-        std::string bytes;
         const std::string name = target->isStandardOutput() ? "-" : pathText(target->path());
         const bool zmd = !target->isStandardOutput() && target->path().extension() == ".zmd";
         if (zmd) {
             const ZmdReadings document { std::string(kModel), softwareText(loadApplicationVersion()),
-                PollingEngine::now(), recovery->deletedCount, CompactReadings(recovery->records) };
+                PollingEngine::now(), recovery->deletedCount, recovery->records };
             auto saved = ZmdFile::saveReadings(document, target->path(), ZmdSignatureService::shared());
             if (!saved) {
                 std::fprintf(context.err, "%s%s%s\n", L10n::saveFailed(l, describe(saved.error())).c_str(),
                     pick(l, "：", ": ").c_str(), name.c_str());
                 return exitFailure;
             }
-        } else {
-            const std::string csv = csvDocument(csvHeader(l), recovery->records,
-                std::string(L10n::text(L10nKey::overload, l)), [l](DmmFunction f) { return L10n::functionName(f, l); });
-            if (!writeOutput(context, *target, csv))
-                return exitFailure;
+        } else if (!writeCsv(context, *target, recovery->records)) {
+            return exitFailure;
         }
         std::fprintf(context.err, "%s%zu%s%s\n", pick(l, "已匯出 ", "exported ").c_str(), recovery->records.size(),
             pick(l, " 筆記錄：", " records: ").c_str(), name.c_str());

@@ -554,8 +554,8 @@ std::string pendingJournalMessage(const RecoveryInfo& recovery, bool kept, AppLa
 {
     const auto& r = recovery.records;
     const auto count = static_cast<std::int64_t>(r.size());
-    const std::string from = SessionTimeFormat::dateTime(r.front().timestamp());
-    const std::string to = SessionTimeFormat::dateTime(r.back().timestamp());
+    const std::string from = SessionTimeFormat::dateTime(r.record(0).t);
+    const std::string to = SessionTimeFormat::dateTime(r.record(r.size() - 1).t);
     const std::string head = kept
         ? pick(l,
             "上一次記錄正常結束時保留了 " + std::to_string(count) + " 筆記錄在緩衝檔中（" + from + "～" + to + "）。",
