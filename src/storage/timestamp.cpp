@@ -161,15 +161,35 @@ CivilTime civilFromSeconds(std::int64_t seconds) noexcept
         static_cast<int>(secondOfDay % 60) };
 }
 
-bool appendCanonicalTimestamp(std::string& out, double instant, int offsetSeconds)
+namespace {
+
+// The local second the canonical form shows for an instant at an offset,
+// when the form can show any: a finite time of fewer than 1e14 seconds, at a
+// whole-minute offset of less than a day. The year is checked apart.
+std::optional<std::int64_t> canonicalLocalSeconds(double instant, int offsetSeconds) noexcept
 {
     if (!std::isfinite(instant))
-        return false;
+        return std::nullopt;
     const double whole = std::floor(instant);
     if (std::fabs(whole) >= 1e14 || offsetSeconds % 60 != 0 || offsetSeconds <= -86'400 || offsetSeconds >= 86'400)
+        return std::nullopt;
+    return static_cast<std::int64_t>(whole) + offsetSeconds;
+}
+
+bool canonicalYear(std::int64_t year) noexcept
+{
+    return year >= 0 && year <= 9999;
+}
+
+} // namespace
+
+bool appendCanonicalTimestamp(std::string& out, double instant, int offsetSeconds)
+{
+    const auto local = canonicalLocalSeconds(instant, offsetSeconds);
+    if (!local)
         return false;
-    const CivilTime c = civilFromSeconds(static_cast<std::int64_t>(whole) + offsetSeconds);
-    if (c.year < 0 || c.year > 9999)
+    const CivilTime c = civilFromSeconds(*local);
+    if (!canonicalYear(c.year))
         return false;
     formatCanonical(out, offsetSeconds, c);
     return true;
@@ -180,32 +200,24 @@ bool hasCanonicalTimestamp(double instant, int offsetSeconds) noexcept
     // Years 0 to 9999 of local time, in local seconds.
     static const std::int64_t first = daysFromCivil(0, 1, 1) * kSecondsPerDay;
     static const std::int64_t last = daysFromCivil(10'000, 1, 1) * kSecondsPerDay - 1;
-    if (!std::isfinite(instant))
-        return false;
-    const double whole = std::floor(instant);
-    if (std::fabs(whole) >= 1e14 || offsetSeconds % 60 != 0 || offsetSeconds <= -86'400 || offsetSeconds >= 86'400)
-        return false;
-    const std::int64_t local = static_cast<std::int64_t>(whole) + offsetSeconds;
-    return local >= first && local <= last;
+    const auto local = canonicalLocalSeconds(instant, offsetSeconds);
+    return local && *local >= first && *local <= last;
 }
 
 bool TimestampWriter::append(std::string& out, double instant, int offsetSeconds)
 {
-    if (!std::isfinite(instant))
+    const auto local = canonicalLocalSeconds(instant, offsetSeconds);
+    if (!local)
         return false;
-    const double whole = std::floor(instant);
-    if (std::fabs(whole) >= 1e14 || offsetSeconds % 60 != 0 || offsetSeconds <= -86'400 || offsetSeconds >= 86'400)
-        return false;
-    const std::int64_t local = static_cast<std::int64_t>(whole) + offsetSeconds;
-    if (!haveDay_ || local < dayStart_ || local >= dayStart_ + kSecondsPerDay) {
-        const CivilTime c = civilFromSeconds(local);
-        if (c.year < 0 || c.year > 9999)
+    if (!haveDay_ || *local < dayStart_ || *local >= dayStart_ + kSecondsPerDay) {
+        const CivilTime c = civilFromSeconds(*local);
+        if (!canonicalYear(c.year))
             return false;
         day_ = c;
-        dayStart_ = local - (c.hour * 3600 + c.minute * 60 + c.second);
+        dayStart_ = *local - (c.hour * 3600 + c.minute * 60 + c.second);
         haveDay_ = true;
     }
-    const auto second = static_cast<int>(local - dayStart_);
+    const auto second = static_cast<int>(*local - dayStart_);
     formatCanonical(out, offsetSeconds,
         CivilTime { day_.year, day_.month, day_.day, second / 3600, second / 60 % 60, second % 60 });
     return true;
