@@ -121,14 +121,18 @@ void DateTimeWriter::append(std::string& out, double t)
         dayStart_ = local - (c.hour * 3600 + c.minute * 60 + c.second);
         haveDay_ = true;
     }
+    // ",HH:MM:SS" in one piece: this runs for every row of an export.
     const auto second = static_cast<int>(local - dayStart_);
+    char text[9] = { ',', '0', '0', ':', '0', '0', ':', '0', '0' };
+    const auto put = [&text](std::size_t at, int value) {
+        text[at] = static_cast<char>('0' + value / 10);
+        text[at + 1] = static_cast<char>('0' + value % 10);
+    };
+    put(1, second / 3600);
+    put(4, second / 60 % 60);
+    put(7, second % 60);
     out += date_;
-    out += ',';
-    put2(out, second / 3600);
-    out += ':';
-    put2(out, second / 60 % 60);
-    out += ':';
-    put2(out, second % 60);
+    out.append(text, sizeof text);
 }
 
 } // namespace zelmar::SessionTimeFormat
