@@ -193,9 +193,9 @@ bool scanPayloadAt(std::string_view b, std::size_t& pos, std::size_t end, std::s
 // The payload's record lines, written by one thread with what it keeps
 // from line to line: each line after ",\n", the very first after "\n".
 // False when a record has no canonical time.
-class JournalFormLines {
+class JournalFormPayloadLines {
 public:
-    explicit JournalFormLines(int offset)
+    explicit JournalFormPayloadLines(int offset)
         : offset_(offset)
     {
     }
@@ -215,9 +215,9 @@ private:
     TimestampWriter times_;
 };
 
-class StoredLines {
+class StoredPayloadLines {
 public:
-    explicit StoredLines(int offset)
+    explicit StoredPayloadLines(int offset)
         : lines_(offset)
     {
     }
@@ -246,7 +246,7 @@ double recordTime(const CompactReadings& records, std::size_t i)
 }
 
 template <typename Records>
-using PayloadLines = std::conditional_t<std::is_same_v<Records, CompactReadings>, StoredLines, JournalFormLines>;
+using PayloadLines = std::conditional_t<std::is_same_v<Records, CompactReadings>, StoredPayloadLines, JournalFormPayloadLines>;
 
 ZmdError tooLarge(std::int64_t total, std::int64_t limit)
 {
